@@ -1,0 +1,117 @@
+#include "imaging/analysis.h"
+
+#include "imaging/luminance.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace imaging {
+
+PreviewSize FitPreviewSize(int width, int height) {
+  if (width > height) {
+    const long double h = static_cast<long double>(height) * 320.0L / static_cast<long double>(width);
+    return {320, static_cast<int>(std::nearbyint(h))};
+  }
+  if (height <= 0) return {0, 0};
+  const long double w = static_cast<long double>(width) * 240.0L / static_cast<long double>(height);
+  return {static_cast<int>(std::nearbyint(w)), 240};
+}
+
+namespace {
+
+struct Extremes {
+  int minL = 255, maxL = 0;
+  bool haveMin = false, haveMax = false;
+  int minX = 0, minY = 0, maxX = 0, maxY = 0;
+
+  // Strips visit columns left to right and each column top to bottom, so a
+  // tie is won by the smaller column; within a column the first row stays.
+  void see(int l, int x, int y) {
+    if (l > maxL || (haveMax && l == maxL && x < maxX)) {
+      maxL = l;
+      maxX = x;
+      maxY = y;
+      haveMax = true;
+    }
+    if (l < minL || (haveMin && l == minL && x < minX)) {
+      minL = l;
+      minX = x;
+      minY = y;
+      haveMin = true;
+    }
+  }
+};
+
+PixelSample SampleAt(const Raster& r, int x, int y) {
+  const ColourValue c = r.pixel(x, y);
+  return PixelSample{c, x, y, RedOf(c), GreenOf(c), BlueOf(c)};
+}
+
+}  // namespace
+
+PhotoAnalysis AnalysePhoto(const Raster& raster, const ColumnHook& atColumn, int stripWidth) {
+  PhotoAnalysis a;
+  const int width = raster.width();
+  const int height = raster.height();
+  if (stripWidth <= 0) stripWidth = width;
+  // Four interleaved histograms keep runs of equal pixels from stalling on one counter.
+  std::array<Histogram, 4> parts{};
+  Extremes e;
+  for (int x0 = 0; x0 < width; x0 += stripWidth) {
+    if (atColumn) atColumn(x0);
+    const int x1 = std::min(width, x0 + stripWidth);
+    for (int y = 0; y < height; ++y) {
+      const std::uint8_t* p = raster.row(y) + 3 * static_cast<std::size_t>(x0);
+      for (int x = x0; x < x1; ++x, p += 3) {
+        const int l = Luminance(p[2], p[1], p[0]);
+        ++parts[static_cast<std::size_t>(x & 3)][static_cast<std::size_t>(l)];
+        if (l <= e.minL || l >= e.maxL) e.see(l, x, y);
+      }
+    }
+  }
+  for (std::size_t i = 0; i < 256; ++i) a.histogram[i] = parts[0][i] + parts[1][i] + parts[2][i] + parts[3][i];
+  a.MinLuminance = e.minL;
+  a.MaxLuminance = e.maxL;
+  if (e.haveMin) a.MinPixel = SampleAt(raster, e.minX, e.minY);
+  if (e.haveMax) a.MaxPixel = SampleAt(raster, e.maxX, e.maxY);
+  return a;
+}
+
+Raster StretchNearest(const Raster& source, int width, int height) {
+  Raster out(width, height);
+  if (out.empty() || source.empty()) return out;
+  const auto sw = static_cast<std::int64_t>(source.width());
+  const auto sh = static_cast<std::int64_t>(source.height());
+  // Sample the source pixel under the centre of each preview pixel.
+  std::vector<std::size_t> columns(static_cast<std::size_t>(width));
+  for (int x = 0; x < width; ++x)
+    columns[static_cast<std::size_t>(x)] = 3 * static_cast<std::size_t>((2 * x + 1) * sw / (2 * width));
+  for (int y = 0; y < height; ++y) {
+    const std::uint8_t* src = source.row(static_cast<int>((2 * y + 1) * sh / (2 * height)));
+    std::uint8_t* dst = out.row(y);
+    for (int x = 0; x < width; ++x, dst += 3) {
+      const std::uint8_t* p = src + columns[static_cast<std::size_t>(x)];
+      dst[0] = p[0];
+      dst[1] = p[1];
+      dst[2] = p[2];
+    }
+  }
+  return out;
+}
+
+int SpinClamp(int value, int minimum, int maximum) {
+  if (minimum == maximum) return value;
+  if (value < minimum) return minimum;
+  if (value > maximum) return maximum;
+  return value;
+}
+
+ThresholdRange PrimeThreshold(const PhotoAnalysis& a) {
+  ThresholdRange r;
+  r.minimum = a.MinLuminance + 1;
+  r.maximum = a.MaxLuminance;
+  r.value = SpinClamp(a.MaxLuminance - a.MaxLuminance / 3, r.minimum, r.maximum);
+  return r;
+}
+
+}  // namespace imaging

@@ -1,0 +1,111 @@
+#include "imaging/brighten.h"
+
+#include "imaging/luminance.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace imaging {
+
+long double PowerOf(long double base, long double exponent) {
+  if (exponent == 0.0L) return 1.0L;
+  if (base == 0.0L && exponent > 0.0L) return 0.0L;
+  if (std::trunc(exponent) == exponent && std::fabs(exponent) <= 2147483647.0L) {
+    // Repeated squaring, multiplying in the order the classic integer power does.
+    const long n = static_cast<long>(exponent);
+    unsigned long y = static_cast<unsigned long>(n < 0 ? -n : n);
+    long double b = base;
+    long double result = 1.0L;
+    while (y > 0) {
+      while ((y & 1u) == 0) {
+        y >>= 1;
+        b = b * b;
+      }
+      --y;
+      result = result * b;
+    }
+    return n < 0 ? 1.0L / result : result;
+  }
+  return std::exp(exponent * std::log(base));
+}
+
+namespace {
+
+// New value of one channel value c of a pixel below the threshold, before
+// the colour adjustment. P is T^(q-1), used by the power curve only.
+int BrightenChannel(int c, const BrightenSettings& s, long double powerFactor) {
+  const int t = s.threshold;
+  if (s.shiftMode) {
+    if (t == s.darkestLuminance) return c;  // cannot arise with the true darkest luminance
+    const long double quotient = static_cast<long double>(t - c) / static_cast<long double>(t - s.darkestLuminance);
+    const long double shift = std::trunc(quotient * static_cast<long double>(s.strength));
+    const long double k = static_cast<long double>(c) + shift;
+    if (k < 0.0L) return 0;  // a large negative shift darkens to black, never wraps
+    return k < 256.0L ? static_cast<int>(k) : c;
+  }
+  const long double q = s.exponent;
+  const long double k = std::trunc(PowerOf(static_cast<long double>(c) * powerFactor, 1.0L / q));
+  return k < 255.0L ? static_cast<int>(k) : c;
+}
+
+long double PowerFactor(const BrightenSettings& s) {
+  const long double q = s.exponent;
+  return PowerOf(static_cast<long double>(s.threshold), q - 1.0L);
+}
+
+int BoostOf(const BrightenSettings& s) {
+  if (s.colourBoost <= 0) return 0;
+  return static_cast<int>(std::trunc(static_cast<long double>(s.colourBoost) * static_cast<long double>(s.exponent)));
+}
+
+}  // namespace
+
+Rgb BrightenPixel(Rgb in, const BrightenSettings& s) {
+  if (Luminance(in.red, in.green, in.blue) >= s.threshold) return in;
+  const long double p = s.shiftMode ? 0.0L : PowerFactor(s);
+  Rgb out{BrightenChannel(in.red, s, p), BrightenChannel(in.green, s, p), BrightenChannel(in.blue, s, p)};
+  if (s.colourBoost > 0) BrightenTable::AdjustColour(out, BoostOf(s));
+  return out;
+}
+
+BrightenTable::BrightenTable(const BrightenSettings& s)
+    : settings_(s), thresholdKey_(0), boost_(BoostOf(s)), curve_{} {
+  // Luminance is at most 255, so thresholds beyond 256 behave as 256; the
+  // clamp keeps the scaled key inside 32 bits for any control value.
+  const int t = s.threshold < 0 ? 0 : (s.threshold > 256 ? 256 : s.threshold);
+  thresholdKey_ = 10000 * t;
+  const long double p = s.shiftMode ? 0.0L : PowerFactor(s);
+  for (int c = 0; c < 256; ++c) curve_[static_cast<std::size_t>(c)] = BrightenChannel(c, s, p);
+}
+
+bool BrightenTable::belowOnBoundary(Rgb in) const {
+  return LuminanceOnBoundary(in.red, in.green, in.blue) < settings_.threshold;
+}
+
+void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, int stripWidth,
+                  Histogram* histogram) {
+  const int width = in.width();
+  const int height = in.height();
+  if (stripWidth <= 0) stripWidth = width;
+  std::optional<BrightenTable> table;
+  for (int x0 = 0; x0 < width; x0 += stripWidth) {
+    const BrightenSettings s = settingsAt(x0);
+    // The exponent stays that of the pass start; everything else may change.
+    if (!table || table->settings() != s) table.emplace(s);
+    const int x1 = std::min(width, x0 + stripWidth);
+    for (int y = 0; y < height; ++y) {
+      const std::uint8_t* src = in.row(y) + 3 * static_cast<std::size_t>(x0);
+      std::uint8_t* dst = out.row(y) + 3 * static_cast<std::size_t>(x0);
+      for (int x = x0; x < x1; ++x, src += 3, dst += 3) {
+        const Rgb r = table->apply(Rgb{src[2], src[1], src[0]});
+        dst[0] = static_cast<std::uint8_t>(r.blue);
+        dst[1] = static_cast<std::uint8_t>(r.green);
+        dst[2] = static_cast<std::uint8_t>(r.red);
+        if (histogram) ++(*histogram)[static_cast<std::size_t>(Luminance(r.red, r.green, r.blue))];
+      }
+    }
+  }
+}
+
+}  // namespace imaging

@@ -1,0 +1,96 @@
+#include "jpeg_fixtures.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+#include <jpeglib.h>
+
+namespace fixtures {
+
+imaging::Raster MakeRaster(int width, int height, const std::function<imaging::ColourValue(int, int)>& f) {
+  imaging::Raster r(width, height);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) r.setPixel(x, y, f(x, y));
+  return r;
+}
+
+Bytes GrayJpeg(int width, int height) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(width);
+  cinfo.image_height = static_cast<JDIMENSION>(height);
+  cinfo.input_components = 1;
+  cinfo.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 95, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width));
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 255 / std::max(1, width - 1));
+    JSAMPROW p = row.data();
+    jpeg_write_scanlines(&cinfo, &p, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  Bytes bytes(out, out + size);
+  jpeg_destroy_compress(&cinfo);
+  std::free(out);
+  return bytes;
+}
+
+std::vector<int> MarkersBeforeScan(const Bytes& jpeg) {
+  std::vector<int> markers;
+  std::size_t pos = 2;  // after SOI
+  while (pos + 4 <= jpeg.size() && jpeg[pos] == 0xFF) {
+    const int marker = jpeg[pos + 1];
+    markers.push_back(marker);
+    if (marker == 0xDA) break;
+    pos += 2 + static_cast<std::size_t>(jpeg[pos + 2] << 8 | jpeg[pos + 3]);
+  }
+  return markers;
+}
+
+std::array<std::array<int, 64>, 2> QuantTables(const Bytes& jpeg) {
+  jpeg_decompress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_decompress(&cinfo);
+  jpeg_mem_src(&cinfo, jpeg.data(), static_cast<unsigned long>(jpeg.size()));
+  jpeg_read_header(&cinfo, TRUE);
+  std::array<std::array<int, 64>, 2> tables{};
+  for (int t = 0; t < 2; ++t)
+    for (int i = 0; i < 64; ++i)
+      tables[static_cast<std::size_t>(t)][static_cast<std::size_t>(i)] = cinfo.quant_tbl_ptrs[t]->quantval[i];
+  jpeg_destroy_decompress(&cinfo);
+  return tables;
+}
+
+Bytes WithFrameSize(Bytes jpeg, int width, int height) {
+  std::size_t pos = 2;
+  while (pos + 9 < jpeg.size()) {
+    const int marker = jpeg[pos + 1];
+    if (marker == 0xC0 || marker == 0xC2) {
+      jpeg[pos + 5] = static_cast<std::uint8_t>(height >> 8);
+      jpeg[pos + 6] = static_cast<std::uint8_t>(height);
+      jpeg[pos + 7] = static_cast<std::uint8_t>(width >> 8);
+      jpeg[pos + 8] = static_cast<std::uint8_t>(width);
+      return jpeg;
+    }
+    pos += 2 + static_cast<std::size_t>(jpeg[pos + 2] << 8 | jpeg[pos + 3]);
+  }
+  throw std::runtime_error("no frame header");
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+}  // namespace fixtures
