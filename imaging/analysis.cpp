@@ -1,6 +1,7 @@
 #include "imaging/analysis.h"
 
 #include "imaging/luminance.h"
+#include "imaging/pixel_kernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -19,29 +20,6 @@ PreviewSize FitPreviewSize(int width, int height) {
 
 namespace {
 
-struct Extremes {
-  int minL = 255, maxL = 0;
-  bool haveMin = false, haveMax = false;
-  int minX = 0, minY = 0, maxX = 0, maxY = 0;
-
-  // Strips visit columns left to right and each column top to bottom, so a
-  // tie is won by the smaller column; within a column the first row stays.
-  void see(int l, int x, int y) {
-    if (l > maxL || (haveMax && l == maxL && x < maxX)) {
-      maxL = l;
-      maxX = x;
-      maxY = y;
-      haveMax = true;
-    }
-    if (l < minL || (haveMin && l == minL && x < minX)) {
-      minL = l;
-      minX = x;
-      minY = y;
-      haveMin = true;
-    }
-  }
-};
-
 PixelSample SampleAt(const Raster& r, int x, int y) {
   const ColourValue c = r.pixel(x, y);
   return PixelSample{c, x, y, RedOf(c), GreenOf(c), BlueOf(c)};
@@ -54,26 +32,17 @@ PhotoAnalysis AnalysePhoto(const Raster& raster, const ColumnHook& atColumn, int
   const int width = raster.width();
   const int height = raster.height();
   if (stripWidth <= 0) stripWidth = width;
-  // Four interleaved histograms keep runs of equal pixels from stalling on one counter.
-  std::array<Histogram, 4> parts{};
-  Extremes e;
+  RowAnalysis acc;
   for (int x0 = 0; x0 < width; x0 += stripWidth) {
     if (atColumn) atColumn(x0);
-    const int x1 = std::min(width, x0 + stripWidth);
-    for (int y = 0; y < height; ++y) {
-      const std::uint8_t* p = raster.row(y) + 3 * static_cast<std::size_t>(x0);
-      for (int x = x0; x < x1; ++x, p += 3) {
-        const int l = Luminance(p[2], p[1], p[0]);
-        ++parts[static_cast<std::size_t>(x & 3)][static_cast<std::size_t>(l)];
-        if (l <= e.minL || l >= e.maxL) e.see(l, x, y);
-      }
-    }
+    const int n = std::min(width, x0 + stripWidth) - x0;
+    for (int y = 0; y < height; ++y) AnalyseRow(raster.row(y) + 3 * static_cast<std::size_t>(x0), n, x0, y, acc);
   }
-  for (std::size_t i = 0; i < 256; ++i) a.histogram[i] = parts[0][i] + parts[1][i] + parts[2][i] + parts[3][i];
-  a.MinLuminance = e.minL;
-  a.MaxLuminance = e.maxL;
-  if (e.haveMin) a.MinPixel = SampleAt(raster, e.minX, e.minY);
-  if (e.haveMax) a.MaxPixel = SampleAt(raster, e.maxX, e.maxY);
+  a.histogram = acc.histogram();
+  a.MinLuminance = acc.minL;
+  a.MaxLuminance = acc.maxL;
+  if (acc.haveMin) a.MinPixel = SampleAt(raster, acc.minX, acc.minY);
+  if (acc.haveMax) a.MaxPixel = SampleAt(raster, acc.maxX, acc.maxY);
   return a;
 }
 

@@ -1,6 +1,7 @@
 #include "imaging/brighten.h"
 
 #include "imaging/luminance.h"
+#include "imaging/pixel_kernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -76,7 +77,7 @@ BrightenTable::BrightenTable(const BrightenSettings& s)
   const int t = s.threshold < 0 ? 0 : (s.threshold > 256 ? 256 : s.threshold);
   thresholdKey_ = 10000 * t;
   const long double p = s.shiftMode ? 0.0L : PowerFactor(s);
-  for (int c = 0; c < 256; ++c) curve_[static_cast<std::size_t>(c)] = BrightenChannel(c, s, p);
+  for (int c = 0; c < 256; ++c) curve_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(BrightenChannel(c, s, p));
 }
 
 bool BrightenTable::belowOnBoundary(Rgb in) const {
@@ -89,23 +90,19 @@ void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, i
   const int height = in.height();
   if (stripWidth <= 0) stripWidth = width;
   std::optional<BrightenTable> table;
+  RowAnalysis counts;
   for (int x0 = 0; x0 < width; x0 += stripWidth) {
     const BrightenSettings s = settingsAt(x0);
     // The exponent stays that of the pass start; everything else may change.
     if (!table || table->settings() != s) table.emplace(s);
-    const int x1 = std::min(width, x0 + stripWidth);
+    const int n = std::min(width, x0 + stripWidth) - x0;
     for (int y = 0; y < height; ++y) {
-      const std::uint8_t* src = in.row(y) + 3 * static_cast<std::size_t>(x0);
-      std::uint8_t* dst = out.row(y) + 3 * static_cast<std::size_t>(x0);
-      for (int x = x0; x < x1; ++x, src += 3, dst += 3) {
-        const Rgb r = table->apply(Rgb{src[2], src[1], src[0]});
-        dst[0] = static_cast<std::uint8_t>(r.blue);
-        dst[1] = static_cast<std::uint8_t>(r.green);
-        dst[2] = static_cast<std::uint8_t>(r.red);
-        if (histogram) ++(*histogram)[static_cast<std::size_t>(Luminance(r.red, r.green, r.blue))];
-      }
+      const std::size_t offset = 3 * static_cast<std::size_t>(x0);
+      BrightenRow(*table, in.row(y) + offset, out.row(y) + offset, n);
+      if (histogram) AnalyseRow(out.row(y) + offset, n, x0, y, counts);
     }
   }
+  if (histogram) *histogram = counts.histogram();
 }
 
 }  // namespace imaging

@@ -45,6 +45,16 @@ class BrightenTable {
   explicit BrightenTable(const BrightenSettings& s);
   const BrightenSettings& settings() const { return settings_; }
 
+  // 10000 x T (T clamped to 0..256): pixels whose luminance key lies below
+  // change, above it nothing does, and on it the exact luminance decides.
+  std::int32_t thresholdKey() const { return thresholdKey_; }
+  // Trunc(A x q), 0 when the colour adjustment is off.
+  int boost() const { return boost_; }
+  // New channel value for every old one, before the colour adjustment.
+  const std::array<std::uint8_t, 256>& curve() const { return curve_; }
+  // Whether a pixel whose key equals thresholdKey() lies below the threshold.
+  bool belowOnBoundary(Rgb in) const;
+
   Rgb apply(Rgb in) const {
     const std::int32_t key = 2989 * in.red + 5866 * in.green + 1145 * in.blue;
     if (key >= thresholdKey_ && (key != thresholdKey_ || !belowOnBoundary(in))) return in;
@@ -67,12 +77,10 @@ class BrightenTable {
   }
 
  private:
-  bool belowOnBoundary(Rgb in) const;
-
   BrightenSettings settings_;
-  std::int32_t thresholdKey_;  // 10000 x T; above it nothing changes
-  int boost_;                  // 0 when the adjustment is off
-  std::array<int, 256> curve_;
+  std::int32_t thresholdKey_;
+  int boost_;
+  std::array<std::uint8_t, 256> curve_;
 };
 
 // Reads the settings at a point where the user may have changed them. Called

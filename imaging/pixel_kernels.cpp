@@ -1,0 +1,39 @@
+#include "imaging/pixel_kernels.h"
+
+namespace imaging {
+
+Histogram RowAnalysis::histogram() const {
+  Histogram h{};
+  for (const Histogram& part : parts)
+    for (std::size_t i = 0; i < h.size(); ++i) h[i] += part[i];
+  return h;
+}
+
+void AnalyseRowPlain(const std::uint8_t* p, int n, int x0, int y, RowAnalysis& acc) {
+  for (int i = 0; i < n; ++i, p += 3) {
+    const int l = Luminance(p[2], p[1], p[0]);
+    ++acc.parts[static_cast<std::size_t>(i & 3)][static_cast<std::size_t>(l)];
+    if (acc.extreme(l)) acc.see(l, x0 + i, y);
+  }
+}
+
+void BrightenRowPlain(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n) {
+  for (int i = 0; i < n; ++i, in += 3, out += 3) {
+    const Rgb r = table.apply(Rgb{in[2], in[1], in[0]});
+    out[0] = static_cast<std::uint8_t>(r.blue);
+    out[1] = static_cast<std::uint8_t>(r.green);
+    out[2] = static_cast<std::uint8_t>(r.red);
+  }
+}
+
+void AnalyseRow(const std::uint8_t* pixels, int n, int x0, int y, RowAnalysis& acc) {
+  AnalyseRowPlain(pixels, n, x0, y, acc);
+}
+
+void BrightenRow(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n) {
+  BrightenRowPlain(table, in, out, n);
+}
+
+bool VectorKernelsActive() { return false; }
+
+}  // namespace imaging
