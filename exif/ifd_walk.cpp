@@ -1,0 +1,227 @@
+// The walk of TIFF directories: entry values into text, trace lines, plain fields,
+// sub-directories and the tag store.
+
+#include "exif/ifd_walk.h"
+
+#include <exception>
+
+#include "exif/container.h"
+#include "exif/field_types.h"
+#include "exif/image_info.h"
+#include "exif/number_text.h"
+#include "exif/settings.h"
+#include "exif/tag_dictionary.h"
+#include "exif/text_filters.h"
+#include "exif/ascii.h"
+
+namespace exif {
+namespace {
+
+constexpr int64_t kEntrySize = 12;
+
+// Tags with an effect beyond their text.
+constexpr uint16_t kImageWidth = 0x0100;
+constexpr uint16_t kImageLength = 0x0101;
+constexpr uint16_t kMake = 0x010F;
+constexpr uint16_t kModel = 0x0110;
+constexpr uint16_t kDateTime = 0x0132;
+constexpr uint16_t kSubIfds = 0x014A;
+constexpr uint16_t kExifOffset = 0x8769;
+constexpr uint16_t kGpsInfo = 0x8825;
+constexpr uint16_t kExifVersion = 0x9000;
+constexpr uint16_t kDateTimeOriginal = 0x9003;
+constexpr uint16_t kFlash = 0x9209;
+constexpr uint16_t kMakerNote = 0x927C;
+constexpr uint16_t kUserComment = 0x9286;
+constexpr uint16_t kExifImageWidth = 0xA002;
+constexpr uint16_t kExifImageLength = 0xA003;
+constexpr uint16_t kInteroperabilityOffset = 0xA005;
+
+std::string Hex4(uint16_t tag) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string hex(4, '0');
+  for (int i = 3; i >= 0; --i) {
+    hex[static_cast<size_t>(i)] = kDigits[tag & 0x0F];
+    tag = static_cast<uint16_t>(tag >> 4);
+  }
+  return hex;
+}
+
+class DepthGuard {
+ public:
+  explicit DepthGuard(int& depth) : depth_(depth) { ++depth_; }
+  ~DepthGuard() { --depth_; }
+  DepthGuard(const DepthGuard&) = delete;
+  DepthGuard& operator=(const DepthGuard&) = delete;
+
+ private:
+  int& depth_;
+};
+
+}  // namespace
+
+void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockLength, int kind) {
+  if (walkExhausted_ || walkDepth_ >= kMaxDirectoryDepth) return;
+  // A directory met before (a loop, or many pointers at one directory) is not walked again.
+  if (!walkedDirectories_.insert(start).second) return;
+  if (!Holds(start, 2)) return;
+  const DepthGuard depth(walkDepth_);
+
+  const int64_t count = ReadUInt16(start);
+  if (TraceDetailLevel > 0) {
+    TraceText += "\r\nDirectory: Start, entries = " + std::to_string(start) + ", " +
+                 std::to_string(count);
+  }
+  // The start stands on both sides, so only the table's size meets the block length here; the
+  // per-entry check below keeps the reads inside the block.
+  if (2 + kEntrySize * count > offsetBase + blockLength) {
+    SetOwnerError(kErrorIllegallySizedDirectory);
+    return;
+  }
+  for (int64_t i = 0; i < count; ++i) {
+    const int64_t entryPos = start + 2 + kEntrySize * i;
+    if (!Holds(entryPos, kEntrySize)) return;  // the table runs off the block
+    if (++entriesRead_ > kMaxEntriesPerWalk) {
+      walkExhausted_ = true;
+      return;
+    }
+    WalkEntry(entryPos, offsetBase, blockLength, kind);
+    if (walkExhausted_) return;
+  }
+}
+
+void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLength, int kind) {
+  const uint16_t tag = ReadUInt16(entryPos);
+  const uint16_t type = ReadUInt16(entryPos + 2);
+  const int32_t byteCount = ByteCountOf(type, ReadInt32(entryPos + 4));
+  if (byteCount == 0) return;
+  // Signed on purpose: a count that wrapped negative is read inline and copies nothing.
+  const int64_t valuePos =
+      byteCount <= 4 ? entryPos + 8 : int64_t{ReadInt32(entryPos + 8)} + offsetBase;
+  const std::string raw = DataBlock.Copy(valuePos, byteCount);
+  valueBytesRead_ += static_cast<int64_t>(raw.size());
+  if (valueBytesRead_ > kMaxValueBytesPerWalk) {
+    walkExhausted_ = true;
+    return;
+  }
+
+  const bool buildText = BuildMode == kBuildTextOnly || BuildMode == kBuildAll;
+  const bool store = BuildMode == kBuildStoreOnly || BuildMode == kBuildAll;
+  TTagEntry entry;
+  if (buildText || store) entry = LookupTag(tag, kind);
+
+  std::string text;
+  if (buildText) {
+    if (type == kAscii) {
+      text = DataBlock.Copy(valuePos, int64_t{byteCount} - 1);  // without the closing zero
+    } else if (type == kUndefined) {
+      text.assign(1, '"').append(raw, 0, raw.find('\0')).append(1, '"');
+    } else {
+      // May throw FormatError: not caught here, it ends this directory.
+      text = RawToText(raw, type, entry.FormatString, entry.ValueMap);
+    }
+    if (entry.Tag != 0 && entry.Decoder != nullptr && UseTagDecoders) {
+      text = entry.Decoder(text);
+    } else {
+      text = MakePrintable(text);
+    }
+    if (tag == kUserComment) {
+      // Drops the 8-byte character-code prefix and the last byte.
+      UserCommentText = TrimControls(CopyBytes(raw, 9, int64_t{byteCount} - 9));
+      text = UserCommentText;
+    }
+    AppendTraceLine(tag, entry.Description, text, byteCount, valuePos);
+  }
+
+  switch (tag) {
+    case kImageWidth:
+    case kExifImageWidth:
+      PixelWidth = RoundToInt32(RawToNumber(raw, type));
+      break;
+    case kImageLength:
+    case kExifImageLength:
+      PixelHeight = RoundToInt32(RawToNumber(raw, type));
+      break;
+    case kMake:
+      MakeText = CopyBytes(text, 1, 32);
+      break;
+    case kModel:
+      ModelText = CopyBytes(text, 1, 40);
+      break;
+    case kDateTime:
+    case kDateTimeOriginal:
+      DateTimeText = CopyBytes(text, 1, 20);
+      break;
+    case kExifVersion:
+      ExifVersionText = CopyBytes(raw, 1, 6);
+      break;
+    case kFlash:
+      FlashValue = RoundToInt32(RawToNumber(raw, type));
+      break;
+    case kMakerNote:
+      MakerNoteData = ByteString(raw);
+      MakerNotePos = valuePos;
+      MakerNoteRead = ReadMakerNote();
+      break;
+    case kExifOffset:
+    case kInteroperabilityOffset:
+    case kSubIfds:  // only the first offset of the list
+      FollowDirectoryPointer(valuePos, offsetBase, blockLength, kMainDirectory);
+      break;
+    case kGpsInfo:
+      FollowDirectoryPointer(valuePos, offsetBase, blockLength, kGpsDirectory);
+      break;
+    default:
+      break;
+  }
+
+  if (store) {
+    entry.Text = std::move(text);
+    entry.Raw = raw;
+    entry.RawSize = static_cast<int32_t>(raw.size());
+    entry.RawPos = valuePos;
+    entry.DataType = type;
+    try {
+      AddTag(entry);  // refuses Tag 0: unknown tags and GPSVersionID stay out of the store
+    } catch (const std::exception&) {
+      // A value that cannot be stored is left out; the walk goes on.
+    }
+  }
+}
+
+void TImageInfo::FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase,
+                                        int64_t blockLength, int kind) {
+  if (!Holds(valuePos, 4)) return;  // a pointer cut off by the block's end leads nowhere
+  const int64_t start = int64_t{ReadInt32(valuePos)} + offsetBase;
+  try {
+    WalkDirectory(start, offsetBase, blockLength, kind);
+  } catch (const std::exception&) {
+    // A broken sub-directory loses its own remaining entries only.
+  }
+}
+
+void TImageInfo::AppendTraceLine(uint16_t tag, std::string_view description,
+                                 std::string_view text, int32_t byteCount, int64_t valuePos) {
+  TraceText += "\r\n";
+  if (TraceDetailLevel > 0) TraceText += "tag[$" + Hex4(tag) + "]: ";
+  TraceText += description;
+  TraceText += " = ";
+  TraceText += text;
+  if (TraceDetailLevel > 0) {
+    TraceText += " [size: " + std::to_string(byteCount) + "]";
+    TraceText += " [start: " + std::to_string(valuePos) + "]";
+  }
+}
+
+void TImageInfo::SetOwnerError(std::string_view text) {
+  if (Owner != nullptr) Owner->ErrorText = text;
+}
+
+bool TImageInfo::ReadMakerNote() {
+  // The maker-note decoder plugs in here: it reads MakerNoteData (at MakerNotePos in
+  // DataBlock) into the tag store and MakerNoteTraceText, and answers whether it knew the
+  // maker. None is linked in yet, so no maker is known.
+  return false;
+}
+
+}  // namespace exif

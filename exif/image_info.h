@@ -1,0 +1,97 @@
+#pragma once
+// TImageInfo: the parsed EXIF object with its plain fields, tag store and trace text.
+
+#include <cstdint>
+#include <set>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exif/end_ind.h"
+#include "exif/tag_entry.h"
+
+namespace exif {
+
+class TimgData;
+
+// Build modes: 2 builds texts and trace but stores nothing, 4 stores but builds no text,
+// 255 does both (the program's mode).
+inline constexpr int32_t kBuildTextOnly = 2;
+inline constexpr int32_t kBuildStoreOnly = 4;
+inline constexpr int32_t kBuildAll = 255;
+
+inline constexpr int32_t kTagCapacityStep = 25;
+
+class TImageInfo : public tEndInd {
+ public:
+  // Fills the dictionaries' descriptions on the first creation in a process. `owner` may be
+  // null; errors of the walk then go nowhere.
+  TImageInfo(TimgData* owner, int32_t buildMode);
+  virtual ~TImageInfo();
+  TImageInfo(const TImageInfo&) = delete;
+  TImageInfo& operator=(const TImageInfo&) = delete;
+
+  // Index of the first stored entry named `name` (ASCII case ignored), or -1.
+  virtual int32_t FindStoredTag(std::string_view name) const;
+  // Text of the first stored entry named `name`, or an empty text.
+  virtual std::string StoredTagText(std::string_view name) const;
+
+  // The entries in use, Tags[0 .. TagCount - 1].
+  std::span<const TTagEntry> StoredTags() const;
+
+  // Walks the directory at 1-based position `start`; TIFF offset x lies at `offsetBase` + x;
+  // `blockLength` is the length the size check measures; `kind` selects the dictionary.
+  // A failure while building a value text ends this directory and propagates.
+  void WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockLength, int kind);
+
+  // Appends a copy unless its Tag is 0; returns TagCount - 1.
+  int32_t AddTag(const TTagEntry& entry);
+  // Stores a value computed by name and text (Id 1, Tag 0), in build modes 4 and 255 only.
+  void AddComputedTag(std::string_view name, std::string_view text, uint16_t dataType);
+
+  // The conversions of a raw value in this object's byte order.
+  int32_t RawToInteger(std::string_view raw) const;
+  double RawToNumber(std::string_view raw, uint32_t type) const;
+  std::string RawToText(std::string_view raw, uint32_t type, std::string_view format,
+                        std::string_view valueMap) const;
+
+  std::vector<TTagEntry> Tags;  // the tag store; TagCapacity long, TagCount in use
+  int32_t TagCount = 0;
+  int32_t TagCapacity = 0;
+  TimgData* Owner = nullptr;
+  std::string ExifVersionText;  // at most 6 bytes of tag 9000
+  std::string MakeText;         // at most 32 bytes of tag 010F
+  std::string ModelText;        // at most 40 bytes of tag 0110
+  std::string DateTimeText;     // at most 20 bytes of tag 0132 or 9003, the later met
+  int32_t PixelHeight = 0;
+  int32_t PixelWidth = 0;
+  int32_t FlashValue = 0;
+  int32_t BuildMode = 0;
+  ByteString MakerNoteData;
+  bool FromTiff = false;
+  std::string UserCommentText;
+  int32_t TraceRequest = 0;
+  std::string TraceText;  // one line per entry, each beginning with CR LF
+  std::string MakerNoteTraceText;
+  bool MakerNoteRead = false;
+  int64_t MakerNotePos = 0;  // 1-based position of the maker note in DataBlock
+
+ private:
+  void AppendTag(TTagEntry entry);
+  void WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLength, int kind);
+  void FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, int64_t blockLength, int kind);
+  void AppendTraceLine(uint16_t tag, std::string_view description, std::string_view text,
+                       int32_t byteCount, int64_t valuePos);
+  void SetOwnerError(std::string_view text);
+  bool ReadMakerNote();
+
+  // Guards that keep a hostile block from walking without end.
+  std::set<int64_t> walkedDirectories_;
+  int walkDepth_ = 0;
+  int64_t entriesRead_ = 0;
+  int64_t valueBytesRead_ = 0;
+  bool walkExhausted_ = false;
+};
+
+}  // namespace exif

@@ -1,0 +1,29 @@
+#pragma once
+// Small shared conversions between numbers and their texts.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace exif {
+
+// The two integers formatted with "%d/%d".
+std::string RationalText(int32_t numerator, int32_t denominator);
+
+// The decimal text of a 32-bit integer.
+std::string IntegerText(int32_t value);
+
+// One of two texts.
+inline std::string PickText(bool condition, std::string_view whenTrue, std::string_view whenFalse) {
+  return std::string(condition ? whenTrue : whenFalse);
+}
+
+// Reads fraction texts such as "1/250" or "1 1/2" (a whole part before the first blank);
+// anything unreadable, a zero denominator included, gives 0.
+long double FractionTextToNumber(std::string_view text);
+
+// Rounds to the nearest integer, halves to the even neighbour; NaN gives 0 and values
+// beyond the 32-bit range give its nearest end.
+int32_t RoundToInt32(long double value);
+
+}  // namespace exif

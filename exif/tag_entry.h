@@ -1,0 +1,72 @@
+#pragma once
+// The record of one tag: a dictionary entry and, filled with a value, an entry of the tag store.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace exif {
+
+// Rewrites a value's display text for the tags that need more than the generic conversion.
+using TagDecoder = std::string (*)(const std::string& text);
+
+struct TTagEntry {
+  int32_t Id = 0;            // 1 for entries added by name and text (AddComputedTag)
+  uint16_t DataType = 0;     // TIFF field type of the stored value; 0 in dictionaries
+  uint16_t RecordNo = 0;     // IPTC record number; 0 for EXIF, GPS and maker tags
+  uint16_t Tag = 0;          // 0 means no tag (the sentinel)
+  std::string Name;          // key of every lookup by name
+  std::string Description;   // display name in the trace
+  std::string ValueMap;      // "number:words,..." or empty
+  std::string Text;          // decoded text of the value
+  std::string Raw;           // the value's bytes as they stand in the file
+  int64_t RawPos = 0;        // 1-based position of Raw in the EXIF block; 0 for computed entries
+  std::string FormatString;  // "%s" template for the text or a floating template for the number
+  int32_t RawSize = 0;       // length of Raw
+  TagDecoder Decoder = nullptr;
+};
+
+// A dictionary row as constant data, so that tables can be checked at compile time.
+struct TagDef {
+  constexpr TagDef(uint16_t tag, std::string_view name, std::string_view description = {},
+                   std::string_view valueMap = {}, std::string_view formatString = {},
+                   TagDecoder decoder = nullptr)
+      : Tag(tag), Name(name), Description(description), ValueMap(valueMap),
+        FormatString(formatString), Decoder(decoder) {}
+
+  uint16_t Tag;
+  std::string_view Name;
+  std::string_view Description;
+  std::string_view ValueMap;
+  std::string_view FormatString;
+  TagDecoder Decoder;
+};
+
+// The dictionary entry for one row.
+TTagEntry MakeTagEntry(const TagDef& def);
+
+// A table of entries, one per row, in row order.
+std::vector<TTagEntry> BuildTagTable(std::span<const TagDef> defs);
+
+// For static_assert: no tag number occurs twice in the rows.
+constexpr bool TagsUnique(std::span<const TagDef> defs) {
+  for (size_t i = 0; i < defs.size(); ++i) {
+    for (size_t j = i + 1; j < defs.size(); ++j) {
+      if (defs[i].Tag == defs[j].Tag) return false;
+    }
+  }
+  return true;
+}
+
+// For static_assert: tag numbers strictly ascend over the rows.
+constexpr bool TagsAscending(std::span<const TagDef> defs) {
+  for (size_t i = 1; i < defs.size(); ++i) {
+    if (defs[i - 1].Tag >= defs[i].Tag) return false;
+  }
+  return true;
+}
+
+}  // namespace exif

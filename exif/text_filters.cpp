@@ -1,0 +1,29 @@
+#include "exif/text_filters.h"
+
+#include "exif/bytes.h"
+
+namespace exif {
+
+std::string MakePrintable(std::string_view text) {
+  std::string printable = CopyBytes(text, 1, kPrintableLength);
+  for (char& c : printable) {
+    if (static_cast<unsigned char>(c) < 32) c = '.';
+  }
+  return printable;
+}
+
+std::string HexDump(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  constexpr size_t kShown = 16;
+  std::string dump;
+  for (size_t i = 0; i < bytes.size() && i < kShown; ++i) {
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    dump += kDigits[byte >> 4];
+    dump += kDigits[byte & 0x0F];
+    dump += ' ';
+  }
+  if (bytes.size() > kShown) dump += "...";
+  return dump;
+}
+
+}  // namespace exif

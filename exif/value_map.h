@@ -1,0 +1,14 @@
+#pragma once
+// Value maps: "number:words" entries separated by commas, e.g. "1:None Specified,2:Inch",
+// that turn a numeric value into words.
+
+#include <string>
+#include <string_view>
+
+namespace exif {
+
+// The words that `valueMap` gives for `value` (trimmed of blanks), or an empty text when the
+// map has no such entry. Words run to the next comma and are not trimmed.
+std::string DecodeValueMap(std::string_view valueMap, std::string_view value);
+
+}  // namespace exif

@@ -1,0 +1,54 @@
+#pragma once
+// Shared helpers of the EXIF reader tests: settings restored after a test, byte literals,
+// and reading built blocks through the container.
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <string>
+
+#include "exif/container.h"
+#include "exif_builder.h"
+
+namespace exiftest {
+
+// Sets a process-wide setting for one test and restores it afterwards.
+template <typename T>
+class ScopedSetting {
+ public:
+  ScopedSetting(T& setting, T value) : setting_(setting), saved_(setting) { setting_ = value; }
+  ~ScopedSetting() { setting_ = saved_; }
+  ScopedSetting(const ScopedSetting&) = delete;
+  ScopedSetting& operator=(const ScopedSetting&) = delete;
+
+ private:
+  T& setting_;
+  T saved_;
+};
+
+inline std::string ByteText(std::initializer_list<int> values) {
+  std::string bytes;
+  for (int v : values) bytes += static_cast<char>(v);
+  return bytes;
+}
+
+// Position in a JPEG EXIF block of TIFF offset `offset`: the TIFF header starts at 9.
+constexpr int64_t JpegPos(uint32_t offset) { return 9 + int64_t{offset}; }
+
+// Reads a JPEG whose only metadata is an EXIF segment holding `tiff`.
+inline std::unique_ptr<exif::TimgData> ReadJpegExif(const std::string& tiff,
+                                                    int32_t buildMode = exif::kBuildAll) {
+  auto reader = std::make_unique<exif::TimgData>(buildMode);
+  reader->ProcessBytes("photo.jpg", Jpeg({ExifSegment(tiff)}));
+  return reader;
+}
+
+// The container's parsed object, which every read of a built EXIF segment creates.
+inline exif::TImageInfo& Info(const std::unique_ptr<exif::TimgData>& reader) {
+  if (!reader->ExifInfo) throw std::logic_error("no parsed EXIF object");
+  return *reader->ExifInfo;
+}
+// A reader that is a temporary would leave the reference dangling.
+exif::TImageInfo& Info(std::unique_ptr<exif::TimgData>&& reader) = delete;
+
+}  // namespace exiftest
