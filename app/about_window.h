@@ -1,0 +1,28 @@
+#pragma once
+// The about window: author, date and home page.
+
+#include "app/platform.h"
+#include "app/widgets.h"
+
+#include <QDialog>
+
+class Toprogramuf : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit Toprogramuf(Platform platform, QWidget* parent = nullptr);
+
+  void Label5Click();
+  void Label12Click();
+
+  TLinkLabel* Label5;   // e-mail address
+  QLabel* Label3;       // date
+  QLabel* Label1;       // "Domovská stránka:"
+  TLinkLabel* Label12;  // home page
+
+ private:
+  Platform platform_;
+};
+
+inline constexpr const char* kAuthorMail = "prosvitek@prosvitek.cz";
+inline constexpr const char* kHomePage = "https://www.prosvitek.cz/";

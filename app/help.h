@@ -1,0 +1,14 @@
+#pragma once
+// The help file lies beside the executable and opens in the desktop's viewer.
+
+#include "app/platform.h"
+
+#include <QString>
+
+inline constexpr const char* kHelpFileName = "pvnapoveda.html";
+
+// The help file's path in the folder of the running executable.
+QString HelpFilePath(const Platform& platform);
+
+// Asks the desktop to open the help file; a failure is silently ignored.
+void OpenHelp(const Platform& platform);

@@ -1,0 +1,452 @@
+#include "app/main_window.h"
+
+#include "app/about_window.h"
+#include "app/exif_window.h"
+#include "app/help.h"
+#include "app/info_labels.h"
+#include "imaging/errors.h"
+#include "imaging/histogram_chart.h"
+#include "imaging/render.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QMouseEvent>
+#include <QStyle>
+
+#include <new>
+
+namespace {
+
+// Thrown out of a pass when the window closes during it.
+struct PassCancelled {};
+
+constexpr int kClientWidth = 747;
+constexpr int kClientHeight = 443;
+// Passes let the window breathe every this many columns.
+constexpr int kStripColumns = 64;
+
+QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
+  auto* label = new QLabel(text, parent);
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+// A label from left to right whose text is fitted into that width.
+QLabel* MakeFitLabel(QWidget* parent, const QString& text, int left, int top, int right,
+                     Qt::Alignment align = Qt::AlignLeft) {
+  auto* label = new TFitLabel(text, parent);
+  label->setAlignment(align | Qt::AlignVCenter);
+  label->setGeometry(left, top, right - left, label->sizeHint().height());
+  return label;
+}
+
+QFrame* MakeFrame(QWidget* parent, int left, int top, int width, int height, QFrame::Shape shape,
+                  QFrame::Shadow shadow) {
+  auto* frame = new QFrame(parent);
+  frame->setFrameShape(shape);
+  frame->setFrameShadow(shadow);
+  frame->setGeometry(left, top, width, height);
+  return frame;
+}
+
+QString ColourComponents(const imaging::PixelSample& p) {
+  return QStringLiteral("%1x%2x%3").arg(p.Red).arg(p.Green).arg(p.Blue);
+}
+
+QString Position(const imaging::PixelSample& p) { return QStringLiteral("%1x%2").arg(p.X).arg(p.Y); }
+
+}  // namespace
+
+TForm1::TForm1(Platform platform, QWidget* parent) : QWidget(parent), platform_(std::move(platform)) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("prosvitek"));
+  setFixedSize(kClientWidth, kClientHeight);  // a fixed single border
+  setAutoFillBackground(true);
+  BuildControls();
+}
+
+void TForm1::BuildControls() {
+  QStyle* style = QApplication::style();
+
+  // Previews in sunken frames.
+  MakeFrame(this, 5, 5, 325, 245, QFrame::Panel, QFrame::Sunken);
+  MakeFrame(this, 421, 5, 325, 245, QFrame::Panel, QFrame::Sunken);
+  Image1 = new TImage(this);
+  Image1->setGeometry(7, 7, 320, 240);
+  Image2 = new TImage(this);
+  Image2->setGeometry(423, 7, 320, 240);
+
+  auto button = [&](const QString& caption, int top, QStyle::StandardPixmap icon) {
+    auto* b = new QPushButton(style->standardIcon(icon), caption, this);
+    b->setGeometry(333, top, 85, 25);
+    b->setIconSize(QSize(12, 12));
+    return b;
+  };
+  otevritb = button(QStringLiteral("otevřít"), 5, QStyle::SP_DialogOpenButton);
+  prepocitatb = button(QStringLiteral("přepočítat"), 85, QStyle::SP_BrowserReload);
+  ulozitb = button(QStringLiteral("uložit jako"), 160, QStyle::SP_DialogSaveButton);
+  napovedab = button(QStringLiteral("Nápověda"), 192, QStyle::SP_DialogHelpButton);
+  oprogramub = button(QStringLiteral("O programu"), 224, QStyle::SP_MessageBoxInformation);
+  QFont bold = napovedab->font();
+  bold.setBold(true);
+  napovedab->setFont(bold);
+  prepocitatb->setEnabled(false);
+  ulozitb->setEnabled(false);
+
+  MakeFrame(this, 5, 252, 740, 2, QFrame::HLine, QFrame::Raised);
+
+  // Analysis panel.
+  MakeFrame(this, 5, 256, 155, 145, QFrame::Box, QFrame::Sunken);
+  const struct {
+    int top;
+    const char* caption;
+    QLabel** value;
+  } results[] = {
+      {264, "Min:", &jasminl},        {280, "Barva (Tcolor)", &cminl}, {296, "Složky", &slozkyminl},
+      {312, "Pozice:", &poziceminl},  {336, "Max", &jasmaxl},          {352, "Barva (Tcolor)", &cmaxl},
+      {368, "Složky", &slozkymaxl},   {384, "Pozice:", &pozicemaxl},
+  };
+  for (const auto& r : results) {
+    MakeLabel(this, QString::fromUtf8(r.caption), 8, r.top);
+    *r.value = MakeFitLabel(this, QStringLiteral("#"), 88, r.top, 158);
+  }
+
+  // Summary panel.
+  MakeFrame(this, 160, 256, 145, 145, QFrame::Box, QFrame::Sunken);
+  MakeFrame(this, 160, 296, 145, 2, QFrame::HLine, QFrame::Sunken);
+  rozlisenil = MakeFitLabel(this, QString(), 168, 264, 302);
+  velikostl = MakeFitLabel(this, QString(), 168, 280, 302);
+  constexpr int kBesideExif = 288;  // the "E x i f" caption stands to the right
+  casl = MakeFitLabel(this, QString(), 168, 305, kBesideExif);
+  clonal = MakeFitLabel(this, QString(), 168, 320, kBesideExif);
+  isol = MakeFitLabel(this, QString(), 168, 335, kBesideExif);
+  bleskl = MakeFitLabel(this, QString(), 168, 350, kBesideExif);
+  pristrojl = MakeFitLabel(this, QString(), 168, 365, kBesideExif);
+  podrobnostil = new TLinkLabel(QStringLiteral("Podrobnosti"), Qt::red, this);
+  podrobnostil->move(168, 383);
+  podrobnostil->adjustSize();
+  podrobnostil->setEnabled(false);
+  ResetSummaryLabels();
+
+  auto* exif = new QLabel(QStringLiteral("E x i f"), this);
+  QFont exifFont = exif->font();
+  exifFont.setBold(true);
+  exifFont.setPointSize(10);
+  exif->setFont(exifFont);
+  QPalette red = exif->palette();
+  red.setColor(QPalette::WindowText, Qt::red);
+  exif->setPalette(red);
+  exif->setWordWrap(true);  // one letter under another
+  exif->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+  exif->setGeometry(290, 300, 12, 64);
+
+  // Settings panel.
+  MakeFrame(this, 305, 256, 175, 145, QFrame::Box, QFrame::Sunken);
+  auto spin = [&](int top, int min, int max, int value) {
+    auto* s = new TSpinEdit(this);
+    s->setGeometry(427, top, 50, 22);
+    s->SetMinValue(min);
+    s->SetMaxValue(max);
+    s->SetValue(value);
+    return s;
+  };
+  // Captions end just left of their spin controls, whatever the font's width.
+  auto caption = [&](const char* text, int top) {
+    MakeFitLabel(this, QString::fromUtf8(text), 308, top, 424, Qt::AlignRight);
+  };
+  caption("Efekt:", 265);
+  efektspin = spin(260, 1, 150, 15);
+  caption("Efekt na rozsah Min až:", 285);
+  rozsahspin = spin(280, 0, 0, 0);
+  caption("Barevná úprava:", 308);
+  barupravaspin = spin(303, 0, 20, 3);
+  caption("Jpeg komprese:", 329);
+  kompresespin = spin(326, 1, 100, 85);
+  MakeFrame(this, 305, 350, 173, 2, QFrame::HLine, QFrame::Sunken);
+  QLabel* algorithm = MakeLabel(this, QStringLiteral("Algoritmus:"), 336, 365);
+  QFont algorithmFont = algorithm->font();
+  algorithmFont.setBold(true);
+  algorithm->setFont(algorithmFont);
+  algorithm->setPalette(red);
+  algorithm->adjustSize();
+  hp945chb = new QCheckBox(QStringLiteral("posun"), this);
+  hp945chb->setGeometry(408, 365, 70, 17);
+  prosvitekchb = new QCheckBox(QStringLiteral("Prosvitek"), this);
+  prosvitekchb->setGeometry(408, 380, 70, 17);
+  prosvitekchb->setChecked(true);
+  hp945chb->installEventFilter(this);
+  prosvitekchb->installEventFilter(this);
+
+  // Histogram panel.
+  MakeFrame(this, 480, 256, 266, 145, QFrame::Box, QFrame::Sunken);
+  histo = new TImage(this);
+  histo->setGeometry(483, 265, imaging::kChartWidth, imaging::kChartHeight);
+
+  // Along the bottom edge.
+  sb = new QStatusBar(this);
+  sb->setSizeGripEnabled(false);
+  sb->setGeometry(0, kClientHeight - 19, kClientWidth, 19);
+  pb1 = new QProgressBar(this);
+  pb1->setGeometry(0, kClientHeight - 19 - 16, kClientWidth, 16);
+  pb1->setTextVisible(false);
+  pb1->setRange(0, 100);
+  pb1->setValue(0);
+
+  napoveda = new QAction(QStringLiteral("Nápověda"), this);
+  napoveda->setObjectName(QStringLiteral("napoveda"));
+  oprogramu = new QAction(QStringLiteral("O programu"), this);
+  oprogramu->setObjectName(QStringLiteral("oprogramu"));
+  connect(napoveda, &QAction::triggered, this, &TForm1::napovedaExecute);
+  connect(oprogramu, &QAction::triggered, this, &TForm1::oprogramuExecute);
+
+  connect(otevritb, &QPushButton::clicked, this, &TForm1::otevritbClick);
+  connect(prepocitatb, &QPushButton::clicked, this, &TForm1::prepocitatbClick);
+  connect(ulozitb, &QPushButton::clicked, this, &TForm1::ulozitbClick);
+  connect(napovedab, &QPushButton::clicked, napoveda, &QAction::trigger);
+  connect(oprogramub, &QPushButton::clicked, oprogramu, &QAction::trigger);
+  connect(podrobnostil, &TLinkLabel::clicked, this, &TForm1::podrobnostilClick);
+
+  const QWidget* tabOrder[] = {prepocitatb, otevritb, rozsahspin, efektspin, ulozitb, kompresespin,
+                               napovedab, oprogramub, barupravaspin, hp945chb, prosvitekchb};
+  for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(Image2), static_cast<QWidget*>(histo),
+                     static_cast<QWidget*>(pb1), static_cast<QWidget*>(sb), static_cast<QWidget*>(podrobnostil)})
+    w->setFocusPolicy(Qt::NoFocus);
+  for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
+    setTabOrder(const_cast<QWidget*>(tabOrder[i]), const_cast<QWidget*>(tabOrder[i + 1]));
+
+  const std::pair<QObject*, const char*> names[] = {
+      {Image1, "Image1"}, {Image2, "Image2"}, {histo, "histo"}, {otevritb, "otevritb"},
+      {prepocitatb, "prepocitatb"}, {ulozitb, "ulozitb"}, {napovedab, "napovedab"}, {oprogramub, "oprogramub"},
+      {jasminl, "jasminl"}, {cminl, "cminl"}, {slozkyminl, "slozkyminl"}, {poziceminl, "poziceminl"},
+      {jasmaxl, "jasmaxl"}, {cmaxl, "cmaxl"}, {slozkymaxl, "slozkymaxl"}, {pozicemaxl, "pozicemaxl"},
+      {rozlisenil, "rozlisenil"}, {velikostl, "velikostl"}, {casl, "casl"}, {clonal, "clonal"}, {isol, "isol"},
+      {bleskl, "bleskl"}, {pristrojl, "pristrojl"}, {podrobnostil, "podrobnostil"}, {efektspin, "efektspin"},
+      {rozsahspin, "rozsahspin"}, {barupravaspin, "barupravaspin"}, {kompresespin, "kompresespin"},
+      {hp945chb, "hp945chb"}, {prosvitekchb, "prosvitekchb"}, {pb1, "pb1"}, {sb, "sb"}};
+  for (const auto& [object, name] : names) object->setObjectName(QString::fromLatin1(name));
+}
+
+void TForm1::SetSecondaryWindows(Toprogramuf* about, Texifform* details) {
+  about_ = about;
+  details_ = details;
+}
+
+void TForm1::ResetSummaryLabels() {
+  velikostl->setText(QStringLiteral("Velikost: ???"));
+  isol->setText(QStringLiteral("ISO: ???"));
+  rozlisenil->setText(QStringLiteral("Rozlišení: ???"));
+  casl->setText(QStringLiteral("Čas: ???"));
+  clonal->setText(QStringLiteral("Clona: ???"));
+  pristrojl->setText(QStringLiteral("Foťák: ???"));
+  bleskl->setText(QStringLiteral("Blesk: ???"));
+}
+
+// Pressing a mouse button on one mode box clears the other; the pressed
+// box then toggles by its own click handling.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+    if (watched == hp945chb) prosvitekchb->setChecked(false);
+    if (watched == prosvitekchb) hp945chb->setChecked(false);
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  closing_ = true;
+  if (about_) about_->close();
+  if (details_) details_->close();
+  event->accept();
+}
+
+void TForm1::ShowStatus(const QString& text) { sb->showMessage(text); }
+
+void TForm1::ProcessPendingMessages() {
+  QApplication::processEvents();
+  if (closing_) throw PassCancelled{};
+}
+
+bool TForm1::RunPass(const std::function<void()>& pass) {
+  if (busy_) return false;
+  busy_ = true;
+  QPushButton* const photoButtons[] = {otevritb, prepocitatb, ulozitb};
+  bool wasEnabled[3];
+  for (int i = 0; i < 3; ++i) {
+    wasEnabled[i] = photoButtons[i]->isEnabled();
+    photoButtons[i]->setEnabled(false);
+  }
+  QString error;
+  try {
+    pass();
+  } catch (const PassCancelled&) {
+    error.clear();
+  } catch (const std::bad_alloc&) {
+    error = QStringLiteral("Nedostatek paměti.");
+  } catch (const std::exception& e) {
+    error = QString::fromUtf8(e.what());
+  }
+  for (int i = 0; i < 3; ++i)
+    if (wasEnabled[i]) photoButtons[i]->setEnabled(true);
+  busy_ = false;
+  if (!error.isEmpty()) {
+    ShowStatus(QString());
+    pb1->setValue(0);
+    if (!closing_) platform_.showError(this, error);
+  }
+  return error.isEmpty() && !closing_;
+}
+
+imaging::BrightenSettings TForm1::CurrentSettings(double exponent) const {
+  imaging::BrightenSettings s;
+  s.strength = efektspin->Value();
+  s.threshold = rozsahspin->Value();
+  s.colourBoost = barupravaspin->Value();
+  s.shiftMode = hp945chb->isChecked();
+  s.exponent = exponent;
+  s.darkestLuminance = analysis_.MinLuminance;
+  return s;
+}
+
+void TForm1::otevritbClick() {
+  if (busy_) return;
+  const QString path = platform_.chooseOpenFile(this);
+  if (path.isEmpty()) return;  // a cancelled dialog leaves the photo on screen as it was
+  OpenPhotoFile(path);
+}
+
+void TForm1::OpenPhotoFile(const QString& path) {
+  const bool opened = RunPass([&] {
+    // Decode first: a file that cannot be opened leaves everything of the
+    // photo on screen, its analysis included.
+    imaging::Raster raster = imaging::DecodePhotoFile(path.toStdString());
+
+    ResetSummaryLabels();
+    analysis_ = imaging::PhotoAnalysis{};
+    jasminl->clear();
+    jasmaxl->clear();
+    photoPath_ = path;
+    setWindowTitle(QStringLiteral("prosvitek - ") + path);
+
+    const imaging::PreviewSize size = imaging::FitPreviewSize(raster.width(), raster.height());
+    Image1->resize(size.width, size.height);
+    Image2->resize(size.width, size.height);
+    image1Raster_ = imaging::StretchNearest(raster, size.width, size.height);
+    image2Raster_ = imaging::StretchNearest(raster, size.width, size.height);
+    Image1->SetPicture(image1Raster_);
+    Image2->SetPicture(image2Raster_);
+    repaint();
+
+    ShowStatus(QStringLiteral("Probíhá analýza: ") + path);
+    pb1->setRange(0, raster.width());
+    analysis_ = imaging::AnalysePhoto(
+        raster,
+        [&](int x) {
+          ProcessPendingMessages();
+          pb1->setValue(x);
+        },
+        kStripColumns * 4);
+
+    imaging::DrawHistogram(chart_, analysis_.histogram, palette().color(QPalette::Window).rgb() & 0xFFFFFF);
+    histo->SetPicture(chart_);
+    ShowStatus(QString());
+    pb1->setValue(0);
+
+    jasminl->setText(QString::number(analysis_.MinLuminance));
+    cminl->setText(QString::number(analysis_.MinPixel.Colour));
+    slozkyminl->setText(ColourComponents(analysis_.MinPixel));
+    poziceminl->setText(Position(analysis_.MinPixel));
+    jasmaxl->setText(QString::number(analysis_.MaxLuminance));
+    cmaxl->setText(QString::number(analysis_.MaxPixel.Colour));
+    slozkymaxl->setText(ColourComponents(analysis_.MaxPixel));
+    pozicemaxl->setText(Position(analysis_.MaxPixel));
+
+    const imaging::ThresholdRange t = imaging::PrimeThreshold(analysis_);
+    rozsahspin->SetMinValue(t.minimum);
+    rozsahspin->SetMaxValue(t.maximum);
+    rozsahspin->SetValue(analysis_.MaxLuminance - analysis_.MaxLuminance / 3);
+    efektspin->SetValue(15);
+    rozlisenil->setText(QStringLiteral("Rozlišení: %1x%2").arg(raster.width()).arg(raster.height()));
+    raster = imaging::Raster();  // the full-size pixels are not needed any more
+
+    FillInfoLabels(path);
+  });
+  // Only an open that went through to the end enables these.
+  if (opened) {
+    podrobnostil->setEnabled(true);
+    ulozitb->setEnabled(true);
+    prepocitatb->setEnabled(true);
+  }
+}
+
+void TForm1::FillInfoLabels(const QString& path) { ::FillInfoLabels(*this, path); }
+
+void TForm1::prepocitatbClick() {
+  RunPass([&] {
+    ShowStatus(QStringLiteral("Počítá se náhled..."));
+    pb1->setRange(0, image1Raster_.width());
+    pb1->setValue(0);
+    const double q = imaging::ExponentFor(efektspin->Value());
+    imaging::Histogram histogram{};
+    imaging::Raster out(image1Raster_.width(), image1Raster_.height());
+    imaging::BrightenPass(
+        image1Raster_, out,
+        [&](int x) {
+          ProcessPendingMessages();
+          ShowStatus(QStringLiteral("Počítá se náhled..."));
+          pb1->setValue(x);
+          return CurrentSettings(q);
+        },
+        kStripColumns / 4, &histogram);
+    image2Raster_ = std::move(out);
+    Image2->SetPicture(image2Raster_);
+    imaging::DrawHistogram(chart_, histogram, palette().color(QPalette::Window).rgb() & 0xFFFFFF);
+    histo->SetPicture(chart_);
+    ShowStatus(QString());
+    pb1->setValue(0);
+  });
+}
+
+void TForm1::ulozitbClick() {
+  RunPass([&] {
+    imaging::JpegImage jpeg;
+    jpeg.LoadFromFile(photoPath_.toStdString());
+    imaging::Raster raster = jpeg.ReleaseRaster();
+    pb1->setRange(0, raster.width());
+    ShowStatus(QStringLiteral("Počítá se výsledná bitmapa..."));
+    const double q = imaging::ExponentFor(efektspin->Value());
+    imaging::BrightenPass(
+        raster, raster,
+        [&](int x) {
+          ProcessPendingMessages();
+          pb1->setValue(x);
+          return CurrentSettings(q);
+        },
+        kStripColumns * 4);
+    ShowStatus(QString());
+    sb->repaint();
+    ShowStatus(QStringLiteral("Ukládá se..."));
+    pb1->setValue(0);
+    jpeg.TakeRaster(std::move(raster));
+    const QString target = platform_.chooseSaveFile(this);
+    if (!target.isEmpty()) {
+      jpeg.SetCompressionQuality(kompresespin->Value());
+      jpeg.SaveToFile(target.toStdString());
+    }
+    ShowStatus(QString());
+    sb->repaint();
+  });
+}
+
+void TForm1::napovedaExecute() { OpenHelp(platform_); }
+
+void TForm1::oprogramuExecute() {
+  if (!about_) return;
+  about_->show();
+  about_->raise();
+}
+
+void TForm1::podrobnostilClick() {
+  if (!details_) return;
+  details_->ShowFor(photoPath_);
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A spin control whose value is its integer text: a text that is not one
+// integer reads as the minimum; setting a value clamps it into the range
+// unless minimum and maximum are equal; losing the focus clamps the shown
+// value the same way; the arrows step by one within the same limits.
+
+#include <QLineEdit>
+#include <QWidget>
+
+class QToolButton;
+
+class TSpinEdit : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit TSpinEdit(QWidget* parent = nullptr);
+
+  int Value() const;
+  void SetValue(int value);
+  int MinValue() const { return min_; }
+  int MaxValue() const { return max_; }
+  // Plain settings: changing the range does not re-clamp the shown value.
+  void SetMinValue(int value) { min_ = value; }
+  void SetMaxValue(int value) { max_ = value; }
+
+  QString Text() const { return edit_->text(); }
+  void SetText(const QString& text) { edit_->setText(text); }
+  QLineEdit* editor() const { return edit_; }
+
+  // The clamp shared by setting a value and by losing the focus.
+  int CheckValue(int value) const;
+  void StepBy(int delta);
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  QLineEdit* edit_;
+  QToolButton* up_;
+  QToolButton* down_;
+  int min_ = 0;
+  int max_ = 0;
+};
+
+// The platform's text-to-integer conversion: leading blanks, an optional
+// sign and decimal digits within 32 bits, nothing else.
+bool ParseInteger(const QString& text, int* value);

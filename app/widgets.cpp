@@ -1,0 +1,74 @@
+#include "app/widgets.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+QImage ToQImage(const imaging::Raster& raster) {
+  if (raster.empty()) return {};
+  QImage image(raster.width(), raster.height(), QImage::Format_RGB888);
+  for (int y = 0; y < raster.height(); ++y) {
+    const std::uint8_t* src = raster.row(y);
+    uchar* dst = image.scanLine(y);
+    for (int x = 0; x < raster.width(); ++x, src += 3, dst += 3) {
+      dst[0] = src[2];
+      dst[1] = src[1];
+      dst[2] = src[0];
+    }
+  }
+  return image;
+}
+
+void TImage::SetPicture(const imaging::Raster& raster) {
+  image_ = ToQImage(raster);
+  update();
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+  if (image_.isNull()) return;
+  QPainter painter(this);
+  painter.drawImage(0, 0, image_);
+}
+
+TLinkLabel::TLinkLabel(const QString& text, const QColor& colour, QWidget* parent) : QLabel(text, parent) {
+  QFont f = font();
+  f.setUnderline(true);
+  setFont(f);
+  QPalette p = palette();
+  p.setColor(QPalette::WindowText, colour);
+  setPalette(p);
+  setCursor(Qt::PointingHandCursor);
+}
+
+void TLinkLabel::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) emit clicked();
+  QLabel::mousePressEvent(event);
+}
+
+TFitLabel::TFitLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+
+bool TFitLabel::event(QEvent* e) {
+  if (e->type() == QEvent::ToolTip) {
+    // Only a cut text needs its tooltip.
+    if (fontMetrics().horizontalAdvance(text()) * 4 <= width() * 5) return true;
+  }
+  return QLabel::event(e);
+}
+
+void TFitLabel::paintEvent(QPaintEvent* e) {
+  const int needed = fontMetrics().horizontalAdvance(text());
+  if (needed <= width()) {
+    QLabel::paintEvent(e);
+    return;
+  }
+  // Condense the glyphs down to 80 % of their width; cut what still does not fit.
+  const qreal scale = std::max<qreal>(0.8, static_cast<qreal>(width()) / needed);
+  const int room = static_cast<int>(width() / scale);
+  const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room);
+  QPainter painter(this);
+  painter.scale(scale, 1.0);
+  painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
+  painter.drawText(QRect(0, 0, room, height()), static_cast<int>(alignment()), shown);
+  if (shown != text()) setToolTip(text());
+}

@@ -1,0 +1,335 @@
+#include "app/main_window.h"
+
+#include "app/about_window.h"
+#include "app/exif_window.h"
+#include "imaging/render.h"
+#include "jpeg_fixtures.h"
+#include "samples.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using imaging::MakeColour;
+
+// The desktop as the tests see it: queued dialog answers, recorded messages.
+struct FakeDesktop {
+  std::deque<QString> openAnswers, saveAnswers;
+  QStringList errors;
+  QList<QUrl> opened;
+
+  Platform platform() {
+    Platform p;
+    p.chooseOpenFile = [this](QWidget*) { return Next(openAnswers); };
+    p.chooseSaveFile = [this](QWidget*) { return Next(saveAnswers); };
+    p.showError = [this](QWidget*, const QString& m) { errors << m; };
+    p.openUrl = [this](const QUrl& u) {
+      opened << u;
+      return true;
+    };
+    p.executableFolder = [] { return QStringLiteral("/opt/prosvitek/bin"); };
+    return p;
+  }
+  static QString Next(std::deque<QString>& q) {
+    if (q.empty()) return {};
+    QString s = q.front();
+    q.pop_front();
+    return s;
+  }
+};
+
+class MainWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("prosvitek-gui-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // A photo written into the test's folder.
+  QString Photo(const std::string& name, const imaging::Raster& raster, bool progressive = false) {
+    const fs::path p = dir_ / name;
+    fixtures::WriteFile(p.string(), imaging::EncodeJpeg(raster, 92, progressive));
+    return QString::fromStdString(p.string());
+  }
+  // Dark on the left, bright on the right, with a coloured band.
+  QString DarkPhoto(const std::string& name = "dark.jpg", bool progressive = false) {
+    return Photo(name, fixtures::MakeRaster(160, 120, [](int x, int y) {
+                   return y < 20 ? MakeColour(200, 40, 30) : MakeColour(x / 2, x / 2 + 10, x / 3);
+                 }), progressive);
+  }
+  void Open(const QString& path) {
+    desktop_.openAnswers.push_back(path);
+    QTest::mouseClick(form_.otevritb, Qt::LeftButton);
+  }
+
+  fs::path dir_;
+  FakeDesktop desktop_;
+  TForm1 form_{desktop_.platform()};
+};
+
+TEST_F(MainWindow, StartsWithCaptionsPlaceholdersAndDisabledPhotoActions) {
+  EXPECT_EQ(form_.windowTitle(), QStringLiteral("prosvitek"));
+  EXPECT_EQ(form_.size(), QSize(747, 443));
+  EXPECT_TRUE(form_.otevritb->isEnabled());
+  EXPECT_FALSE(form_.prepocitatb->isEnabled());
+  EXPECT_FALSE(form_.ulozitb->isEnabled());
+  EXPECT_FALSE(form_.podrobnostil->isEnabled());
+  EXPECT_TRUE(form_.napovedab->isEnabled());
+  EXPECT_TRUE(form_.oprogramub->isEnabled());
+  EXPECT_EQ(form_.otevritb->text(), QStringLiteral("otevřít"));
+  EXPECT_EQ(form_.prepocitatb->text(), QStringLiteral("přepočítat"));
+  EXPECT_EQ(form_.ulozitb->text(), QStringLiteral("uložit jako"));
+  EXPECT_TRUE(form_.napovedab->font().bold());
+  const std::pair<QLabel*, const char*> placeholders[] = {
+      {form_.rozlisenil, "Rozlišení: ???"}, {form_.velikostl, "Velikost: ???"}, {form_.casl, "Čas: ???"},
+      {form_.clonal, "Clona: ???"},         {form_.isol, "ISO: ???"},           {form_.bleskl, "Blesk: ???"},
+      {form_.pristrojl, "Foťák: ???"},      {form_.jasminl, "#"},              {form_.pozicemaxl, "#"}};
+  for (const auto& [label, text] : placeholders) EXPECT_EQ(label->text(), QString::fromUtf8(text));
+  EXPECT_EQ(form_.efektspin->Value(), 15);
+  EXPECT_EQ(form_.barupravaspin->Value(), 3);
+  EXPECT_EQ(form_.kompresespin->Value(), 85);
+  EXPECT_EQ(form_.kompresespin->MaxValue(), 100);
+  EXPECT_EQ(form_.rozsahspin->Value(), 0);
+  EXPECT_FALSE(form_.hp945chb->isChecked());
+  EXPECT_TRUE(form_.prosvitekchb->isChecked());
+  EXPECT_EQ(form_.otevritb->geometry(), QRect(333, 5, 85, 25));
+  EXPECT_EQ(form_.efektspin->geometry(), QRect(427, 260, 50, 22));
+  EXPECT_EQ(form_.histo->geometry(), QRect(483, 265, 255, 128));
+}
+
+TEST_F(MainWindow, TabOrderFollowsTheControlsList) {
+  const QWidget* expected[] = {form_.prepocitatb, form_.otevritb,  form_.rozsahspin, form_.efektspin,
+                               form_.ulozitb,     form_.kompresespin, form_.napovedab, form_.oprogramub,
+                               form_.barupravaspin, form_.hp945chb, form_.prosvitekchb};
+  for (std::size_t i = 0; i + 1 < std::size(expected); ++i) {
+    const QWidget* from = expected[i]->focusProxy() ? expected[i]->focusProxy() : expected[i];
+    QWidget* next = from->nextInFocusChain();
+    while (next->focusPolicy() == Qt::NoFocus || (!next->isWidgetType())) next = next->nextInFocusChain();
+    const QWidget* want = expected[i + 1]->focusProxy() ? expected[i + 1]->focusProxy() : expected[i + 1];
+    // Spin controls pass focus to their editor, whose own chain entry may follow them.
+    while (next != want && next->parentWidget() == expected[i + 1]) next = next->nextInFocusChain();
+    EXPECT_TRUE(next == want || next == expected[i + 1]) << "after control " << i;
+  }
+}
+
+TEST_F(MainWindow, ModeBoxesClearEachOtherOnMouseDown) {
+  form_.show();
+  QTest::mouseClick(form_.hp945chb, Qt::LeftButton);  // select "posun"
+  EXPECT_TRUE(form_.hp945chb->isChecked());
+  EXPECT_FALSE(form_.prosvitekchb->isChecked());
+  QTest::mouseClick(form_.hp945chb, Qt::LeftButton);  // clicking the checked box leaves both clear
+  EXPECT_FALSE(form_.hp945chb->isChecked());
+  EXPECT_FALSE(form_.prosvitekchb->isChecked());
+  form_.hp945chb->setChecked(true);
+  QTest::mousePress(form_.prosvitekchb, Qt::RightButton);  // right button: clears the other only
+  EXPECT_FALSE(form_.hp945chb->isChecked());
+  EXPECT_FALSE(form_.prosvitekchb->isChecked());
+  form_.hp945chb->setChecked(true);
+  form_.hp945chb->setFocus();
+  QTest::keyClick(form_.prosvitekchb, Qt::Key_Space);  // keyboard: both may end up checked
+  EXPECT_TRUE(form_.hp945chb->isChecked());
+  EXPECT_TRUE(form_.prosvitekchb->isChecked());
+}
+
+TEST_F(MainWindow, OpenFillsResultsAndPrimesControls) {
+  form_.efektspin->SetValue(40);
+  const QString path = DarkPhoto();
+  Open(path);
+  ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+  const imaging::PhotoAnalysis expect = imaging::AnalysePhoto(imaging::DecodePhotoFile(path.toStdString()));
+  EXPECT_EQ(form_.windowTitle(), QStringLiteral("prosvitek - ") + path);
+  EXPECT_EQ(form_.jasminl->text(), QString::number(expect.MinLuminance));
+  EXPECT_EQ(form_.jasmaxl->text(), QString::number(expect.MaxLuminance));
+  EXPECT_EQ(form_.cminl->text(), QString::number(expect.MinPixel.Colour));
+  EXPECT_EQ(form_.slozkymaxl->text(), QStringLiteral("%1x%2x%3")
+                                          .arg(expect.MaxPixel.Red)
+                                          .arg(expect.MaxPixel.Green)
+                                          .arg(expect.MaxPixel.Blue));
+  EXPECT_EQ(form_.poziceminl->text(), QStringLiteral("%1x%2").arg(expect.MinPixel.X).arg(expect.MinPixel.Y));
+  EXPECT_EQ(form_.rozlisenil->text(), QStringLiteral("Rozlišení: 160x120"));
+  EXPECT_TRUE(form_.velikostl->text().startsWith(QStringLiteral("Velikost: ")));
+  EXPECT_EQ(form_.rozsahspin->MinValue(), expect.MinLuminance + 1);
+  EXPECT_EQ(form_.rozsahspin->MaxValue(), expect.MaxLuminance);
+  EXPECT_EQ(form_.rozsahspin->Value(), imaging::PrimeThreshold(expect).value);
+  EXPECT_EQ(form_.efektspin->Value(), 15);
+  EXPECT_EQ(form_.Image1->size(), QSize(320, 240));
+  EXPECT_EQ(form_.Preview1().width(), 320);
+  EXPECT_TRUE(form_.prepocitatb->isEnabled());
+  EXPECT_TRUE(form_.ulozitb->isEnabled());
+  EXPECT_TRUE(form_.podrobnostil->isEnabled());
+  EXPECT_TRUE(form_.otevritb->isEnabled());
+  EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
+  EXPECT_FALSE(form_.histo->picture().isNull());
+}
+
+TEST_F(MainWindow, CancelledOrFailedOpenKeepsThePhotoOnScreen) {
+  Open(DarkPhoto());
+  const QString title = form_.windowTitle();
+  const QString minText = form_.jasminl->text();
+  const int darkest = form_.Analysis().MinLuminance;
+  Open(QString());  // cancelled
+  fixtures::WriteFile((dir_ / "broken.jpg").string(), {'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'});
+  Open(QString::fromStdString((dir_ / "broken.jpg").string()));
+  ASSERT_EQ(desktop_.errors.size(), 1);
+  EXPECT_EQ(desktop_.errors.front(), QStringLiteral("JPEG error #53"));
+  EXPECT_EQ(form_.windowTitle(), title);
+  EXPECT_EQ(form_.jasminl->text(), minText);
+  EXPECT_EQ(form_.Analysis().MinLuminance, darkest);
+  EXPECT_NE(form_.velikostl->text(), QStringLiteral("Velikost: ???"));
+  EXPECT_TRUE(form_.ulozitb->isEnabled());
+  EXPECT_TRUE(form_.otevritb->isEnabled());
+}
+
+TEST_F(MainWindow, FirstOpenOfABadFileEnablesNothing) {
+  Open(QString::fromStdString((dir_ / "missing.jpg").string()));
+  ASSERT_EQ(desktop_.errors.size(), 1);
+  EXPECT_TRUE(desktop_.errors.front().contains(QStringLiteral("missing.jpg")));
+  EXPECT_FALSE(form_.ulozitb->isEnabled());
+  EXPECT_FALSE(form_.prepocitatb->isEnabled());
+  EXPECT_TRUE(form_.otevritb->isEnabled());
+  fixtures::WriteFile((dir_ / "huge.jpg").string(),
+                      fixtures::WithFrameSize(imaging::EncodeJpeg(fixtures::MakeRaster(16, 16, [](int, int) {
+                                                                      return 0u;
+                                                                    }), 90, false), 60000, 60000));
+  Open(QString::fromStdString((dir_ / "huge.jpg").string()));
+  ASSERT_EQ(desktop_.errors.size(), 2);
+  EXPECT_TRUE(desktop_.errors.back().contains(QStringLiteral("velká")));
+}
+
+TEST_F(MainWindow, RecomputeStartsFromTheUnprocessedPreviewEveryTime) {
+  Open(DarkPhoto());
+  QTest::mouseClick(form_.prepocitatb, Qt::LeftButton);
+  const QImage first = form_.Image2->picture();
+  QTest::mouseClick(form_.prepocitatb, Qt::LeftButton);
+  EXPECT_EQ(form_.Image2->picture(), first);  // never compounds
+  EXPECT_NE(form_.Image2->picture(), form_.Image1->picture());
+  // The preview's own pixels went through the transform.
+  imaging::BrightenSettings s;
+  s.threshold = form_.rozsahspin->Value();
+  s.darkestLuminance = form_.Analysis().MinLuminance;
+  const imaging::ColourValue c = form_.Preview1().pixel(5, 100);
+  const imaging::Rgb out = imaging::BrightenPixel({imaging::RedOf(c), imaging::GreenOf(c), imaging::BlueOf(c)}, s);
+  EXPECT_EQ(form_.Preview2().pixel(5, 100), MakeColour(out.red, out.green, out.blue));
+  EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
+}
+
+TEST_F(MainWindow, TypedStrengthIsClampedBeforeTheRecompute) {
+  Open(DarkPhoto());
+  form_.show();
+  QApplication::setActiveWindow(&form_);
+  form_.efektspin->editor()->setFocus();
+  form_.efektspin->editor()->selectAll();
+  QTest::keyClicks(form_.efektspin->editor(), QStringLiteral("500"));
+  form_.prepocitatb->setFocus();  // as a click on the button takes the focus
+  QTest::mouseClick(form_.prepocitatb, Qt::LeftButton);
+  EXPECT_EQ(form_.efektspin->Value(), 150);
+}
+
+TEST_F(MainWindow, SaveWritesTheBrightenedPhotoInTheSourcesMode) {
+  const QString path = DarkPhoto("dark.jpg", true);
+  Open(path);
+  form_.hp945chb->setChecked(true);
+  form_.kompresespin->SetValue(70);
+  const fs::path target = dir_ / "out.jpg";
+  desktop_.saveAnswers.push_back(QString::fromStdString(target.string()));
+  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+  ASSERT_TRUE(fs::exists(target));
+
+  imaging::BrightenSettings s;
+  s.threshold = form_.rozsahspin->Value();
+  s.shiftMode = true;
+  s.darkestLuminance = form_.Analysis().MinLuminance;
+  imaging::JpegImage expect = imaging::RenderFullResolution(path.toStdString(), [&](int) { return s; }, 0);
+  expect.SetCompressionQuality(70);
+  EXPECT_EQ(imaging::ReadWholeFile(target.string()), expect.FileBytes());
+  EXPECT_TRUE(imaging::ReadJpegHeader(imaging::ReadWholeFile(target.string())).progressive);
+  EXPECT_TRUE(form_.ulozitb->isEnabled());
+  EXPECT_TRUE(form_.otevritb->isEnabled());
+  EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
+}
+
+TEST_F(MainWindow, CancelledSaveWritesNothingAndRestoresTheButtons) {
+  Open(DarkPhoto());
+  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);  // the dialog answers "cancel"
+  EXPECT_TRUE(desktop_.errors.isEmpty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+  EXPECT_TRUE(form_.ulozitb->isEnabled());
+  EXPECT_TRUE(form_.prepocitatb->isEnabled());
+  EXPECT_TRUE(form_.otevritb->isEnabled());
+  EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
+}
+
+TEST_F(MainWindow, FailedSaveKeepsTheSourceAndReportsIt) {
+  const QString path = DarkPhoto();
+  Open(path);
+  const imaging::Bytes before = imaging::ReadWholeFile(path.toStdString());
+  // A folder of that name cannot be replaced by a file, not even by root.
+  fs::create_directories(dir_ / "taken.jpg");
+  desktop_.saveAnswers.push_back(QString::fromStdString((dir_ / "taken.jpg").string()));
+  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  ASSERT_EQ(desktop_.errors.size(), 1);
+  EXPECT_TRUE(desktop_.errors.front().contains(QStringLiteral("taken.jpg")));
+  EXPECT_EQ(imaging::ReadWholeFile(path.toStdString()), before);
+  EXPECT_TRUE(fs::is_directory(dir_ / "taken.jpg"));
+  EXPECT_TRUE(form_.ulozitb->isEnabled());
+  EXPECT_TRUE(form_.otevritb->isEnabled());
+  EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
+  // The source deleted since the open: a clear message, nothing written.
+  fs::remove(path.toStdString());
+  desktop_.saveAnswers.push_back(QString::fromStdString((dir_ / "new.jpg").string()));
+  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  ASSERT_EQ(desktop_.errors.size(), 2);
+  EXPECT_FALSE(fs::exists(dir_ / "new.jpg"));
+}
+
+TEST_F(MainWindow, SavingOverTheSourceThenSavingAgainBrightensTwice) {
+  const QString path = DarkPhoto();
+  Open(path);
+  desktop_.saveAnswers.push_back(path);
+  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  const imaging::Bytes once = imaging::ReadWholeFile(path.toStdString());
+  desktop_.saveAnswers.push_back(path);
+  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  EXPECT_TRUE(desktop_.errors.isEmpty());
+  EXPECT_NE(imaging::ReadWholeFile(path.toStdString()), once);
+}
+
+TEST_F(MainWindow, OpensRealCameraPhotos) {
+  for (const char* name : {"canon_eos_40d_small.jpg", "grayscale_orientation1_tiny.jpg",
+                           "panasonic_dmc_lc70_progressive.jpg", "cmyk_multiple_icc_segments_mm.jpg"}) {
+    const fs::path p = testsupport::Sample(name);
+    if (!fs::exists(p)) GTEST_SKIP() << "samples not available";
+    Open(QString::fromStdString(p.string()));
+    EXPECT_TRUE(desktop_.errors.isEmpty()) << name << ": " << desktop_.errors.join("; ").toStdString();
+    EXPECT_TRUE(form_.windowTitle().endsWith(QString::fromLatin1(name)));
+  }
+}
+
+TEST_F(MainWindow, HelpAndAboutActions) {
+  Toprogramuf about(desktop_.platform());
+  Texifform details(desktop_.platform());
+  form_.SetSecondaryWindows(&about, &details);
+  QTest::mouseClick(form_.napovedab, Qt::LeftButton);
+  ASSERT_EQ(desktop_.opened.size(), 1);
+  EXPECT_EQ(desktop_.opened.front().toLocalFile(), QStringLiteral("/opt/prosvitek/bin/pvnapoveda.html"));
+  EXPECT_FALSE(about.isVisible());
+  QTest::mouseClick(form_.oprogramub, Qt::LeftButton);
+  EXPECT_TRUE(about.isVisible());
+  EXPECT_EQ(about.windowTitle(), QStringLiteral("O programu"));
+  EXPECT_FALSE(details.isVisible());
+}
+
+}  // namespace

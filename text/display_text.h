@@ -1,0 +1,16 @@
+#pragma once
+// Bytes from files shown to people: kept when they are valid UTF-8,
+// otherwise read as Latin-1.
+
+#include <string>
+#include <string_view>
+
+namespace text {
+
+bool IsValidUtf8(std::string_view bytes);
+
+// UTF-8 for display: the bytes themselves when valid UTF-8, else each byte
+// taken as a Latin-1 character.
+std::string ToDisplayUtf8(std::string_view bytes);
+
+}  // namespace text
