@@ -4,6 +4,7 @@
 #include "app/exif_window.h"
 #include "imaging/render.h"
 #include "jpeg_fixtures.h"
+#include "run_cli.h"
 #include "samples.h"
 
 #include <QApplication>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <optional>
 #include <filesystem>
 
 #include <unistd.h>
@@ -305,6 +307,37 @@ TEST_F(MainWindow, SavingOverTheSourceThenSavingAgainBrightensTwice) {
   QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
   EXPECT_TRUE(desktop_.errors.isEmpty());
   EXPECT_NE(imaging::ReadWholeFile(path.toStdString()), once);
+}
+
+// Scripts rely on the command line writing exactly what the window writes.
+TEST_F(MainWindow, CommandLineWritesTheWindowsFileByteForByte) {
+  struct Setting { int strength, boost, quality; bool shift; std::optional<int> threshold; };
+  const Setting settings[] = {{15, 3, 85, false, std::nullopt}, {40, 0, 60, true, 90}, {150, 20, 100, false, 500}};
+  const QString path = DarkPhoto();
+  Open(path);
+  int n = 0;
+  for (const Setting& s : settings) {
+    const std::string window = (dir_ / ("window" + std::to_string(n) + ".jpg")).string();
+    const std::string cli = (dir_ / ("cli" + std::to_string(n++) + ".jpg")).string();
+    form_.efektspin->SetValue(s.strength);
+    form_.barupravaspin->SetValue(s.boost);
+    form_.kompresespin->SetValue(s.quality);
+    form_.hp945chb->setChecked(s.shift);
+    if (s.threshold) {  // typed, then clamped as the focus leaves
+      form_.rozsahspin->SetText(QString::number(*s.threshold));
+      form_.rozsahspin->SetValue(form_.rozsahspin->Value());
+    }
+    desktop_.saveAnswers.push_back(QString::fromStdString(window));
+    QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+    std::vector<std::string> args = {"brighten", "--strength", std::to_string(s.strength), "--boost",
+                                     std::to_string(s.boost), "--quality", std::to_string(s.quality)};
+    if (s.shift) args.push_back("--shift");
+    if (s.threshold) args.insert(args.end(), {"--threshold", std::to_string(*s.threshold)});
+    args.insert(args.end(), {"-o", cli, path.toStdString()});
+    const auto r = testsupport::RunCli(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(imaging::ReadWholeFile(cli), imaging::ReadWholeFile(window)) << "setting " << n;
+  }
 }
 
 TEST_F(MainWindow, OpensRealCameraPhotos) {

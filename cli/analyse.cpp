@@ -1,0 +1,59 @@
+#include "cli/commands.h"
+
+#include "imaging/analysis.h"
+#include "imaging/render.h"
+
+#include <nlohmann/json.hpp>
+
+#include <ostream>
+
+namespace cli {
+namespace {
+
+nlohmann::ordered_json PixelJson(const imaging::PixelSample& p) {
+  return {{"colour", p.Colour}, {"x", p.X}, {"y", p.Y}, {"red", p.Red}, {"green", p.Green}, {"blue", p.Blue}};
+}
+
+void PrintPixel(std::ostream& out, const char* label, int luminance, const imaging::PixelSample& p) {
+  out << label << ": " << luminance << "\n"
+      << "  barva (Tcolor): " << p.Colour << "\n"
+      << "  složky: " << p.Red << "x" << p.Green << "x" << p.Blue << "\n"
+      << "  pozice: " << p.X << "x" << p.Y << "\n";
+}
+
+}  // namespace
+
+int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err) {
+  imaging::Raster raster;
+  try {
+    raster = imaging::DecodePhotoFile(options.photo);
+  } catch (const std::exception& e) {
+    err << "prosvitek-cli: " << options.photo << ": " << e.what() << "\n";
+    return kExitFailed;
+  }
+  const imaging::PhotoAnalysis a = imaging::AnalysePhoto(raster);
+  const imaging::ThresholdRange t = imaging::PrimeThreshold(a);
+  if (options.json) {
+    nlohmann::ordered_json j;
+    j["width"] = raster.width();
+    j["height"] = raster.height();
+    j["minLuminance"] = a.MinLuminance;
+    j["maxLuminance"] = a.MaxLuminance;
+    j["minPixel"] = PixelJson(a.MinPixel);
+    j["maxPixel"] = PixelJson(a.MaxPixel);
+    j["threshold"] = {{"min", t.minimum}, {"max", t.maximum}, {"value", t.value}};
+    j["histogram"] = a.histogram;
+    out << j.dump() << "\n";
+    return kExitOk;
+  }
+  out << "rozlišení: " << raster.width() << "x" << raster.height() << "\n";
+  PrintPixel(out, "min", a.MinLuminance, a.MinPixel);
+  PrintPixel(out, "max", a.MaxLuminance, a.MaxPixel);
+  out << "práh: " << t.value << " (rozsah " << t.minimum << " až " << t.maximum << ")\n"
+      << "histogram:";
+  for (auto count : a.histogram) out << " " << count;
+  out << "\n";
+  return kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,168 @@
+#include "cli/commands.h"
+
+#include "imaging/analysis.h"
+#include "imaging/brighten.h"
+#include "imaging/jpeg_codec.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <ostream>
+#include <thread>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Job {
+  std::string input;
+  std::string output;
+  std::string refusal;  // set when the job must not run at all
+};
+
+// The same file the window writes when the photo is opened, the controls set
+// and the result saved.
+void BrightenPhoto(const Job& job, const BrightenOptions& o) {
+  imaging::JpegImage jpeg;
+  jpeg.LoadFromFile(job.input);
+  imaging::Raster raster = jpeg.ReleaseRaster();
+  const imaging::PhotoAnalysis analysis = imaging::AnalysePhoto(raster);
+  const imaging::ThresholdRange range = imaging::PrimeThreshold(analysis);
+  imaging::BrightenSettings s;
+  s.strength = o.strength;
+  // A typed threshold is taken as the control takes it when it loses the focus.
+  s.threshold = o.threshold ? imaging::SpinClamp(*o.threshold, range.minimum, range.maximum) : range.value;
+  s.colourBoost = o.boost;
+  s.shiftMode = o.shift;
+  s.exponent = imaging::ExponentFor(o.strength);
+  s.darkestLuminance = analysis.MinLuminance;
+  imaging::BrightenPass(raster, raster, [&](int) { return s; }, 0);
+  jpeg.TakeRaster(std::move(raster));
+  jpeg.SetCompressionQuality(o.quality);
+  const imaging::Bytes& bytes = jpeg.FileBytes();
+  imaging::WriteFileAtomically(job.output, bytes);
+}
+
+// A file's identity, whatever the path that names it.
+using FileId = std::pair<dev_t, ino_t>;
+std::optional<FileId> IdOf(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
+  return FileId{st.st_dev, st.st_ino};
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  const auto ia = IdOf(a), ib = IdOf(b);
+  return ia && ib && *ia == *ib;
+}
+
+class Progress {
+ public:
+  Progress(std::ostream& err, std::size_t total) : err_(err), total_(total), tty_(::isatty(2) == 1) {}
+
+  void Report(std::size_t done) {
+    if (!tty_) return;
+    const double seconds = Elapsed();
+    constexpr int kBar = 30;
+    const int filled = total_ ? static_cast<int>(kBar * done / total_) : kBar;
+    char line[160];
+    std::snprintf(line, sizeof line, "\r[%-*s] %zu/%zu  %.1f fotek/s", kBar, std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                  done, total_, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
+    err_ << line << std::flush;
+  }
+  void ClearLine() {
+    if (tty_) err_ << "\r" << std::string(60, ' ') << "\r";
+  }
+  void Finish(std::size_t done, std::size_t failed) {
+    ClearLine();
+    char line[120];
+    std::snprintf(line, sizeof line, "hotovo: %zu, selhalo: %zu, čas: %.1f s\n", done, failed, Elapsed());
+    err_ << line;
+  }
+  double Elapsed() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+  }
+
+ private:
+  std::ostream& err_;
+  std::size_t total_;
+  bool tty_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+};
+
+}  // namespace
+
+int Brighten(const BrightenOptions& o, std::ostream& err) {
+  std::vector<Job> jobs;
+  if (!o.output.empty()) {
+    if (o.photos.size() != 1) throw UsageError{"-o patří k jedné fotce; pro víc fotek použijte --out-dir"};
+    if (SameFile(o.output, o.photos.front()) || o.output == o.photos.front())
+      throw UsageError{"výstup je sama vstupní fotka: " + o.output};
+    jobs.push_back({o.photos.front(), o.output, {}});
+  } else {
+    std::error_code ec;
+    fs::create_directories(o.outputDir, ec);
+    if (ec || !fs::is_directory(o.outputDir))
+      throw UsageError{"složku nelze vytvořit: " + o.outputDir + (ec ? " (" + ec.message() + ")" : "")};
+    std::map<FileId, std::string> inputs;
+    for (const std::string& photo : o.photos)
+      if (auto id = IdOf(photo)) inputs.emplace(*id, photo);
+    std::map<std::string, std::string> taken;  // output name -> the input that has it
+    for (const std::string& photo : o.photos) {
+      Job job{photo, (fs::path(o.outputDir) / fs::path(photo).filename()).string(), {}};
+      const auto id = IdOf(job.output);
+      const auto input = id ? inputs.find(*id) : inputs.end();
+      if (auto [it, fresh] = taken.emplace(job.output, photo); !fresh)
+        job.refusal = "stejný název výstupu jako " + it->second;
+      else if (input != inputs.end())
+        job.refusal = "výstup by přepsal vstupní fotku " + input->second;
+      jobs.push_back(std::move(job));
+    }
+  }
+
+  std::size_t workers = o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : std::max(1u, std::thread::hardware_concurrency());
+  workers = std::min(workers, jobs.size());
+  std::atomic<std::size_t> next{0}, done{0}, failed{0};
+  std::mutex reportLock;
+  Progress progress(err, jobs.size());
+  auto work = [&] {
+    for (std::size_t i = next++; i < jobs.size(); i = next++) {
+      std::string reason = jobs[i].refusal;
+      if (reason.empty()) {
+        try {
+          BrightenPhoto(jobs[i], o);
+        } catch (const std::bad_alloc&) {
+          reason = "nedostatek paměti";
+        } catch (const std::exception& e) {
+          reason = e.what();
+        }
+      }
+      std::lock_guard lock(reportLock);
+      if (reason.empty()) {
+        ++done;
+      } else {
+        ++failed;
+        progress.ClearLine();
+        err << jobs[i].input << ": " << reason << "\n";
+      }
+      progress.Report(done + failed);
+    }
+  };
+  std::vector<std::thread> pool;
+  for (std::size_t i = 1; i < workers; ++i) pool.emplace_back(work);
+  work();
+  for (std::thread& t : pool) t.join();
+  progress.Finish(done, failed);
+  return failed ? kExitFailed : kExitOk;
+}
+
+}  // namespace cli

@@ -1,0 +1,47 @@
+#pragma once
+// The subcommands of prosvitek-cli. Each returns the process exit status:
+// 0 success, 1 a photo or file failed, 2 a usage error (reported by main).
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// A usage error found after parsing (e.g. an output equal to its input).
+struct UsageError {
+  std::string reason;
+};
+
+struct AnalyseOptions {
+  std::string photo;
+  bool json = false;
+};
+int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err);
+
+struct BrightenOptions {
+  int strength = 15;
+  std::optional<int> threshold;
+  int boost = 3;
+  bool shift = false;
+  int quality = 85;
+  int jobs = 0;  // 0: one per core
+  std::string output;     // -o, for one photo
+  std::string outputDir;  // --out-dir, for several
+  std::vector<std::string> photos;
+};
+int Brighten(const BrightenOptions& options, std::ostream& err);
+
+enum class ExifView { Summary, Trace, MakerNote, Tags, Json };
+struct ExifOptions {
+  ExifView view = ExifView::Summary;
+  std::vector<std::string> files;
+};
+int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err);
+
+}  // namespace cli

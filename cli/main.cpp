@@ -1,0 +1,89 @@
+// prosvitek-cli: the window's work from the command line.
+//   prosvitek-cli analyse [--json] PHOTO
+//   prosvitek-cli brighten [options] (-o OUT PHOTO | --out-dir DIR PHOTO...)
+//   prosvitek-cli exif [--summary | --trace | --makernote | --tags | --json] FILE...
+
+#include "cli/commands.h"
+
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+namespace {
+
+int UsageFailure(const std::string& reason) {
+  std::cerr << "prosvitek-cli: " << reason << "\n";
+  return cli::kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Prosvitek: zesvětlí tmavé části fotek JPEG a čte jejich EXIF.", "prosvitek-cli"};
+  app.set_version_flag("--version", std::string("prosvitek-cli ") + PROSVITEK_VERSION);
+  app.require_subcommand(1);
+
+  cli::AnalyseOptions analyse;
+  CLI::App* analyseCmd = app.add_subcommand("analyse", "Rozbor fotky jako po otevření v okně.");
+  analyseCmd->add_flag("--json", analyse.json, "Jeden objekt JSON místo řádků.");
+  analyseCmd->add_option("PHOTO", analyse.photo, "Fotka JPEG.")->required();
+
+  cli::BrightenOptions brighten;
+  int threshold = 0;
+  CLI::App* brightenCmd = app.add_subcommand("brighten", "Zesvětlí fotky a uloží je jako okno.");
+  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí 15).")->check(CLI::Range(1, 150));
+  CLI::Option* thresholdOpt =
+      brightenCmd->add_option("--threshold", threshold, "Práh jasu; jako v okně se vejde do rozsahu fotky.");
+  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí 3).")->check(CLI::Range(0, 20));
+  brightenCmd->add_flag("--shift", brighten.shift, "Posun místo mocninné křivky.");
+  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí 85).")->check(CLI::Range(1, 100));
+  brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")->check(CLI::Range(1, 1024));
+  CLI::Option* outOpt = brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.");
+  CLI::Option* dirOpt = brightenCmd->add_option("--out-dir", brighten.outputDir, "Výstupní složka pro víc fotek.");
+  outOpt->excludes(dirOpt);
+  brightenCmd->add_option("PHOTO", brighten.photos, "Fotky JPEG.")->required();
+
+  cli::ExifOptions exif;
+  CLI::App* exifCmd = app.add_subcommand("exif", "Údaje EXIF souborů JPEG a TIFF.");
+  bool summary = false, trace = false, makernote = false, tags = false, json = false;
+  CLI::Option* views[] = {
+      exifCmd->add_flag("--summary", summary, "Souhrn (výchozí)."),
+      exifCmd->add_flag("--trace", trace, "Výpis všech značek jako v okně podrobností."),
+      exifCmd->add_flag("--makernote", makernote, "Výpis poznámek výrobce."),
+      exifCmd->add_flag("--tags", tags, "Uložené značky: název, tabulátor, text."),
+      exifCmd->add_flag("--json", json, "Objekt JSON na soubor (pole pro víc souborů)."),
+  };
+  for (CLI::Option* a : views)
+    for (CLI::Option* b : views)
+      if (a != b) a->excludes(b);
+  exifCmd->add_option("FILE", exif.files, "Soubory JPEG nebo TIFF.")->required();
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForAllHelp& e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion& e) {
+    return app.exit(e);
+  } catch (const CLI::ParseError& e) {
+    return UsageFailure(e.what());
+  }
+
+  try {
+    if (*analyseCmd) return cli::Analyse(analyse, std::cout, std::cerr);
+    if (*brightenCmd) {
+      if (*thresholdOpt) brighten.threshold = threshold;
+      if (!*outOpt && !*dirOpt) return UsageFailure("chybí výstup: -o SOUBOR nebo --out-dir SLOŽKA");
+      return cli::Brighten(brighten, std::cerr);
+    }
+    exif.view = trace ? cli::ExifView::Trace
+                : makernote ? cli::ExifView::MakerNote
+                : tags ? cli::ExifView::Tags
+                : json ? cli::ExifView::Json
+                       : cli::ExifView::Summary;
+    return cli::Exif(exif, std::cout, std::cerr);
+  } catch (const cli::UsageError& e) {
+    return UsageFailure(e.reason);
+  }
+}

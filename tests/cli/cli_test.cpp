@@ -1,0 +1,166 @@
+#include "imaging/analysis.h"
+#include "imaging/render.h"
+#include "jpeg_fixtures.h"
+#include "run_cli.h"
+#include "samples.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsupport::RunCli;
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("prosvitek-cli-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Photo(const std::string& name, int shade = 0, bool progressive = false) {
+    const fs::path p = dir_ / name;
+    fixtures::WriteFile(p.string(), imaging::EncodeJpeg(fixtures::MakeRaster(96, 64, [shade](int x, int y) {
+                                                          return imaging::MakeColour((x * 2 + shade) & 255, y * 3,
+                                                                                     (x + y) / 2);
+                                                        }), 90, progressive));
+    return p.string();
+  }
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+  fs::path dir_;
+};
+
+bool OneLine(const std::string& s) { return !s.empty() && std::count(s.begin(), s.end(), '\n') == 1; }
+
+TEST_F(Cli, UsageErrorsExitWithTwoAndOneLine) {
+  const std::string photo = Photo("a.jpg");
+  const std::vector<std::vector<std::string>> cases = {
+      {"brighten", "--frobnicate", "-o", Path("o.jpg"), photo},
+      {"brighten", "--strength", "151", "-o", Path("o.jpg"), photo},
+      {"brighten", "--strength", "0", "-o", Path("o.jpg"), photo},
+      {"brighten", "--boost", "21", "-o", Path("o.jpg"), photo},
+      {"brighten", "--quality", "101", "-o", Path("o.jpg"), photo},
+      {"brighten", "--quality", "abc", "-o", Path("o.jpg"), photo},
+      {"brighten", photo},
+      {"brighten", "-o", photo, photo},
+      {"brighten", "-o", Path("o.jpg"), photo, photo},
+      {"brighten", "-o", Path("o.jpg"), "--out-dir", Path("d"), photo},
+      {"exif", "--trace", "--tags", photo},
+      {"analyse"},
+      {},
+  };
+  for (const auto& args : cases) {
+    const auto r = RunCli(args);
+    std::string joined;
+    for (const auto& a : args) joined += a + " ";
+    EXPECT_EQ(r.status, 2) << joined;
+    EXPECT_TRUE(OneLine(r.err)) << joined << "\n" << r.err;
+    EXPECT_FALSE(fs::exists(Path("o.jpg"))) << joined;
+  }
+  EXPECT_EQ(RunCli({"--help"}).status, 0);
+  EXPECT_EQ(RunCli({"brighten", "--help"}).status, 0);
+  EXPECT_NE(RunCli({"--version"}).out.find("prosvitek-cli"), std::string::npos);
+}
+
+TEST_F(Cli, AnalyseJsonMatchesTheLibrary) {
+  const std::string photo = Photo("a.jpg", 40);
+  const auto r = RunCli({"analyse", "--json", photo});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto j = nlohmann::json::parse(r.out);
+  const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+  const imaging::ThresholdRange t = imaging::PrimeThreshold(a);
+  EXPECT_EQ(j["width"], 96);
+  EXPECT_EQ(j["height"], 64);
+  EXPECT_EQ(j["minLuminance"], a.MinLuminance);
+  EXPECT_EQ(j["maxLuminance"], a.MaxLuminance);
+  EXPECT_EQ(j["minPixel"]["colour"], a.MinPixel.Colour);
+  EXPECT_EQ(j["maxPixel"]["x"], a.MaxPixel.X);
+  EXPECT_EQ(j["threshold"]["min"], t.minimum);
+  EXPECT_EQ(j["threshold"]["max"], t.maximum);
+  EXPECT_EQ(j["threshold"]["value"], t.value);
+  EXPECT_EQ(j["histogram"].get<std::vector<int>>(), std::vector<int>(a.histogram.begin(), a.histogram.end()));
+  const auto text = RunCli({"analyse", photo});
+  EXPECT_EQ(text.status, 0);
+  EXPECT_NE(text.out.find("96x64"), std::string::npos);
+  const auto broken = RunCli({"analyse", Path("missing.jpg")});
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_NE(broken.err.find("missing.jpg"), std::string::npos);
+}
+
+TEST_F(Cli, BrightenWritesWhatTheLibraryRendersWithTheWindowsDefaults) {
+  for (bool progressive : {false, true}) {
+    const std::string photo = Photo("p.jpg", 10, progressive);
+    const auto r = RunCli({"brighten", "--shift", "--threshold", "999", "--quality", "77", "-o", Path("o.jpg"), photo});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+    imaging::BrightenSettings s;
+    s.shiftMode = true;
+    s.threshold = a.MaxLuminance;  // 999 clamped into the photo's range
+    s.darkestLuminance = a.MinLuminance;
+    imaging::JpegImage expect = imaging::RenderFullResolution(photo, [&](int) { return s; }, 0);
+    expect.SetCompressionQuality(77);
+    EXPECT_EQ(imaging::ReadWholeFile(Path("o.jpg")), expect.FileBytes());
+    EXPECT_EQ(imaging::ReadJpegHeader(imaging::ReadWholeFile(Path("o.jpg"))).progressive, progressive);
+    EXPECT_NE(r.err.find("hotovo: 1, selhalo: 0"), std::string::npos);
+  }
+}
+
+TEST_F(Cli, BatchGoesOnPastABrokenPhoto) {
+  const std::string good1 = Photo("one.jpg", 1), good2 = Photo("two.jpg", 2);
+  fixtures::WriteFile(Path("bad.jpg"), {'G', 'I', 'F', '8'});
+  const auto r = RunCli({"brighten", "-j", "2", "--out-dir", Path("out/deep"), good1, Path("bad.jpg"), good2});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::exists(dir_ / "out/deep/one.jpg"));
+  EXPECT_TRUE(fs::exists(dir_ / "out/deep/two.jpg"));
+  EXPECT_FALSE(fs::exists(dir_ / "out/deep/bad.jpg"));
+  EXPECT_NE(r.err.find("bad.jpg: JPEG error #53"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("hotovo: 2, selhalo: 1"), std::string::npos) << r.err;
+  // No temporary files left behind.
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out/deep"), fs::directory_iterator()), 2);
+}
+
+TEST_F(Cli, OutDirNeverOverwritesInputsOrEarlierOutputs) {
+  const std::string photo = Photo("same.jpg", 3);
+  fs::create_directories(dir_ / "sub");
+  const std::string twin = (dir_ / "sub" / "same.jpg").string();
+  fixtures::WriteFile(twin, imaging::ReadWholeFile(photo));
+  const auto before = imaging::ReadWholeFile(photo);
+  const auto r = RunCli({"brighten", "--out-dir", dir_.string(), photo, twin});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(imaging::ReadWholeFile(photo), before);  // its own output would be itself
+  EXPECT_NE(r.err.find("same.jpg"), std::string::npos);
+}
+
+TEST_F(Cli, ExifJsonIsValidForEveryFile) {
+  const std::string photo = Photo("plain.jpg");
+  const auto one = RunCli({"exif", "--json", photo});
+  const auto j = nlohmann::json::parse(one.out);
+  ASSERT_TRUE(j.is_object());
+  EXPECT_EQ(j["hasExif"], false);
+  for (const char* key : {"file", "processed", "errorText", "make", "model", "dateTime", "width", "height", "flash",
+                          "summary", "tags", "trace", "makerNoteTrace"})
+    EXPECT_TRUE(j.contains(key)) << key;
+
+  std::vector<std::string> args = {"exif", "--json"};
+  std::vector<std::string> files;
+  if (fs::exists(testsupport::SamplesDir()))
+    for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir()))
+      if (e.is_regular_file() && e.path().extension() != ".json" && e.path().extension() != ".txt" &&
+          e.path().extension() != ".md")
+        files.push_back(e.path().string());
+  files.push_back(photo);
+  args.insert(args.end(), files.begin(), files.end());
+  const auto all = RunCli(args);
+  const auto arr = nlohmann::json::parse(all.out);  // throws on invalid JSON or UTF-8
+  ASSERT_TRUE(arr.is_array());
+  EXPECT_EQ(arr.size(), files.size());
+}
+
+}  // namespace
