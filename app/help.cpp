@@ -1,10 +1,16 @@
 #include "app/help.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QUrl>
 
 QString HelpFilePath(const Platform& platform) {
-  return QDir(platform.executableFolder()).filePath(QString::fromLatin1(kHelpFileName));
+  const QDir folder(platform.executableFolder());
+  const QString beside = folder.filePath(QString::fromLatin1(kHelpFileName));
+  // Installed copies keep the help with the shared data rather than among programs.
+  const QString shared = folder.filePath(QStringLiteral("../share/prosvitek/") + QString::fromLatin1(kHelpFileName));
+  if (!QFileInfo::exists(beside) && QFileInfo::exists(shared)) return QDir::cleanPath(shared);
+  return beside;
 }
 
 void OpenHelp(const Platform& platform) { platform.openUrl(QUrl::fromLocalFile(HelpFilePath(platform))); }

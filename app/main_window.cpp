@@ -3,6 +3,7 @@
 #include "app/about_window.h"
 #include "app/exif_window.h"
 #include "app/help.h"
+#include "app/icons.h"
 #include "app/info_labels.h"
 #include "imaging/errors.h"
 #include "imaging/histogram_chart.h"
@@ -12,7 +13,6 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QMouseEvent>
-#include <QStyle>
 
 #include <new>
 
@@ -64,12 +64,11 @@ TForm1::TForm1(Platform platform, QWidget* parent) : QWidget(parent), platform_(
   setWindowTitle(QStringLiteral("prosvitek"));
   setFixedSize(kClientWidth, kClientHeight);  // a fixed single border
   setAutoFillBackground(true);
+  setWindowIcon(PictureIcon(Picture::Window));
   BuildControls();
 }
 
 void TForm1::BuildControls() {
-  QStyle* style = QApplication::style();
-
   // Previews in sunken frames.
   MakeFrame(this, 5, 5, 325, 245, QFrame::Panel, QFrame::Sunken);
   MakeFrame(this, 421, 5, 325, 245, QFrame::Panel, QFrame::Sunken);
@@ -78,17 +77,17 @@ void TForm1::BuildControls() {
   Image2 = new TImage(this);
   Image2->setGeometry(423, 7, 320, 240);
 
-  auto button = [&](const QString& caption, int top, QStyle::StandardPixmap icon) {
-    auto* b = new QPushButton(style->standardIcon(icon), caption, this);
+  auto button = [&](const QString& caption, int top, Picture picture) {
+    auto* b = new QPushButton(PictureIcon(picture), caption, this);
     b->setGeometry(333, top, 85, 25);
     b->setIconSize(QSize(12, 12));
     return b;
   };
-  otevritb = button(QStringLiteral("otevřít"), 5, QStyle::SP_DialogOpenButton);
-  prepocitatb = button(QStringLiteral("přepočítat"), 85, QStyle::SP_BrowserReload);
-  ulozitb = button(QStringLiteral("uložit jako"), 160, QStyle::SP_DialogSaveButton);
-  napovedab = button(QStringLiteral("Nápověda"), 192, QStyle::SP_DialogHelpButton);
-  oprogramub = button(QStringLiteral("O programu"), 224, QStyle::SP_MessageBoxInformation);
+  otevritb = button(QStringLiteral("otevřít"), 5, Picture::Open);
+  prepocitatb = button(QStringLiteral("přepočítat"), 85, Picture::Recompute);
+  ulozitb = button(QStringLiteral("uložit jako"), 160, Picture::Save);
+  napovedab = button(QStringLiteral("Nápověda"), 192, Picture::Help);
+  oprogramub = button(QStringLiteral("O programu"), 224, Picture::About);
   QFont bold = napovedab->font();
   bold.setBold(true);
   napovedab->setFont(bold);
