@@ -1,5 +1,5 @@
 #pragma once
-// Byte strings: blocks of file bytes with 1-based positions, and the one rule for copying from them.
+// Byte strings: blocks of file bytes with 1-based positions, and the one copy rule.
 
 #include <cstdint>
 #include <memory>
@@ -31,7 +31,9 @@ class ByteString {
   // True when the `count` bytes from 1-based `pos` lie wholly inside the string.
   bool Holds(int64_t pos, int64_t count) const { return SpanInside(Length(), pos, count); }
   // Byte at 1-based `pos`; the caller has checked the position with Holds.
-  uint8_t At(int64_t pos) const { return static_cast<uint8_t>(View()[static_cast<size_t>(pos - 1)]); }
+  uint8_t At(int64_t pos) const {
+    return static_cast<uint8_t>(View()[static_cast<size_t>(pos - 1)]);
+  }
 
  private:
   std::shared_ptr<const std::string> bytes_;

@@ -30,7 +30,7 @@ inline constexpr std::string_view kErrorIllegallySizedDirectory = "Illegally siz
 
 // One JPEG segment as read.
 struct tSection {
-  ByteString Data;   // from the two length bytes on: positions 1-2 the length, 3.. the body
+  ByteString Data;     // from the two length bytes on: positions 1-2 the length, 3.. the body
   int32_t Marker = 0;  // the byte after 0xFF, e.g. 0xE1
   int32_t Size = 0;    // the stored length (high byte first), counting the length bytes
 };

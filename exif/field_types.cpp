@@ -16,7 +16,12 @@ namespace {
 
 bool IsIntegerType(uint32_t type) {
   switch (type) {
-    case kByte: case kShort: case kLong: case kSByte: case kSShort: case kSLong:
+    case kByte:
+    case kShort:
+    case kLong:
+    case kSByte:
+    case kSShort:
+    case kSLong:
       return true;
     default:
       return false;
@@ -89,7 +94,8 @@ std::string RawToText(std::string_view raw, uint32_t type, std::string_view form
   std::string text;
   for (size_t i = 0; i < shown; ++i) {
     if (i > 0) text += ", ";
-    const std::string component = CopyBytes(raw, static_cast<int64_t>(i * size) + 1, static_cast<int64_t>(size));
+    const std::string component =
+        CopyBytes(raw, static_cast<int64_t>(i * size) + 1, static_cast<int64_t>(size));
     if (IsIntegerType(type)) {
       const std::string number = IntegerText(RawToInteger(component, bigEndian));
       text += !valueMap.empty() && UseTagDecoders ? DecodeValueMap(valueMap, number) : number;
@@ -105,7 +111,9 @@ std::string RawToText(std::string_view raw, uint32_t type, std::string_view form
     }
   }
   if (format.empty()) return text;
-  if (format.find("%s") != std::string_view::npos) return FormatText(format, {std::string_view(text)});
+  if (format.find("%s") != std::string_view::npos) {
+    return FormatText(format, {std::string_view(text)});
+  }
   return FormatText(format, {RawToNumber(raw, type, bigEndian)});
 }
 

@@ -5,6 +5,7 @@
 
 #include <exception>
 
+#include "exif/ascii.h"
 #include "exif/container.h"
 #include "exif/field_types.h"
 #include "exif/image_info.h"
@@ -12,7 +13,6 @@
 #include "exif/settings.h"
 #include "exif/tag_dictionary.h"
 #include "exif/text_filters.h"
-#include "exif/ascii.h"
 
 namespace exif {
 namespace {
@@ -69,8 +69,8 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockL
 
   const int64_t count = ReadUInt16(start);
   if (TraceDetailLevel > 0) {
-    TraceText += "\r\nDirectory: Start, entries = " + std::to_string(start) + ", " +
-                 std::to_string(count);
+    TraceText +=
+        "\r\nDirectory: Start, entries = " + std::to_string(start) + ", " + std::to_string(count);
   }
   // The start stands on both sides, so only the table's size meets the block length here; the
   // per-entry check below keeps the reads inside the block.
@@ -189,8 +189,8 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
   }
 }
 
-void TImageInfo::FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase,
-                                        int64_t blockLength, int kind) {
+void TImageInfo::FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, int64_t blockLength,
+                                        int kind) {
   if (!Holds(valuePos, 4)) return;  // a pointer cut off by the block's end leads nowhere
   const int64_t start = int64_t{ReadInt32(valuePos)} + offsetBase;
   try {
@@ -200,8 +200,8 @@ void TImageInfo::FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase,
   }
 }
 
-void TImageInfo::AppendTraceLine(uint16_t tag, std::string_view description,
-                                 std::string_view text, int32_t byteCount, int64_t valuePos) {
+void TImageInfo::AppendTraceLine(uint16_t tag, std::string_view description, std::string_view text,
+                                 int32_t byteCount, int64_t valuePos) {
   TraceText += "\r\n";
   if (TraceDetailLevel > 0) TraceText += "tag[$" + Hex4(tag) + "]: ";
   TraceText += description;

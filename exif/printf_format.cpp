@@ -48,14 +48,25 @@ Conversion ParseConversion(std::string_view templ, size_t& i) {
   c.letter = templ[i++];
   const auto has = [&](char flag) { return c.flags.find(flag) != std::string::npos; };
   switch (c.letter) {
-    case 'd': case 'i': case 'u':
+    case 'd':
+    case 'i':
+    case 'u':
       if (has('#')) Fail(templ);  // undefined for these conversions in C
       c.kind = Kind::Integer;
       break;
-    case 'o': case 'x': case 'X':
+    case 'o':
+    case 'x':
+    case 'X':
       c.kind = Kind::Integer;
       break;
-    case 'f': case 'F': case 'e': case 'E': case 'g': case 'G': case 'a': case 'A':
+    case 'f':
+    case 'F':
+    case 'e':
+    case 'E':
+    case 'g':
+    case 'G':
+    case 'a':
+    case 'A':
       c.kind = Kind::Floating;
       break;
     case 's':

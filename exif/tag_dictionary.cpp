@@ -11,6 +11,7 @@ namespace {
 
 // Columns: tag, name, description, value map, format string, decoder. The names are kept as
 // cameras and older tools spell them, misspellings included ("GrayReponseUnit", "Matteing").
+// clang-format off
 constexpr TagDef kExifTagDefs[] = {
     {0x0001, "InteroperabilityIndex"},
     {0x0002, "InteroperabilityVersion"},
@@ -20,15 +21,15 @@ constexpr TagDef kExifTagDefs[] = {
     {0x0100, "ImageWidth"},
     {0x0101, "ImageLength"},
     {0x0102, "BitsPerSample"},
-    {0x0103, "Compression", {}, "6:Jpeg,3:Uncompressed,1:TIFF", {}},
-    {0x0106, "PhotometricInterpretation", {}, "1:Monochrome,2:RGB,6:YCbCr", {}},
+    {0x0103, "Compression", {}, "6:Jpeg,3:Uncompressed,1:TIFF"},
+    {0x0106, "PhotometricInterpretation", {}, "1:Monochrome,2:RGB,6:YCbCr"},
     {0x010A, "FillOrder"},
     {0x010D, "DocumentName"},
     {0x010E, "ImageDescription"},
     {0x010F, "Make"},
     {0x0110, "Model"},
     {0x0111, "StripOffsets"},
-    {0x0112, "Orientation", {}, "1:Normal,3:Rotated 180°,6:CounterClockwise 90°,8:Clockwise 90°", {}},
+    {0x0112, "Orientation", {}, "1:Normal,3:Rotated 180°,6:CounterClockwise 90°,8:Clockwise 90°"},
     {0x0115, "SamplesPerPixel"},
     {0x0116, "RowsPerStrip"},
     {0x0117, "StripByteCounts"},
@@ -46,7 +47,7 @@ constexpr TagDef kExifTagDefs[] = {
     {0x0123, "GrayReponseCurve"},
     {0x0124, "T4Options"},
     {0x0125, "T6Options"},
-    {0x0128, "ResolutionUnit", {}, "1:None Specified,2:Inch,3:Centimeter", {}},
+    {0x0128, "ResolutionUnit", {}, "1:None Specified,2:Inch,3:Centimeter"},
     {0x0129, "PageNumber"},
     {0x012D, "TransferFunction"},
     {0x0131, "Software"},
@@ -90,7 +91,7 @@ constexpr TagDef kExifTagDefs[] = {
     {0x0209, "JPEGACTables"},
     {0x0211, "YCbCrCoefficients"},
     {0x0212, "YCbCrSubSampling"},
-    {0x0213, "YCbCrPositioning", {}, "1:Centered,2:Co-sited", {}},
+    {0x0213, "YCbCrPositioning", {}, "1:Centered,2:Co-sited"},
     {0x0214, "ReferenceBlackWhite"},
     {0x02BC, "ExtensibleMetadataPlatform"},
     {0x0301, "Gamma"},
@@ -174,13 +175,13 @@ constexpr TagDef kExifTagDefs[] = {
     {0x8298, "Copyright"},
     {0x829A, "ExposureTime", {}, {}, "%s sec"},
     {0x829D, "FNumber", {}, {}, "F%0.1f"},
-    {0x83BB, "IPTC/NAA", "IPTC/NAA", {}, {}},
+    {0x83BB, "IPTC/NAA", "IPTC/NAA", {}},
     {0x84E3, "IT8RasterPadding"},
     {0x84E5, "IT8ColorTable"},
     {0x8649, "ImageResourceInformation"},
     {0x8769, "ExifOffset"},
     {0x8773, "InterColorProfile"},
-    {0x8822, "ExposureProgram", {}, "0:Unidentified,1:Manual,2:Normal,3:Aperture priority,4:Shutter priority,5:Creative(slow),6:Action(high-speed),7:Portrait mode,8:Landscape mode", {}},
+    {0x8822, "ExposureProgram", {}, "0:Unidentified,1:Manual,2:Normal,3:Aperture priority,4:Shutter priority,5:Creative(slow),6:Action(high-speed),7:Portrait mode,8:Landscape mode"},
     {0x8824, "SpectralSensitivity"},
     {0x8825, "GPSInfo"},
     {0x8827, "ISOSpeedRatings"},
@@ -199,8 +200,8 @@ constexpr TagDef kExifTagDefs[] = {
     {0x9204, "ExposureBiasValue"},
     {0x9205, "MaxApertureValue", {}, {}, "F%0.1f"},
     {0x9206, "SubjectDistance"},
-    {0x9207, "MeteringMode", {}, "0:Unknown,1:Average,2:Center,3:Spot,4:MultiSpot,5:MultiSegment,6:Partial", {}},
-    {0x9208, "LightSource", {}, "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C", {}},
+    {0x9207, "MeteringMode", {}, "0:Unknown,1:Average,2:Center,3:Spot,4:MultiSpot,5:MultiSegment,6:Partial"},
+    {0x9208, "LightSource", {}, "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C"},
     {0x9209, "Flash", {}, {}, {}, DecodeFlash},
     {0x920A, "FocalLength", {}, {}, "%5.2f mm"},
     {0x920B, "FlashEnergy"},
@@ -208,7 +209,7 @@ constexpr TagDef kExifTagDefs[] = {
     {0x920D, "Noise"},
     {0x920E, "FocalPlaneXResolution"},
     {0x920F, "FocalPlaneYResolution"},
-    {0x9210, "FocalPlaneResolutionUnit", {}, "1:None Specified,2:Inch,3:Centimeter", {}},
+    {0x9210, "FocalPlaneResolutionUnit", {}, "1:None Specified,2:Inch,3:Centimeter"},
     {0x9211, "ImageNumber"},
     {0x9212, "SecurityClassification"},
     {0x9213, "ImageHistory"},
@@ -229,7 +230,7 @@ constexpr TagDef kExifTagDefs[] = {
     {0x9C9E, "Keywords", {}, {}, {}, DecodeTwoByteText},
     {0x9C9F, "Subject", {}, {}, {}, DecodeTwoByteText},
     {0xA000, "FlashPixVersion"},
-    {0xA001, "ColorSpace", {}, "0:sBW,1:sRGB", {}},
+    {0xA001, "ColorSpace", {}, "0:sBW,1:sRGB"},
     {0xA002, "ExifImageWidth"},
     {0xA003, "ExifImageLength"},
     {0xA004, "RelatedSoundFile"},
@@ -238,29 +239,29 @@ constexpr TagDef kExifTagDefs[] = {
     {0xA20C, "SpatialFrequencyResponse"},
     {0xA20E, "FocalPlaneXResolution"},
     {0xA20F, "FocalPlaneYResolution"},
-    {0xA210, "FocalPlaneResolutionUnit", {}, "1:None Specified,2:Inch,3:Centimeter", {}},
+    {0xA210, "FocalPlaneResolutionUnit", {}, "1:None Specified,2:Inch,3:Centimeter"},
     {0xA211, "ImageNumber"},
     {0xA212, "SecurityClassification"},
     {0xA213, "ImageHistory"},
     {0xA214, "SubjectLocation"},
     {0xA215, "ExposureIndex"},
-    {0xA216, "TIFF/EPStandardID", "TIFF/EPStandardID", {}, {}},
-    {0xA217, "SensingMethod", {}, "0:Unknown,1:MonochromeArea,2:OneChipColorArea,3:TwoChipColorArea,4:ThreeChipColorArea,5:ColorSequentialArea,6:MonochromeLinear,7:TriLinear,8:ColorSequentialLinear", {}},
-    {0xA300, "FileSource", {}, "1:Unknown,3:Digital Still Camera", {}},
-    {0xA301, "SceneType", {}, "0:Unknown,1:Directly Photographed", {}},
+    {0xA216, "TIFF/EPStandardID", "TIFF/EPStandardID", {}},
+    {0xA217, "SensingMethod", {}, "0:Unknown,1:MonochromeArea,2:OneChipColorArea,3:TwoChipColorArea,4:ThreeChipColorArea,5:ColorSequentialArea,6:MonochromeLinear,7:TriLinear,8:ColorSequentialLinear"},
+    {0xA300, "FileSource", {}, "1:Unknown,3:Digital Still Camera"},
+    {0xA301, "SceneType", {}, "0:Unknown,1:Directly Photographed"},
     {0xA302, "CFAPattern"},
-    {0xA401, "CustomRendered", {}, "0:Normal process,1:Custom process", {}},
-    {0xA402, "ExposureMode", {}, "0:Auto,1:Manual,2:Auto bracket", {}},
-    {0xA403, "WhiteBalance", {}, "0:Auto,1:Manual", {}},
+    {0xA401, "CustomRendered", {}, "0:Normal process,1:Custom process"},
+    {0xA402, "ExposureMode", {}, "0:Auto,1:Manual,2:Auto bracket"},
+    {0xA403, "WhiteBalance", {}, "0:Auto,1:Manual"},
     {0xA404, "DigitalZoomRatio"},
     {0xA405, "FocalLengthin35mmFilm", "Focal Length in 35mm Film", {}, "%5.2f mm"},
-    {0xA406, "SceneCaptureType", {}, "0:Standard,1:Landscape,2:Portrait,3:Night scene", {}},
-    {0xA407, "GainControl", {}, "0:None,1:Low gain up,2:High gain up,3:Low gain down,4:High gain down", {}},
-    {0xA408, "Contrast", {}, "0:Normal,1:Soft,2:Hard", {}},
-    {0xA409, "Saturation", {}, "0:Normal,1:Low,2:High", {}},
-    {0xA40A, "Sharpness", {}, "0:Normal,1:Soft,2:Hard", {}},
+    {0xA406, "SceneCaptureType", {}, "0:Standard,1:Landscape,2:Portrait,3:Night scene"},
+    {0xA407, "GainControl", {}, "0:None,1:Low gain up,2:High gain up,3:Low gain down,4:High gain down"},
+    {0xA408, "Contrast", {}, "0:Normal,1:Soft,2:Hard"},
+    {0xA409, "Saturation", {}, "0:Normal,1:Low,2:High"},
+    {0xA40A, "Sharpness", {}, "0:Normal,1:Soft,2:Hard"},
     {0xA40B, "DeviceSettingDescription"},
-    {0xA40C, "SubjectDistanceRange", {}, "0:Unknown,1:Macro,2:Close view,3:Distant view", {}},
+    {0xA40C, "SubjectDistanceRange", {}, "0:Unknown,1:Macro,2:Close view,3:Distant view"},
     {0xA420, "ImageUniqueID"},
     {0x0000, "Unknown"},  // sentinel
 };
@@ -298,12 +299,14 @@ constexpr TagDef kGpsTagDefs[] = {
     {0x1D, "GPSDateStamp"},
     {0x1E, "GPSDifferential"},
 };
+// clang-format on
 
 static_assert(std::size(kExifTagDefs) == kExifTagCount + 1, "250 tags and the sentinel");
 static_assert(std::size(kGpsTagDefs) == kGpsTagCount);
 static_assert(TagsAscending(std::span(kExifTagDefs, kExifTagCount)), "ascending, so no tag twice");
 static_assert(TagsAscending(kGpsTagDefs), "ascending, so no tag twice");
-static_assert(kExifTagDefs[kExifTagCount].Tag == 0 && kExifTagDefs[kExifTagCount].Name == "Unknown");
+static_assert(kExifTagDefs[kExifTagCount].Tag == 0 &&
+              kExifTagDefs[kExifTagCount].Name == "Unknown");
 static_assert(kGpsTagDefs[0].Tag == 0 && kGpsTagDefs[kGpsTagCount - 1].Tag == 30);
 
 // The tables live in writable storage only for the one-time filling of descriptions.

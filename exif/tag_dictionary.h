@@ -11,11 +11,11 @@
 namespace exif {
 
 // Directory kinds, which select the dictionary of a lookup.
-inline constexpr int kMainDirectory = 1;       // first, EXIF, interoperability and sub-image directories
+inline constexpr int kMainDirectory = 1;  // first, EXIF, interoperability and sub-image directories
 inline constexpr int kGpsDirectory = 2;
 inline constexpr int kThumbnailDirectory = 4;  // looked up like the main directory
 
-inline constexpr size_t kExifTagCount = 250;   // ExifTagTable holds these plus the sentinel
+inline constexpr size_t kExifTagCount = 250;  // ExifTagTable holds these plus the sentinel
 inline constexpr size_t kGpsTagCount = 31;
 
 // The 250 EXIF tags in ascending tag order, then the sentinel (Tag 0, Name "Unknown").

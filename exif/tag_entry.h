@@ -34,8 +34,12 @@ struct TagDef {
   constexpr TagDef(uint16_t tag, std::string_view name, std::string_view description = {},
                    std::string_view valueMap = {}, std::string_view formatString = {},
                    TagDecoder decoder = nullptr)
-      : Tag(tag), Name(name), Description(description), ValueMap(valueMap),
-        FormatString(formatString), Decoder(decoder) {}
+      : Tag(tag),
+        Name(name),
+        Description(description),
+        ValueMap(valueMap),
+        FormatString(formatString),
+        Decoder(decoder) {}
 
   uint16_t Tag;
   std::string_view Name;

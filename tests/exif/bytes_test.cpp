@@ -1,11 +1,12 @@
 // The copy rule and the bounds of the 16- and 32-bit reads.
 
+#include "exif/bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <string>
 
-#include "exif/bytes.h"
 #include "exif/end_ind.h"
 #include "reader_support.h"
 

@@ -1,6 +1,8 @@
 // JPEG and TIFF container reading: the extension choice, the segment scan, the EXIF header
 // check and the status text.
 
+#include "exif/container.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "exif/byte_stream.h"
-#include "exif/container.h"
 #include "exif/settings.h"
 #include "reader_support.h"
 
@@ -51,10 +52,18 @@ struct ExtensionCase {
 TEST(Container, TheExtensionDecidesWhetherAndHowTheFileIsRead) {
   const std::string jpeg = Jpeg({ExifSegment(SimpleTiff())});
   const ExtensionCase cases[] = {
-      {"a.jpg", true},        {"A.JPG", true},       {"photo.JpEg", true},
-      {"x.jpe", true},        {"dir.tif/a.jpg", true}, {"dir\\a.JPG", true},
-      {"a.jpeg2", false},     {"noextension", false}, {"a.jpg/", false},
-      {"a.jpg.txt", false},   {"", false},            {"a.tif", false},  // JPEG bytes are no TIFF
+      {"a.jpg", true},
+      {"A.JPG", true},
+      {"photo.JpEg", true},
+      {"x.jpe", true},
+      {"dir.tif/a.jpg", true},
+      {"dir\\a.JPG", true},
+      {"a.jpeg2", false},
+      {"noextension", false},
+      {"a.jpg/", false},
+      {"a.jpg.txt", false},
+      {"", false},
+      {"a.tif", false},  // JPEG bytes are no TIFF
   };
   for (const ExtensionCase& c : cases) {
     TimgData reader;
@@ -83,7 +92,8 @@ TEST(JpegScan, AFileNotStartingWithStartOfImageIsNotRead) {
 
 TEST(JpegScan, ExifAsTheSecondSegmentIsRead) {
   TimgData reader;
-  ASSERT_TRUE(reader.ProcessBytes("a.jpg", Jpeg({kApp0, ExifSegment(SimpleTiff(Order::Motorola))})));
+  ASSERT_TRUE(
+      reader.ProcessBytes("a.jpg", Jpeg({kApp0, ExifSegment(SimpleTiff(Order::Motorola))})));
   EXPECT_EQ(reader.ErrorText, "<none>");
   EXPECT_TRUE(reader.HasExif());
   EXPECT_EQ(reader.ExifSection, &reader.Section(2));
@@ -105,7 +115,8 @@ TEST(JpegScan, SegmentsKeepTheirMarkerLengthAndBytes) {
 
 TEST(JpegScan, GivesUpAtTheFifthSegmentWithoutMetadata) {
   TimgData reader;
-  EXPECT_FALSE(reader.ProcessBytes("a.jpg", Jpeg({kApp0, kDqt, kDht, kDqt, ExifSegment(SimpleTiff())})));
+  EXPECT_FALSE(
+      reader.ProcessBytes("a.jpg", Jpeg({kApp0, kDqt, kDht, kDqt, ExifSegment(SimpleTiff())})));
   EXPECT_FALSE(reader.HasExif());
   EXPECT_EQ(reader.SectionCount, 5);
   EXPECT_EQ(reader.ErrorText, "Not an EXIF file");
@@ -113,8 +124,8 @@ TEST(JpegScan, GivesUpAtTheFifthSegmentWithoutMetadata) {
 
 TEST(JpegScan, TakesExifAsTheFifthSegmentWhenMetadataCameEarlier) {
   TimgData reader;
-  EXPECT_TRUE(reader.ProcessBytes("a.jpg", Jpeg({kApp0, CommentSegment("c"), kDht, kDqt,
-                                                 ExifSegment(SimpleTiff())})));
+  EXPECT_TRUE(reader.ProcessBytes(
+      "a.jpg", Jpeg({kApp0, CommentSegment("c"), kDht, kDqt, ExifSegment(SimpleTiff())})));
   EXPECT_TRUE(reader.HasExif());
 }
 
@@ -128,8 +139,8 @@ TEST(JpegScan, DropsAnExifSegmentAfterTheFifth) {
 
 TEST(JpegScan, ACommentAloneIsMetadataWithoutExif) {
   TimgData reader;
-  EXPECT_TRUE(reader.ProcessBytes("a.jpg", Jpeg({kApp0, CommentSegment("first"),
-                                                 CommentSegment("second")})));
+  EXPECT_TRUE(reader.ProcessBytes(
+      "a.jpg", Jpeg({kApp0, CommentSegment("first"), CommentSegment("second")})));
   EXPECT_FALSE(reader.HasExif());
   EXPECT_EQ(reader.ErrorText, "<none>");
   EXPECT_EQ(reader.CommentSection, &reader.Section(3));  // the later comment wins
@@ -286,7 +297,8 @@ TEST(TiffScan, ReadsTheFirstDirectoryAfterTheHeaderWhateverTheHeaderSays) {
 
 TEST(TiffScan, ADirectoryElsewhereIsNotFound) {
   TiffBuilder tiff(Order::Intel);
-  tiff.Append(std::string(2, '\0'));  // the first directory would be at 10: offset 8 holds 0 entries
+  tiff.Append(
+      std::string(2, '\0'));  // the first directory would be at 10: offset 8 holds 0 entries
   const uint32_t ifd = tiff.Ifd({tiff.Ascii(0x010F, "Canon")});
   tiff.SetFirstIfd(ifd);
   TimgData reader;
@@ -324,8 +336,8 @@ class TemporaryFile {
  public:
   TemporaryFile(const std::string& name, const std::string& bytes)
       : path_(std::filesystem::temp_directory_path() /
-              ("prosvitek_exif_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "_" + name)) {
+              ("prosvitek_exif_" +
+               std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" + name)) {
     std::ofstream(path_, std::ios::binary) << bytes;
   }
   ~TemporaryFile() {

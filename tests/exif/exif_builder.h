@@ -37,7 +37,7 @@ struct Field {
   uint16_t tag = 0;
   uint16_t type = 0;
   uint32_t count = 0;
-  std::string value;               // bytes in file order: up to 4 inline, longer ones placed after the directory
+  std::string value;  // bytes in file order: up to 4 inline, longer ones placed after the directory
   std::optional<uint32_t> offset;  // when set, the entry's last four bytes hold exactly this
 };
 

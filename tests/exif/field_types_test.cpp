@@ -1,11 +1,12 @@
 // Field types and the conversions of raw values to integers, numbers and display text.
 
+#include "exif/field_types.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
-#include "exif/field_types.h"
 #include "exif/number_text.h"
 #include "exif/printf_format.h"
 #include "exif/settings.h"
@@ -57,7 +58,8 @@ TEST(RawToInteger, TakesSignificanceFromTheConvertersByteOrder) {
 TEST(RawToNumber, ByType) {
   const std::string rational = ByteText({0, 0, 0, 28, 0, 0, 0, 10});
   EXPECT_DOUBLE_EQ(RawToNumber(rational, 5, kMotorola), 2.8);
-  EXPECT_DOUBLE_EQ(RawToNumber(ByteText({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 2}), 10, kMotorola), -0.5);
+  EXPECT_DOUBLE_EQ(RawToNumber(ByteText({0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 2}), 10, kMotorola),
+                   -0.5);
   EXPECT_EQ(RawToNumber(ByteText({0, 0, 0, 1, 0, 0, 0, 0}), 5, kMotorola), 0);  // 1/0
   EXPECT_EQ(RawToNumber(ByteText({0, 0, 0, 1}), 5, kMotorola), 0);              // no denominator
   EXPECT_EQ(RawToNumber(ByteText({0, 3, 0, 4}), 3, kMotorola), 0x00030004);     // all components
@@ -70,9 +72,9 @@ TEST(RawToNumber, ByType) {
 TEST(RawToNumber, FloatAndDoubleGiveTheirIeeeValueAndZeroWhenNotFinite) {
   EXPECT_FLOAT_EQ(RawToNumber(ByteText({0x3F, 0xC0, 0x00, 0x00}), 11, kMotorola), 1.5);
   EXPECT_FLOAT_EQ(RawToNumber(ByteText({0x00, 0x00, 0xC0, 0x3F}), 11, kIntel), 1.5);
-  EXPECT_DOUBLE_EQ(RawToNumber(ByteText({0x40, 0x09, 0x21, 0xFB, 0x54, 0x44, 0x2D, 0x18}), 12,
-                               kMotorola),
-                   3.141592653589793);
+  EXPECT_DOUBLE_EQ(
+      RawToNumber(ByteText({0x40, 0x09, 0x21, 0xFB, 0x54, 0x44, 0x2D, 0x18}), 12, kMotorola),
+      3.141592653589793);
   EXPECT_EQ(RawToNumber(ByteText({0x7F, 0xC0, 0x00, 0x00}), 11, kMotorola), 0);  // NaN
   EXPECT_EQ(RawToNumber(ByteText({0x7F, 0x80, 0x00, 0x00}), 11, kMotorola), 0);  // infinity
   EXPECT_EQ(RawToNumber(ByteText({0x3F, 0xC0}), 11, kMotorola), 0);              // cut short
@@ -97,8 +99,7 @@ TEST(RawToText, BuildsDisplayTextByType) {
       {"SBYTE shows its byte", ByteText({0xFF}), 6, "", "", "255"},
       {"SSHORT FF FF", ByteText({0xFF, 0xFF}), 8, "", "", "65535"},
       {"SLONG", ByteText({0xFF, 0xFF, 0xFF, 0xFE}), 9, "", "", "-2"},
-      {"SHORT cut at 8 components", twentyShorts, 3, "", "",
-       "1, 2, 3, 4, 5, 6, 7, 8"},
+      {"SHORT cut at 8 components", twentyShorts, 3, "", "", "1, 2, 3, 4, 5, 6, 7, 8"},
       {"partial component dropped", ByteText({0, 5, 0}), 3, "", "", "5"},
       {"no whole component", ByteText({1}), 3, "", "", ""},
       {"ASCII", "ab", 2, "", "", "?, ?"},
@@ -118,8 +119,7 @@ TEST(RawToText, BuildsDisplayTextByType) {
       {"%s applies to the text", ByteText({0, 0, 0, 1, 0, 0, 0, 125}), 5, "%s sec", "",
        "1/125 sec"},
       {"F%0.1f", ByteText({0, 0, 0, 71, 0, 0, 0, 10}), 5, "F%0.1f", "", "F7.1"},
-      {"floating template on an integer type", ByteText({0, 50}), 3, "%5.2f mm", "",
-       "50.00 mm"},
+      {"floating template on an integer type", ByteText({0, 50}), 3, "%5.2f mm", "", "50.00 mm"},
       {"map keyed by a rational text", ByteText({0, 0, 0, 1, 0, 0, 0, 2}), 5, "", "1/2:half",
        "1/2half"},
   };
@@ -153,9 +153,10 @@ struct FractionCase {
 
 TEST(FractionTextToNumber, ReadsFractionsAndGivesZeroForAnythingElse) {
   const FractionCase cases[] = {
-      {"1/250", 0.004L}, {"1 1/2", 1.5L},   {" 7965/1000 ", 7.965L}, {"-1/1", -1.0L},
-      {"10", 0},         {"", 0},           {"1/0", 0},              {"a/2", 0},
-      {"1/b", 0},        {"x 1/2", 0},      {"1/2/3", 0},            {"99999999999/1", 0},
+      {"1/250", 0.004L}, {"1 1/2", 1.5L}, {" 7965/1000 ", 7.965L},
+      {"-1/1", -1.0L},   {"10", 0},       {"", 0},
+      {"1/0", 0},        {"a/2", 0},      {"1/b", 0},
+      {"x 1/2", 0},      {"1/2/3", 0},    {"99999999999/1", 0},
   };
   for (const FractionCase& c : cases) {
     EXPECT_NEAR(static_cast<double>(exif::FractionTextToNumber(c.text)),

@@ -38,8 +38,7 @@ std::vector<std::string> StoredNames(const TImageInfo& info) {
 class WalkInBothOrders : public ::testing::TestWithParam<Order> {};
 
 INSTANTIATE_TEST_SUITE_P(ByteOrder, WalkInBothOrders,
-                         ::testing::Values(Order::Intel, Order::Motorola),
-                         [](const auto& info) {
+                         ::testing::Values(Order::Intel, Order::Motorola), [](const auto& info) {
                            return info.param == Order::Intel ? "Intel" : "Motorola";
                          });
 
@@ -94,24 +93,24 @@ TEST_P(WalkInBothOrders, FollowsSubDirectoriesDepthFirstAndStoresThePointerAfter
   const auto reader = ReadJpegExif(tiff.Bytes());
   const TImageInfo& info = Info(reader);
 
-  EXPECT_EQ(info.TraceText, "\r\nMake = Nikon\r\nExif Offset = " + std::to_string(exifIfd) +
-                                "\r\nExposure Time = 1/125 sec\r\nGPSInfo = " +
-                                std::to_string(gpsIfd) +
-                                "\r\nGPSVersion ID = 2, 2, 0, 0\r\nGPSLatitude Ref = N"
-                                "\r\nCopyright = me");
+  EXPECT_EQ(info.TraceText,
+            "\r\nMake = Nikon\r\nExif Offset = " + std::to_string(exifIfd) +
+                "\r\nExposure Time = 1/125 sec\r\nGPSInfo = " + std::to_string(gpsIfd) +
+                "\r\nGPSVersion ID = 2, 2, 0, 0\r\nGPSLatitude Ref = N"
+                "\r\nCopyright = me");
   // GPSVersionID has tag number 0, which the store refuses.
-  EXPECT_EQ(StoredNames(info), (std::vector<std::string>{"Make", "ExposureTime", "ExifOffset",
-                                                         "GPSLatitudeRef", "GPSInfo",
-                                                         "Copyright"}));
+  EXPECT_EQ(StoredNames(info),
+            (std::vector<std::string>{"Make", "ExposureTime", "ExifOffset", "GPSLatitudeRef",
+                                      "GPSInfo", "Copyright"}));
 }
 
 TEST(IfdWalk, LaterSpecialTagsReplaceEarlierOnes) {
   TiffBuilder tiff(Order::Motorola);
   const uint32_t exifIfd = tiff.Ifd({tiff.Ascii(0x9003, "2004:03:28 14:03:27"),
                                      tiff.Long(0xA002, {2048}), tiff.Short(0xA003, {1536})});
-  const uint32_t ifd0 = tiff.Ifd({tiff.Long(0x0100, {640}), tiff.Short(0x0101, {480}),
-                                  tiff.Ascii(0x0132, "1999:01:01 00:00:00"),
-                                  tiff.Long(0x8769, {exifIfd})});
+  const uint32_t ifd0 =
+      tiff.Ifd({tiff.Long(0x0100, {640}), tiff.Short(0x0101, {480}),
+                tiff.Ascii(0x0132, "1999:01:01 00:00:00"), tiff.Long(0x8769, {exifIfd})});
   tiff.SetFirstIfd(ifd0);
   const auto reader = ReadJpegExif(tiff.Bytes());
   const TImageInfo& info = Info(reader);
@@ -125,12 +124,10 @@ TEST(IfdWalk, FillsThePlainFieldsWithTheirCuts) {
   const std::string longMake(45, 'M');
   const std::string longModel(60, 'm');
   const std::string makerNote = ByteText({'N', 'i', 'k', 'o', 'n', 0, 1, 0, 0, 0});
-  tiff.Ifd({
-      tiff.Ascii(0x010F, longMake), tiff.Ascii(0x0110, longModel),
-      tiff.Ascii(0x0132, "2001:02:03 04:05:06 and more"),
-      tiff.Undefined(0x9000, "0220XYZW"), tiff.Short(0x9209, {25}),
-      tiff.Rational(0x0100, {{5, 2}}),  // 2.5 rounds to the even 2
-      tiff.Undefined(0x927C, makerNote)});
+  tiff.Ifd({tiff.Ascii(0x010F, longMake), tiff.Ascii(0x0110, longModel),
+            tiff.Ascii(0x0132, "2001:02:03 04:05:06 and more"), tiff.Undefined(0x9000, "0220XYZW"),
+            tiff.Short(0x9209, {25}), tiff.Rational(0x0100, {{5, 2}}),  // 2.5 rounds to the even 2
+            tiff.Undefined(0x927C, makerNote)});
   const auto reader = ReadJpegExif(tiff.Bytes());
   const TImageInfo& info = Info(reader);
   EXPECT_EQ(info.MakeText, std::string(32, 'M'));
@@ -141,8 +138,9 @@ TEST(IfdWalk, FillsThePlainFieldsWithTheirCuts) {
   EXPECT_EQ(info.PixelWidth, 2);
   EXPECT_EQ(info.MakerNoteData.View(), makerNote);
   EXPECT_EQ(info.MakerNotePos, Stored(info, "MakerNote").RawPos);
-  EXPECT_EQ(info.MakerNoteData.View(),
-            reader->ExifSection->Data.Copy(info.MakerNotePos, static_cast<int64_t>(makerNote.size())));
+  EXPECT_EQ(
+      info.MakerNoteData.View(),
+      reader->ExifSection->Data.Copy(info.MakerNotePos, static_cast<int64_t>(makerNote.size())));
   EXPECT_FALSE(info.MakerNoteRead);  // no maker-note decoder is linked in
   EXPECT_EQ(Stored(info, "Model").Text, std::string(50, 'm'));
 }
@@ -180,8 +178,8 @@ TEST(IfdWalk, UnknownTagsAreTracedButNotStored) {
 
 TEST(IfdWalk, GpsTagsAreStoredAndFoundByTheirNameInAnyCase) {
   TiffBuilder tiff(Order::Motorola);
-  const uint32_t gps =
-      tiff.Ifd({tiff.Byte(0x00, {2, 2, 0, 0}), tiff.Rational(0x02, {{50, 1}, {5, 1}, {1234, 100}})});
+  const uint32_t gps = tiff.Ifd(
+      {tiff.Byte(0x00, {2, 2, 0, 0}), tiff.Rational(0x02, {{50, 1}, {5, 1}, {1234, 100}})});
   tiff.SetFirstIfd(tiff.Ifd({tiff.Long(0x8825, {gps})}));
   const auto reader = ReadJpegExif(tiff.Bytes());
   const TImageInfo& info = Info(reader);
@@ -192,9 +190,9 @@ TEST(IfdWalk, GpsTagsAreStoredAndFoundByTheirNameInAnyCase) {
 
 TEST(IfdWalk, SkipsEntriesWithoutBytes) {
   TiffBuilder tiff(Order::Intel);
-  tiff.Ifd({tiff.Raw(0x010F, 2, 0, ""),           // count 0
-            tiff.Raw(0x0110, 0, 4, "abcd"),       // type of size 0
-            tiff.Raw(0x0131, 13, 4, "abcd"),      // unknown type
+  tiff.Ifd({tiff.Raw(0x010F, 2, 0, ""),       // count 0
+            tiff.Raw(0x0110, 0, 4, "abcd"),   // type of size 0
+            tiff.Raw(0x0131, 13, 4, "abcd"),  // unknown type
             tiff.Short(0x0112, {1})});
   const auto reader = ReadJpegExif(tiff.Bytes());
   const TImageInfo& info = Info(reader);
@@ -232,8 +230,8 @@ TEST(IfdWalk, DetailedTraceAddsDirectoriesTagNumbersSizesAndPositions) {
   const int64_t makePos = JpegPos(ifd + 2 + 2 * 12 + 4);
   const int64_t notePos = JpegPos(TiffBuilder::ValueFieldOf(ifd, 1));
   EXPECT_EQ(trace, "\r\nDirectory: Start, entries = " + std::to_string(JpegPos(ifd)) + ", 2" +
-                       "\r\ntag[$010F]: Make = Canon [size: 6] [start: " +
-                       std::to_string(makePos) + "]" + "\r\ntag[$927C]: Maker Note = 1 [size: 2] [start: " +
+                       "\r\ntag[$010F]: Make = Canon [size: 6] [start: " + std::to_string(makePos) +
+                       "]" + "\r\ntag[$927C]: Maker Note = 1 [size: 2] [start: " +
                        std::to_string(notePos) + "]");
 }
 

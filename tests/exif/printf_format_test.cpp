@@ -1,10 +1,10 @@
 // Printf-style templates: C's output where the template fits, FormatError where it does not.
 
+#include "exif/printf_format.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "exif/printf_format.h"
 
 namespace {
 
@@ -56,22 +56,23 @@ TEST(FormatText, TextMayHoldZeroBytes) {
 
 TEST(FormatText, RaisesWhenTheTemplateDoesNotFitItsArgument) {
   const FormatCase cases[] = {
-      {"%d", 2.5, ""},                          // integer conversion, floating value
-      {"%5.2f", int32_t{3}, ""},                // floating conversion, integer value
+      {"%d", 2.5, ""},            // integer conversion, floating value
+      {"%5.2f", int32_t{3}, ""},  // floating conversion, integer value
       {"%s", 2.5, ""},
       {"%d", std::string_view("1"), ""},
-      {"%d %d", int32_t{1}, ""},                // more conversions than arguments
-      {"50%", int32_t{1}, ""},                  // a lone '%' at the end
-      {"%ld", int32_t{1}, ""},                  // length modifiers are not supported
-      {"%*d", int32_t{1}, ""},                  // '*' would read another argument
-      {"%n", int32_t{1}, ""},                   // would write through a pointer
+      {"%d %d", int32_t{1}, ""},  // more conversions than arguments
+      {"50%", int32_t{1}, ""},    // a lone '%' at the end
+      {"%ld", int32_t{1}, ""},    // length modifiers are not supported
+      {"%*d", int32_t{1}, ""},    // '*' would read another argument
+      {"%n", int32_t{1}, ""},     // would write through a pointer
       {"%c", int32_t{65}, ""},
-      {"%05s", std::string_view("a"), ""},      // undefined in C
-      {"%#d", int32_t{1}, ""},                  // undefined in C
-      {"%2000d", int32_t{1}, ""},               // width beyond the limit
-      {"%.99999999999f", 1.0, ""},              // precision that would overflow
+      {"%05s", std::string_view("a"), ""},  // undefined in C
+      {"%#d", int32_t{1}, ""},              // undefined in C
+      {"%2000d", int32_t{1}, ""},           // width beyond the limit
+      {"%.99999999999f", 1.0, ""},          // precision that would overflow
   };
-  for (const FormatCase& c : cases) EXPECT_THROW(FormatText(c.templ, {c.arg}), FormatError) << c.templ;
+  for (const FormatCase& c : cases)
+    EXPECT_THROW(FormatText(c.templ, {c.arg}), FormatError) << c.templ;
 }
 
 }  // namespace

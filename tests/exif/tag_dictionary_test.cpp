@@ -1,5 +1,7 @@
 // The EXIF and GPS dictionaries, the lookups, derived descriptions and value maps.
 
+#include "exif/tag_dictionary.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
@@ -8,7 +10,6 @@
 
 #include "exif/decoders.h"
 #include "exif/image_info.h"
-#include "exif/tag_dictionary.h"
 #include "exif/value_map.h"
 
 namespace {
@@ -32,11 +33,16 @@ TEST(TagDictionary, HoldsTwoHundredFiftyTagsInAscendingOrderThenTheSentinel) {
 
 TEST(TagDictionary, KeepsTheTraditionalSpellings) {
   const std::vector<std::pair<uint16_t, std::string>> spelled = {
-      {0x0122, "GrayReponseUnit"},   {0x0123, "GrayReponseCurve"},
-      {0x0152, "ExtraSample"},       {0x80E3, "Matteing"},
-      {0x923F, "StoNits"},           {0xA405, "FocalLengthin35mmFilm"},
-      {0x83BB, "IPTC/NAA"},          {0x9216, "TIFF/EPStandardID"},
-      {0x5024, "ThumbnailPhotometricInterp"}, {0x502C, "ThumbnailStripBytesCount"},
+      {0x0122, "GrayReponseUnit"},
+      {0x0123, "GrayReponseCurve"},
+      {0x0152, "ExtraSample"},
+      {0x80E3, "Matteing"},
+      {0x923F, "StoNits"},
+      {0xA405, "FocalLengthin35mmFilm"},
+      {0x83BB, "IPTC/NAA"},
+      {0x9216, "TIFF/EPStandardID"},
+      {0x5024, "ThumbnailPhotometricInterp"},
+      {0x502C, "ThumbnailStripBytesCount"},
   };
   for (const auto& [tag, name] : spelled) EXPECT_EQ(LookupTag(tag, 1).Name, name);
   EXPECT_EQ(LookupTag(0x17, 2).Name, "GPSDestBearingkRef");
@@ -45,10 +51,19 @@ TEST(TagDictionary, KeepsTheTraditionalSpellings) {
 TEST(TagDictionary, TwelveNamesRepeatUnderTheA2Numbers) {
   std::multiset<std::string> names;
   for (const auto& entry : ExifTagTable().first(250)) names.insert(entry.Name);
-  const char* twice[] = {"FlashEnergy", "SpatialFrequencyResponse", "FocalPlaneXResolution",
-                         "FocalPlaneYResolution", "FocalPlaneResolutionUnit", "ImageNumber",
-                         "SecurityClassification", "ImageHistory", "SubjectLocation",
-                         "ExposureIndex", "SensingMethod", "TIFF/EPStandardID", "CFAPattern"};
+  const char* twice[] = {"FlashEnergy",
+                         "SpatialFrequencyResponse",
+                         "FocalPlaneXResolution",
+                         "FocalPlaneYResolution",
+                         "FocalPlaneResolutionUnit",
+                         "ImageNumber",
+                         "SecurityClassification",
+                         "ImageHistory",
+                         "SubjectLocation",
+                         "ExposureIndex",
+                         "SensingMethod",
+                         "TIFF/EPStandardID",
+                         "CFAPattern"};
   for (const char* name : twice) EXPECT_EQ(names.count(name), 2u) << name;
   EXPECT_EQ(names.size() - std::set<std::string>(names.begin(), names.end()).size(), 13u);
 }
@@ -77,8 +92,9 @@ TEST(TagDictionary, RowsCarryTheirFormatsMapsAndDecoders) {
   }
   EXPECT_EQ(LookupTag(0x0112, 1).ValueMap,
             "1:Normal,3:Rotated 180°,6:CounterClockwise 90°,8:Clockwise 90°");
-  EXPECT_EQ(LookupTag(0x9208, 1).ValueMap,
-            "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C");
+  EXPECT_EQ(
+      LookupTag(0x9208, 1).ValueMap,
+      "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C");
   EXPECT_EQ(LookupTag(0x9216, 1).ValueMap, "");
   EXPECT_EQ(LookupTag(0xA217, 1).ValueMap.substr(0, 23), "0:Unknown,1:MonochromeA");
 }
@@ -91,10 +107,17 @@ struct LookupCase {
 
 TEST(LookupTag, SearchesTheDictionaryOfTheDirectoryKind) {
   const LookupCase cases[] = {
-      {0x1E, 2, "GPSDifferential"}, {0x00, 2, "GPSVersionID"}, {0x00, 1, "Unknown"},
-      {0x1F, 2, "Unknown"},         {0x829A, 1, "ExposureTime"}, {0x829A, 4, "ExposureTime"},
-      {0x829A, 2, "Unknown"},       {0x0001, 3, "Unknown"},      {0x0002, 0, "Unknown"},
-      {0xFFFF, 1, "Unknown"},       {0x0001, 1, "InteroperabilityIndex"},
+      {0x1E, 2, "GPSDifferential"},
+      {0x00, 2, "GPSVersionID"},
+      {0x00, 1, "Unknown"},
+      {0x1F, 2, "Unknown"},
+      {0x829A, 1, "ExposureTime"},
+      {0x829A, 4, "ExposureTime"},
+      {0x829A, 2, "Unknown"},
+      {0x0001, 3, "Unknown"},
+      {0x0002, 0, "Unknown"},
+      {0xFFFF, 1, "Unknown"},
+      {0x0001, 1, "InteroperabilityIndex"},
   };
   for (const LookupCase& c : cases) {
     EXPECT_EQ(LookupTag(c.tag, c.kind).Name, c.name) << std::hex << c.tag << " kind " << c.kind;
@@ -131,11 +154,17 @@ TEST(FindTagIndex, FirstIndexAndLastMapInAnyTable) {
 
 TEST(SpaceWords, PutsABlankBeforeACapitalThatFollowsANonCapital) {
   const std::pair<const char*, const char*> cases[] = {
-      {"ExposureTime", "Exposure Time"},  {"ISOSpeedRatings", "ISOSpeed Ratings"},
-      {"FNumber", "FNumber"},             {"T4Options", "T4 Options"},
-      {"GPSTimeStamp", "GPSTime Stamp"},  {"XResolution", "XResolution"},
-      {"TIFF/EPStandardID", "TIFF/ EPStandard ID"}, {"a", "a"}, {"", ""},
-      {"aB", "aB"},                       {"abC", "ab C"},
+      {"ExposureTime", "Exposure Time"},
+      {"ISOSpeedRatings", "ISOSpeed Ratings"},
+      {"FNumber", "FNumber"},
+      {"T4Options", "T4 Options"},
+      {"GPSTimeStamp", "GPSTime Stamp"},
+      {"XResolution", "XResolution"},
+      {"TIFF/EPStandardID", "TIFF/ EPStandard ID"},
+      {"a", "a"},
+      {"", ""},
+      {"aB", "aB"},
+      {"abC", "ab C"},
   };
   for (const auto& [name, spaced] : cases) EXPECT_EQ(exif::SpaceWords(name), spaced) << name;
 }

@@ -18,10 +18,10 @@ namespace {
 
 using exif::TImageInfo;
 using exif::TimgData;
+using exiftest::ExifSegment;
 using exiftest::Field;
 using exiftest::Info;
 using exiftest::Jpeg;
-using exiftest::ExifSegment;
 using exiftest::JpegPos;
 using exiftest::Order;
 using exiftest::ReadJpegExif;
@@ -108,8 +108,8 @@ TEST(WalkGuards, AnOversizedDirectoryIsRefusedAndItsParentGoesOn) {
   // Fault: an entry count far larger than the block; the directory contributes nothing.
   TiffBuilder tiff(Order::Motorola);
   const uint32_t bad = tiff.Ifd({tiff.Short(0x8827, {100})}, 0, 0xFFFF);
-  tiff.SetFirstIfd(tiff.Ifd({tiff.Ascii(0x010F, "Make"), tiff.Long(0x8769, {bad}),
-                             tiff.Ascii(0x0110, "Model")}));
+  tiff.SetFirstIfd(tiff.Ifd(
+      {tiff.Ascii(0x010F, "Make"), tiff.Long(0x8769, {bad}), tiff.Ascii(0x0110, "Model")}));
   const auto scanned = ScanOnly(tiff.Bytes());
   EXPECT_EQ(scanned->ErrorText, "Illegally sized directory");
   const TImageInfo& info = Info(scanned);
@@ -152,8 +152,8 @@ TEST(WalkGuards, OverflowingCountsNeverBecomeHugeCopies) {
             JpegPos(TiffBuilder::ValueFieldOf(ifd, 1)));
   const auto& cut = info.Tags[static_cast<size_t>(info.FindStoredTag("JPEGInterchangeFormat"))];
   EXPECT_EQ(cut.RawSize, info.DataBlock.Length() - JpegPos(8) + 1);
-  EXPECT_EQ(info.Tags[static_cast<size_t>(info.FindStoredTag("JPEGInterchangeFormatLength"))].RawSize,
-            0);
+  EXPECT_EQ(
+      info.Tags[static_cast<size_t>(info.FindStoredTag("JPEGInterchangeFormatLength"))].RawSize, 0);
 }
 
 TEST(WalkGuards, PointersAndOffsetsOutsideTheBlockLeadNowhere) {
