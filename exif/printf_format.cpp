@@ -82,7 +82,7 @@ Conversion ParseConversion(std::string_view templ, size_t& i) {
 std::string Spec(const Conversion& c, std::string_view lengthModifier) {
   std::string spec = "%" + c.flags;
   if (c.width >= 0) spec += std::to_string(c.width);
-  if (c.precision >= 0) spec += "." + std::to_string(c.precision);
+  if (c.precision >= 0) spec.append(1, '.').append(std::to_string(c.precision));
   spec += lengthModifier;
   spec += c.letter;
   return spec;

@@ -44,11 +44,10 @@ struct Field {
 class TiffBuilder {
  public:
   // Writes the 8-byte header; the first directory's offset can be set later with SetFirstIfd.
-  explicit TiffBuilder(Order order, uint32_t firstIfd = 8) : order_(order) {
-    bytes_ = order == Order::Motorola ? "MM" : "II";
-    bytes_ += U16(order, 42);
-    bytes_ += U32(order, firstIfd);
-  }
+  explicit TiffBuilder(Order order, uint32_t firstIfd = 8)
+      : order_(order),
+        bytes_(U16(order, order == Order::Motorola ? 0x4D4D : 0x4949) + U16(order, 42) +
+               U32(order, firstIfd)) {}
 
   Order order() const { return order_; }
   const std::string& Bytes() const { return bytes_; }
