@@ -98,7 +98,7 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
   // Signed on purpose: a count that wrapped negative is read inline and copies nothing.
   const int64_t valuePos =
       byteCount <= 4 ? entryPos + 8 : int64_t{ReadInt32(entryPos + 8)} + offsetBase;
-  const std::string raw = DataBlock.Copy(valuePos, byteCount);
+  std::string raw = DataBlock.Copy(valuePos, byteCount);
   valueBytesRead_ += static_cast<int64_t>(raw.size());
   if (valueBytesRead_ > kMaxValueBytesPerWalk) {
     walkExhausted_ = true;
@@ -177,12 +177,12 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
 
   if (store) {
     entry.Text = std::move(text);
-    entry.Raw = raw;
     entry.RawSize = static_cast<int32_t>(raw.size());
+    entry.Raw = std::move(raw);
     entry.RawPos = valuePos;
     entry.DataType = type;
     try {
-      AddTag(entry);  // refuses Tag 0: unknown tags and GPSVersionID stay out of the store
+      AddTag(std::move(entry));  // refuses Tag 0: unknown tags and GPSVersionID stay out of the store
     } catch (const std::exception&) {
       // A value that cannot be stored is left out; the walk goes on.
     }

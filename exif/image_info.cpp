@@ -28,8 +28,8 @@ std::span<const TTagEntry> TImageInfo::StoredTags() const {
   return std::span<const TTagEntry>(Tags).first(static_cast<size_t>(TagCount));
 }
 
-int32_t TImageInfo::AddTag(const TTagEntry& entry) {
-  if (entry.Tag != 0) AppendTag(entry);
+int32_t TImageInfo::AddTag(TTagEntry entry) {
+  if (entry.Tag != 0) AppendTag(std::move(entry));
   return TagCount - 1;
 }
 
@@ -53,8 +53,8 @@ void TImageInfo::AddComputedTag(std::string_view name, std::string_view text, ui
 void TImageInfo::AppendTag(TTagEntry entry) {
   // Grows one step early, when the last free slot is about to be taken.
   if (TagCount >= TagCapacity - 1) {
+    Tags.resize(static_cast<size_t>(TagCapacity + kTagCapacityStep));  // may throw: grow first
     TagCapacity += kTagCapacityStep;
-    Tags.resize(static_cast<size_t>(TagCapacity));
   }
   Tags[static_cast<size_t>(TagCount)] = std::move(entry);
   ++TagCount;

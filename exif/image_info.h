@@ -46,7 +46,7 @@ class TImageInfo : public tEndInd {
   void WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockLength, int kind);
 
   // Appends a copy unless its Tag is 0; returns TagCount - 1.
-  int32_t AddTag(const TTagEntry& entry);
+  int32_t AddTag(TTagEntry entry);
   // Stores a value computed by name and text (Id 1, Tag 0), in build modes 4 and 255 only.
   void AddComputedTag(std::string_view name, std::string_view text, uint16_t dataType);
 
