@@ -1,5 +1,10 @@
 #include "imaging/pixel_kernels.h"
 
+#include "imaging/pixel_kernels_avx512.h"
+
+#include <cstdlib>
+#include <cstring>
+
 namespace imaging {
 
 Histogram RowAnalysis::histogram() const {
@@ -26,14 +31,39 @@ void BrightenRowPlain(const BrightenTable& table, const std::uint8_t* in, std::u
   }
 }
 
+namespace {
+
+struct Kernels {
+  void (*analyse)(const std::uint8_t*, int, int, int, RowAnalysis&);
+  void (*brighten)(const BrightenTable&, const std::uint8_t*, std::uint8_t*, int);
+  bool vector;
+};
+
+// PROSVITEK_NO_SIMD=1 (any value but empty or 0) keeps the plain loops, for comparisons.
+bool VectorsDisabled() {
+  const char* v = std::getenv("PROSVITEK_NO_SIMD");
+  return v != nullptr && *v != '\0' && std::strcmp(v, "0") != 0;
+}
+
+// Chosen once, on first use.
+const Kernels& Chosen() {
+  static const Kernels kernels = [] {
+    if (!VectorsDisabled() && avx512::Available()) return Kernels{avx512::AnalyseRow, avx512::BrightenRow, true};
+    return Kernels{AnalyseRowPlain, BrightenRowPlain, false};
+  }();
+  return kernels;
+}
+
+}  // namespace
+
 void AnalyseRow(const std::uint8_t* pixels, int n, int x0, int y, RowAnalysis& acc) {
-  AnalyseRowPlain(pixels, n, x0, y, acc);
+  Chosen().analyse(pixels, n, x0, y, acc);
 }
 
 void BrightenRow(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n) {
-  BrightenRowPlain(table, in, out, n);
+  Chosen().brighten(table, in, out, n);
 }
 
-bool VectorKernelsActive() { return false; }
+bool VectorKernelsActive() { return Chosen().vector; }
 
 }  // namespace imaging
