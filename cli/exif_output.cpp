@@ -11,18 +11,7 @@
 namespace cli {
 namespace {
 
-// The reader's lines begin with CR LF; empty pieces (the first) are dropped.
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  while (from <= text.size()) {
-    std::size_t end = text.find("\r\n", from);
-    if (end == std::string::npos) end = text.size();
-    if (end > from) lines.push_back(text::ToDisplayUtf8(std::string_view(text).substr(from, end - from)));
-    from = end + 2;
-  }
-  return lines;
-}
+std::vector<std::string> Lines(const std::string& text) { return text::DisplayLines(text); }
 
 void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
   for (const std::string& l : lines) out << l << "\n";

@@ -53,4 +53,16 @@ std::string ToDisplayUtf8(std::string_view bytes) {
   return out;
 }
 
+std::vector<std::string> DisplayLines(std::string_view text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  while (from < text.size()) {
+    std::size_t end = text.find("\r\n", from);
+    if (end == std::string_view::npos) end = text.size();
+    if (end > from) lines.push_back(ToDisplayUtf8(text.substr(from, end - from)));
+    from = end + 2;
+  }
+  return lines;
+}
+
 }  // namespace text

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace text {
 
@@ -12,5 +13,9 @@ bool IsValidUtf8(std::string_view bytes);
 // UTF-8 for display: the bytes themselves when valid UTF-8, else each byte
 // taken as a Latin-1 character.
 std::string ToDisplayUtf8(std::string_view bytes);
+
+// The non-empty lines of a text whose lines are separated by CR LF (the EXIF
+// reader's trace and summary), each made displayable.
+std::vector<std::string> DisplayLines(std::string_view crlfText);
 
 }  // namespace text

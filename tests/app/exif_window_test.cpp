@@ -1,0 +1,117 @@
+#include "app/exif_window.h"
+
+#include "app/about_window.h"
+#include "app/main_window.h"
+#include "exif_builder.h"
+#include "imaging/jpeg_codec.h"
+#include "jpeg_fixtures.h"
+
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using exiftest::Order;
+using exiftest::TiffBuilder;
+
+// A decodable photo carrying an EXIF segment with the given make and model.
+imaging::Bytes PhotoWithExif(const std::string& make, const std::string& model) {
+  TiffBuilder tiff(Order::Intel);
+  tiff.Ifd({tiff.Ascii(0x010F, make), tiff.Ascii(0x0110, model)});
+  const std::string app1 = exiftest::ExifSegment(tiff.Bytes());
+  imaging::Bytes jpeg = imaging::EncodeJpeg(
+      fixtures::MakeRaster(32, 24, [](int x, int y) { return imaging::MakeColour(x * 8, y * 10, 60); }), 90, false);
+  jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+  return jpeg;
+}
+
+class DetailsWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("prosvitek-details-" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+    platform_.chooseOpenFile = [this](QWidget*) { return next_; };
+    platform_.chooseSaveFile = [](QWidget*) { return QString(); };
+    platform_.showError = [this](QWidget*, const QString& m) { errors_ << m; };
+    platform_.openUrl = [this](const QUrl& u) {
+      opened_ << u;
+      return true;
+    };
+    platform_.executableFolder = [] { return QString(); };
+    form_ = std::make_unique<TForm1>(platform_);
+    about_ = std::make_unique<Toprogramuf>(platform_);
+    details_ = std::make_unique<Texifform>(platform_);
+    form_->SetSecondaryWindows(about_.get(), details_.get());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void Open(const std::string& name, const imaging::Bytes& bytes) {
+    fixtures::WriteFile((dir_ / name).string(), bytes);
+    next_ = QString::fromStdString((dir_ / name).string());
+    QTest::mouseClick(form_->otevritb, Qt::LeftButton);
+    ASSERT_TRUE(errors_.isEmpty()) << errors_.join("; ").toStdString();
+  }
+  QString Memo() const { return details_->exifmemo->toPlainText(); }
+
+  fs::path dir_;
+  Platform platform_;
+  QString next_;
+  QStringList errors_;
+  QList<QUrl> opened_;
+  std::unique_ptr<TForm1> form_;
+  std::unique_ptr<Toprogramuf> about_;
+  std::unique_ptr<Texifform> details_;
+};
+
+TEST_F(DetailsWindow, ShowsTheTraceOfThePhotoOpenedWhenItWasShown) {
+  Open("first.jpg", PhotoWithExif("FirstMaker", "One"));
+  EXPECT_FALSE(details_->isVisible());
+  QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
+  ASSERT_TRUE(details_->isVisible());
+  EXPECT_TRUE(Memo().startsWith(QStringLiteral("Make = FirstMaker"))) << Memo().toStdString();
+  EXPECT_TRUE(Memo().contains(QStringLiteral("Model = One")));
+
+  // Left open while another photo is opened: still the first photo's trace.
+  Open("second.jpg", PhotoWithExif("SecondMaker", "Two"));
+  QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
+  EXPECT_TRUE(Memo().startsWith(QStringLiteral("Make = FirstMaker")));
+
+  // Closed and shown again: the second photo's trace.
+  details_->close();
+  EXPECT_FALSE(details_->isVisible());
+  QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
+  EXPECT_TRUE(Memo().startsWith(QStringLiteral("Make = SecondMaker"))) << Memo().toStdString();
+
+  // A photo without EXIF data leaves the memo empty.
+  details_->close();
+  Open("plain.jpg", imaging::EncodeJpeg(fixtures::MakeRaster(8, 8, [](int, int) { return 0u; }), 90, false));
+  QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
+  EXPECT_TRUE(Memo().isEmpty()) << Memo().toStdString();
+}
+
+TEST_F(DetailsWindow, WindowsHaveTheirCaptionsSizesAndLinks) {
+  EXPECT_EQ(details_->windowTitle(), QStringLiteral("Exif podrobnosti"));
+  EXPECT_EQ(details_->size(), QSize(192, 443));
+  EXPECT_TRUE(details_->Label1->text().startsWith(QStringLiteral("Čtení exif pomocí knihovny ")));
+  EXPECT_TRUE(details_->Label2->text().startsWith(QStringLiteral("autor: ")));
+  QTest::mouseClick(details_->Label3, Qt::LeftButton);
+  EXPECT_EQ(about_->windowTitle(), QStringLiteral("O programu"));
+  EXPECT_EQ(about_->size(), QSize(283, 141));
+  EXPECT_EQ(about_->Label3->text(), QStringLiteral("28. 03. 2004"));
+  EXPECT_EQ(about_->Label1->text(), QStringLiteral("Domovská stránka:"));
+  QTest::mouseClick(about_->Label5, Qt::LeftButton);
+  QTest::mouseClick(about_->Label12, Qt::LeftButton);
+  ASSERT_EQ(opened_.size(), 3);
+  EXPECT_EQ(opened_[0].toString(), details_->Label3->text());
+  EXPECT_EQ(opened_[1].scheme(), QStringLiteral("mailto"));
+  EXPECT_EQ(opened_[1].path(), about_->Label5->text());
+  EXPECT_EQ(opened_[2].toString(), about_->Label12->text());
+}
+
+}  // namespace
