@@ -113,8 +113,11 @@ struct RowStride {
   std::intptr_t stride = 0;
 };
 
-// Two rows ahead: one row of a strip takes about as long as a memory access.
+// Whole rows two ahead (a row of a strip takes about as long as a memory
+// access), and one byte six rows ahead so that the page's address
+// translation is ready by then; measured best on the target machine.
 constexpr std::intptr_t kRowsAhead = 2;
+constexpr std::intptr_t kPagesAhead = 6;
 
 inline void PrefetchNextRow(RowStride& s, const std::uint8_t* row, int n) {
   const auto here = reinterpret_cast<std::uintptr_t>(row);
@@ -130,6 +133,7 @@ inline void PrefetchNextRow(RowStride& s, const std::uint8_t* row, int n) {
   const std::uintptr_t next = here + static_cast<std::uintptr_t>(kRowsAhead * stride);
   for (std::intptr_t b = 0; b < bytes + 63; b += 64)
     _mm_prefetch(reinterpret_cast<const char*>(next + static_cast<std::uintptr_t>(b)), _MM_HINT_T0);
+  _mm_prefetch(reinterpret_cast<const char*>(here + static_cast<std::uintptr_t>(kPagesAhead * stride)), _MM_HINT_T0);
 }
 
 thread_local RowStride tAnalyseRows;
