@@ -133,7 +133,10 @@ bool TimgData::ReadJpegStream(ByteStream& stream) {
   try {
     return ScanJpegSections(stream);
   } catch (const std::exception&) {
-    return false;  // e.g. a value text that failed in the first directory
+    // E.g. a value text that failed in the first directory (a Flash of two numbers): the
+    // read fails and says why, rather than leaving "Not an EXIF file" for an EXIF file.
+    ErrorText = kErrorIllegalConstruction;
+    return false;
   }
 }
 
@@ -143,6 +146,7 @@ bool TimgData::ReadTiffStream(ByteStream& stream) {
   try {
     read = ScanTiff(stream);
   } catch (const std::exception&) {
+    ErrorText = kErrorIllegalConstruction;  // as for a JPEG file
     read = false;
   }
   ReadingTiff = false;

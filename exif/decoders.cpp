@@ -1,25 +1,215 @@
 #include "exif/decoders.h"
 
+#include <array>
+#include <cmath>
+#include <exception>
+
+#include "exif/ascii.h"
+#include "exif/bytes.h"
+#include "exif/field_types.h"
 #include "exif/image_info.h"
+#include "exif/number_text.h"
+#include "exif/printf_format.h"
+#include "exif/tag_dictionary.h"
 
 namespace exif {
+namespace {
 
-// Pass-through until the decoding rules are written; the dictionaries already point here.
+// Each rest of a GPS text is cut to this many characters before it is split again.
+constexpr size_t kGpsPartLength = 64;
 
-std::string DecodeComponents(const std::string& text) { return text; }
+// Diagonal of a 36 x 24 mm frame.
+constexpr double kFullFrameDiagonal = 43.26661531;
 
-std::string DecodeShutterSpeed(const std::string& text) { return text; }
+[[noreturn]] void FailConversion(std::string_view text) {
+  // The text comes from the file: only its start goes into the message.
+  throw ConversionError("'" + CopyBytes(text, 1, 32) + "' is not a valid integer value");
+}
 
-std::string DecodeFlash(const std::string& text) { return text; }
+// The platform's text-to-integer conversion, failing on anything but one integer.
+int32_t TextToInteger(std::string_view text) {
+  int32_t value = 0;
+  if (!ParseInt32(text, value)) FailConversion(text);
+  return value;
+}
 
-std::string DecodeUserComment(const std::string& text) { return text; }
+// Splits at the first ", ": `head` gets the text before it, and the rest, from the blank
+// after the comma, is returned. Without ", " the head is empty and the rest is the text.
+std::string_view SplitAtComma(std::string_view text, std::string_view& head) {
+  const size_t comma = text.find(", ");
+  if (comma == std::string_view::npos) {
+    head = {};
+    return text.substr(0, kGpsPartLength);
+  }
+  head = text.substr(0, comma);
+  return text.substr(comma + 1, kGpsPartLength);
+}
 
-std::string DecodeTwoByteText(const std::string& text) { return text; }
+struct ThreeNumbers {
+  long double first = 0;
+  long double second = 0;
+  long double third = 0;
+};
 
-std::string DecodeGpsPosition(const std::string& text) { return text; }
+// Three fractions joined by ", "; a missing or unreadable one is 0.
+ThreeNumbers ReadThreeFractions(std::string_view text) {
+  std::string_view first;
+  std::string_view second;
+  const std::string_view rest = SplitAtComma(text, first);
+  const std::string_view third = SplitAtComma(rest, second);
+  return {FractionTextToNumber(first), FractionTextToNumber(second), FractionTextToNumber(third)};
+}
 
-std::string DecodeGpsTime(const std::string& text) { return text; }
+}  // namespace
 
-void DeriveFocalLength35(TImageInfo& /*info*/) {}
+std::string DecodeComponents(const std::string& text) {
+  static constexpr std::array<std::string_view, 7> kChannels{"", "Y", "Cb", "Cr", "R", "G", "B"};
+  std::string channels;
+  // The four bytes follow the opening quote; a zero byte ended the value early.
+  for (size_t i = 1; i <= 4 && i < text.size(); ++i) {
+    const auto code = static_cast<unsigned char>(text[i]);
+    if (code < kChannels.size()) channels += kChannels[code];
+  }
+  return channels;
+}
+
+std::string DecodeShutterSpeed(const std::string& text) {
+  const long double apex = FractionTextToNumber(text);
+  // 2 to the power -apex; exp2 keeps whole values exact, so 1 gives exactly 0.5 s.
+  const long double seconds = std::exp2(-apex);
+  std::string shown = FormatText("%4.4f sec", {seconds});
+  if (seconds <= 0.5L) {
+    // A huge value underflows to 0 s; its fraction is shown at the 32-bit limit.
+    const int32_t perSecond = seconds > 0 ? RoundToInt32(1 / seconds) : INT32_MAX;
+    shown += FormatText(" (1/%d)", {perSecond});
+  }
+  return shown;
+}
+
+std::string DecodeFlash(const std::string& text) {
+  const int32_t flash = TextToInteger(text);
+  std::string shown = (flash & 1) != 0 ? "On" : "Off";
+  switch (flash & 6) {
+    case 2:
+      shown += ", UNKNOWN";
+      break;
+    case 4:
+      shown += ", no strobe return";
+      break;
+    case 6:
+      shown += ", strobe return";
+      break;
+    default:
+      break;
+  }
+  switch (flash & 24) {
+    case 8:
+      shown += ", forced";
+      break;
+    case 16:
+      shown += ", surpressed";  // spelt so since the first release; users match on it
+      break;
+    case 24:
+      shown += ", auto mode";
+      break;
+    default:
+      break;
+  }
+  if ((flash & 32) != 0) shown += ", no flash function";
+  if ((flash & 64) != 0) shown += ", red-eye reduction";
+  return shown;
+}
+
+std::string DecodeUserComment(const std::string& text) {
+  // Drops the opening quote and seven bytes of the 8-byte character-code prefix.
+  return CopyBytes(text, 9, static_cast<int64_t>(text.size()));
+}
+
+std::string DecodeTwoByteText(const std::string& text) {
+  // The numbers are the bytes of little-endian two-byte characters: every odd field is a low
+  // byte. The field after the last comma is never looked at.
+  std::string shown;
+  size_t start = 0;
+  for (size_t field = 1;; ++field) {
+    const size_t comma = text.find(',', start);
+    if (comma == std::string::npos) break;
+    if (field % 2 == 1) {
+      const int32_t code = TextToInteger(std::string_view(text).substr(start, comma - start));
+      const auto low = static_cast<char>(static_cast<uint32_t>(code) & 0xFF);
+      if (low != '\0') shown += low;
+    }
+    start = comma + 1;
+  }
+  return shown;
+}
+
+std::string DecodeGpsPosition(const std::string& text) {
+  auto [degrees, minutes, seconds] = ReadThreeFractions(text);
+  if (seconds == 0) {
+    // Minutes given as a decimal fraction: whole minutes and the rest as seconds.
+    const long double whole = std::trunc(minutes);
+    seconds = (minutes - whole) * 100 * 0.6L;
+    minutes = whole;
+  }
+  return FormatText("%0.0f Degrees %0.0f Minutes %0.0f Seconds", {degrees, minutes, seconds});
+}
+
+std::string DecodeGpsTime(const std::string& text) {
+  const auto [hours, minutes, seconds] = ReadThreeFractions(text);
+  return FormatText("%0.0f:%0.0f:%0.0f", {hours, minutes, seconds});
+}
+
+TTagEntry StoredTagEntry(const TImageInfo& info, std::string_view name) {
+  const int32_t index = info.FindStoredTag(name);
+  return index < 0 ? TTagEntry{} : info.Tags[static_cast<size_t>(index)];
+}
+
+double StoredTagNumber(const TImageInfo& info, std::string_view name) {
+  const int32_t index = info.FindStoredTag(name);
+  if (index < 0) return 0;
+  const TTagEntry& entry = info.Tags[static_cast<size_t>(index)];
+  // Computed entries (Tag 0) hold text, not a value in the block's byte order.
+  return entry.Tag != 0 ? info.RawToNumber(entry.Raw, entry.DataType) : 0;
+}
+
+int32_t StoredTagInteger(const TImageInfo& info, std::string_view name) {
+  return RoundToInt32(StoredTagNumber(info, name));
+}
+
+void DeriveFocalLength35(TImageInfo& info) {
+  if (info.FindStoredTag("FocalLengthin35mmFilm") >= 0) return;  // the camera's value stands
+
+  int32_t unit = StoredTagInteger(info, "FocalPlaneResolutionUnit");
+  if (unit < 1) unit = StoredTagInteger(info, "ResolutionUnit");
+  const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
+  const double focalLength = StoredTagNumber(info, "FocalLength");
+  if (mmPerUnit == 0 || focalLength == 0) return;
+
+  // The resolutions are rounded to whole pixels per unit; the focal length is not.
+  const int32_t xResolution = StoredTagInteger(info, "FocalPlaneXResolution");
+  const int32_t yResolution = StoredTagInteger(info, "FocalPlaneYResolution");
+  const double sensorWidth = xResolution > 0 ? info.PixelWidth * mmPerUnit / xResolution : 0;
+  const double sensorHeight = yResolution > 0 ? info.PixelHeight * mmPerUnit / yResolution : 0;
+  if (!(sensorWidth * sensorHeight > 0)) return;
+  const double diagonal = std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+  const double focalLength35 = focalLength * (kFullFrameDiagonal / diagonal);
+
+  const int index = DictionaryIndexOf("FocalLengthIn35mmFilm");
+  if (index < 0) return;
+  TTagEntry entry = ExifTagTable()[static_cast<size_t>(index)];
+  entry.Text = FormatText("%5.2f", {focalLength35});
+  entry.Raw.clear();
+  entry.FormatString = "%s mm";
+  entry.DataType = kSRational;
+  entry.Id = 0;
+  entry.RawPos = 0;
+  entry.RawSize = 0;
+  try {
+    info.AddTag(entry);
+  } catch (const std::exception&) {
+    // A value that cannot be stored is left out, as in the walk.
+  }
+  info.AppendTraceLine(entry.Tag, entry.Description, entry.Text, 0, 0);
+}
 
 }  // namespace exif

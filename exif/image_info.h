@@ -50,6 +50,11 @@ class TImageInfo : public tEndInd {
   // Stores a value computed by name and text (Id 1, Tag 0), in build modes 4 and 255 only.
   void AddComputedTag(std::string_view name, std::string_view text, uint16_t dataType);
 
+  // Appends one trace line: CR LF, description, " = ", text; with TraceDetailLevel above 0
+  // also the tag number, byte count and value position.
+  void AppendTraceLine(uint16_t tag, std::string_view description, std::string_view text,
+                       int32_t byteCount, int64_t valuePos);
+
   // The conversions of a raw value in this object's byte order.
   int32_t RawToInteger(std::string_view raw) const;
   double RawToNumber(std::string_view raw, uint32_t type) const;
@@ -81,8 +86,6 @@ class TImageInfo : public tEndInd {
   void AppendTag(TTagEntry entry);
   void WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLength, int kind);
   void FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, int64_t blockLength, int kind);
-  void AppendTraceLine(uint16_t tag, std::string_view description, std::string_view text,
-                       int32_t byteCount, int64_t valuePos);
   void SetOwnerError(std::string_view text);
   bool ReadMakerNote();
 

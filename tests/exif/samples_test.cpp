@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
@@ -15,6 +17,7 @@
 #include "exif/bytes.h"
 #include "exif/container.h"
 #include "exif/printf_format.h"
+#include "exif/summary.h"
 
 namespace {
 
@@ -76,6 +79,70 @@ double FractionValue(const std::string& text) {
   return std::stod(text.substr(0, slash)) / std::stod(text.substr(slash + 1));
 }
 
+// Files whose summary leaves out a line the dump has, and why.
+const std::pair<const char*, const char*> kSummaryDifferences[] = {
+    {"olympus_e_m10_mm.jpg", "its Flash holds two numbers, which ends the EXIF directory"},
+    {"truncated_60pct.jpg", "its Flash holds two numbers, which ends the EXIF directory"},
+};
+
+// The summary's lines by label: "Flash: Yes" gives "Yes" under "Flash".
+std::map<std::string, std::string> SummaryLines(const std::string& summary) {
+  std::map<std::string, std::string> lines;
+  for (size_t start = 0; start <= summary.size();) {
+    const size_t end = std::min(summary.find("\r\n", start), summary.size());
+    const std::string line = summary.substr(start, end - start);
+    const size_t colon = line.find(": ");
+    if (colon != std::string::npos) lines[line.substr(0, colon)] = line.substr(colon + 2);
+    start = end + 2;
+  }
+  return lines;
+}
+
+// The summary's exposure time, f-number, ISO, flash and model against the dump's.
+void CompareSummary(const fs::path& photo, const json& dump, const exif::TImageInfo& info) {
+  auto lines = SummaryLines(exif::SummaryText(info));
+  const std::string makeModel = lines["Make (Model)"];
+  ASSERT_GE(makeModel.size(), info.MakeText.size() + 3);
+  EXPECT_TRUE(ShownAs(makeModel.substr(info.MakeText.size() + 2,
+                                       makeModel.size() - info.MakeText.size() - 3),
+                      Value(dump, {"IFD0:Model"}), 40));
+  const std::string exposure = lines["Exposure Time"];
+  if (const auto seconds = Value(dump, {"IFD0:ExposureTime", "ExifIFD:ExposureTime"})) {
+    ASSERT_TRUE(exposure.ends_with(" sec")) << exposure;
+    EXPECT_NEAR(FractionValue(exposure), std::stod(*seconds), std::stod(*seconds) * 1e-9);
+  } else if (const auto shutter = Value(dump, {"ExifIFD:ShutterSpeedValue"})) {
+    EXPECT_NEAR(std::strtod(exposure.c_str(), nullptr), std::stod(*shutter), 0.00005 + 1e-9)
+        << exposure;
+  } else {
+    EXPECT_EQ(exposure, "");
+  }
+  const auto fNumber = Value(dump, {"ExifIFD:FNumber"});
+  EXPECT_EQ(lines["FNumber"], fNumber ? exif::FormatText("F%0.1f", {std::stod(*fNumber)}) : "");
+  std::string iso = lines["ISO"];
+  std::erase(iso, ',');
+  EXPECT_EQ(iso, Value(dump, {"ExifIFD:ISO"}).value_or(""));
+  const int flash = std::stoi(Value(dump, {"ExifIFD:Flash"}).value_or("0"));
+  EXPECT_EQ(lines["Flash"], (flash & 1) != 0 ? "Yes" : "No");
+  for (const auto& [file, why] : kSummaryDifferences) {
+    if (photo.filename() == file) {
+      EXPECT_TRUE(Value(dump, {"ExifIFD:FocalLength"}) && !lines.contains("Focal Length")) << why;
+    }
+  }
+}
+
+// GPS positions against the dump's degrees.
+void CompareGpsPositions(const json& dump, const exif::TImageInfo& info) {
+  for (const char* name : {"GPSLatitude", "GPSLongitude"}) {
+    const auto degrees = Value(dump, {(std::string("GPS:") + name).c_str()});
+    if (!degrees || degrees->empty()) continue;
+    int d = 0, m = 0, s = 0;
+    const std::string shown = info.StoredTagText(name);
+    ASSERT_EQ(std::sscanf(shown.c_str(), "%d Degrees %d Minutes %d Seconds", &d, &m, &s), 3)
+        << shown;
+    EXPECT_NEAR(d + m / 60.0 + s / 3600.0, std::stod(*degrees), 0.6 / 3600) << name;
+  }
+}
+
 void CompareWithDump(const fs::path& photo) {
   std::ifstream in(photo.string() + ".exiftool-n.json");
   const json dump = json::parse(in).at(0);
@@ -125,6 +192,8 @@ void CompareWithDump(const fs::path& photo) {
     if (c != ',') iso += c;
   }
   EXPECT_EQ(iso, Value(dump, {"ExifIFD:ISO"}).value_or(""));
+  CompareSummary(photo, dump, info);
+  CompareGpsPositions(dump, info);
 }
 
 TEST(Samples, AgreeWithTheReferenceDumps) {
