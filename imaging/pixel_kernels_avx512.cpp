@@ -275,32 +275,19 @@ PROSVITEK_AVX512 inline void GroupExtremes(const std::uint8_t* levels, std::uint
   hi = _mm512_set1_epi8(static_cast<char>(acc.maxL));
 }
 
-inline void CountEight(std::uint64_t w, std::array<Histogram, 4>& parts) {
-  ++parts[0][w & 0xFF];
-  ++parts[1][(w >> 8) & 0xFF];
-  ++parts[2][(w >> 16) & 0xFF];
-  ++parts[3][(w >> 24) & 0xFF];
-  ++parts[0][(w >> 32) & 0xFF];
-  ++parts[1][(w >> 40) & 0xFF];
-  ++parts[2][(w >> 48) & 0xFF];
-  ++parts[3][w >> 56];
-}
-
 // Histogram of n levels: level j goes to part j & 3 as in the plain loop,
-// so even the parts come out the same. Flat runs of 16 take one update per
-// part.
+// so even the parts come out the same. Four levels per load measured fastest
+// here: eight per load with shifts, byte loads, or a shortcut for runs of
+// equal levels were all slower on photos.
 void Count(const std::uint8_t* levels, int n, std::array<Histogram, 4>& parts) {
   int j = 0;
-  for (; j + kStep <= n; j += kStep) {
-    std::uint64_t first, second;
-    std::memcpy(&first, levels + j, 8);
-    std::memcpy(&second, levels + j + 8, 8);
-    if (first == second && first == (first & 0xFF) * 0x0101010101010101ull) {
-      for (Histogram& part : parts) part[first & 0xFF] += 4;
-    } else {
-      CountEight(first, parts);
-      CountEight(second, parts);
-    }
+  for (; j + 4 <= n; j += 4) {
+    std::uint32_t w;
+    std::memcpy(&w, levels + j, 4);
+    ++parts[0][w & 0xFF];
+    ++parts[1][(w >> 8) & 0xFF];
+    ++parts[2][(w >> 16) & 0xFF];
+    ++parts[3][w >> 24];
   }
   for (; j < n; ++j) ++parts[static_cast<std::size_t>(j & 3)][levels[j]];
 }

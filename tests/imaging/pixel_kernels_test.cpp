@@ -89,6 +89,8 @@ class PageEnd {
     return start_;
   }
   Bytes Window() const { return Bytes(start_ - 64, map_ + room_); }
+  std::uint8_t* Room() const { return map_; }
+  std::size_t RoomSize() const { return room_; }
 
  private:
   std::size_t page_, room_;
@@ -159,6 +161,20 @@ TEST(PixelKernels, EveryRowLengthUpTo100AtAnyAlignment) {
       AnalyseRow(page.Place(pixels, gap), n, x0, trial, vector);
       ASSERT_TRUE(Same(vector, plain)) << what;
     }
+}
+
+// Rows so far apart that the kernels fetch rows ahead, which lie on the
+// inaccessible page and beyond.
+TEST(PixelKernels, FetchingAheadPastTheEndIsHarmless) {
+  REQUIRE_VECTOR_KERNELS();
+  static PageEnd page;
+  const BrightenTable table(kTables[0]);
+  RowAnalysis acc;
+  for (std::size_t at = 0; at + 48 <= page.RoomSize(); at += 4200) {
+    AnalyseRow(page.Room() + at, 16, 0, static_cast<int>(at), acc);
+    BrightenRow(table, page.Room() + at, page.Room() + at, 16);
+  }
+  EXPECT_EQ(acc.histogram()[0], 64);
 }
 
 TEST(PixelKernels, GreyAndOtherBoundaryRows) {
