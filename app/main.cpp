@@ -11,8 +11,13 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <clocale>
+
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
+  // Qt takes the whole user locale; numbers in EXIF texts keep the decimal point
+  // (as the reader's English vocabulary does), dates follow the user.
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("prosvitek"));
   QApplication::setApplicationVersion(QStringLiteral(PROSVITEK_VERSION));
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);

@@ -2,6 +2,7 @@
 
 #include "exif/container.h"
 #include "exif/settings.h"
+#include "exif/summary.h"
 #include "text/display_text.h"
 
 #include <nlohmann/json.hpp>
@@ -32,7 +33,7 @@ nlohmann::ordered_json FileJson(const std::string& file, bool processed, const e
   j["width"] = info ? info->PixelWidth : 0;
   j["height"] = info ? info->PixelHeight : 0;
   j["flash"] = info ? info->FlashValue : 0;
-  j["summary"] = nlohmann::ordered_json::array();
+  j["summary"] = info ? Lines(exif::SummaryText(*info)) : std::vector<std::string>{};
   auto tags = nlohmann::ordered_json::array();
   if (info)
     for (const exif::TTagEntry& t : info->StoredTags())
@@ -67,6 +68,7 @@ int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err) {
         all.push_back(FileJson(file, processed, reader));
         continue;
       case ExifView::Summary:
+        if (info) PrintLines(out, Lines(exif::SummaryText(*info)));
         break;
       case ExifView::Trace:
         if (processed && reader.HasExif() && info) PrintLines(out, Lines(info->TraceText));

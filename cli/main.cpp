@@ -7,6 +7,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <clocale>
 #include <iostream>
 
 namespace {
@@ -19,6 +20,7 @@ int UsageFailure(const std::string& reason) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  std::setlocale(LC_TIME, "");  // the EXIF summary shows the file's date as the user reads dates
   CLI::App app{"Prosvitek: zesvětlí tmavé části fotek JPEG a čte jejich EXIF.", "prosvitek-cli"};
   app.set_version_flag("--version", std::string("prosvitek-cli ") + PROSVITEK_VERSION);
   app.require_subcommand(1);
