@@ -114,10 +114,10 @@ struct RowStride {
 };
 
 // Whole rows two ahead (a row of a strip takes about as long as a memory
-// access), and one byte six rows ahead so that the page's address
+// access), and one line six rows ahead so that the page's address
 // translation is ready by then; measured best on the target machine.
-constexpr std::intptr_t kRowsAhead = 2;
-constexpr std::intptr_t kPagesAhead = 6;
+constexpr std::uintptr_t kRowsAhead = 2;
+constexpr std::uintptr_t kPagesAhead = 6;
 
 inline void PrefetchNextRow(RowStride& s, const std::uint8_t* row, int n) {
   const auto here = reinterpret_cast<std::uintptr_t>(row);
@@ -130,10 +130,12 @@ inline void PrefetchNextRow(RowStride& s, const std::uint8_t* row, int n) {
   const std::intptr_t bytes = 3 * static_cast<std::intptr_t>(n);
   const std::intptr_t reach = bytes + 4096;
   if (stride < reach && stride > -reach) return;
-  const std::uintptr_t next = here + static_cast<std::uintptr_t>(kRowsAhead * stride);
+  // Unsigned arithmetic: addresses wrap instead of overflowing.
+  const auto step = static_cast<std::uintptr_t>(stride);
+  const std::uintptr_t next = here + kRowsAhead * step;
   for (std::intptr_t b = 0; b < bytes + 63; b += 64)
     _mm_prefetch(reinterpret_cast<const char*>(next + static_cast<std::uintptr_t>(b)), _MM_HINT_T0);
-  _mm_prefetch(reinterpret_cast<const char*>(here + static_cast<std::uintptr_t>(kPagesAhead * stride)), _MM_HINT_T0);
+  _mm_prefetch(reinterpret_cast<const char*>(here + kPagesAhead * step), _MM_HINT_T0);
 }
 
 thread_local RowStride tAnalyseRows;
