@@ -1,6 +1,7 @@
 // The EXIF reader on a whole file's bytes, through the same entry point as
-// ProcessFile. The first byte picks the file name, and with it the JPEG or
-// TIFF path; the rest is the file.
+// ProcessFile. The last byte picks the file name, and with it the JPEG or
+// TIFF path; the bytes before it are the file. (A JPEG file's own last byte,
+// 0xD9, picks a JPEG name, so plain photos make good seeds.)
 
 #include "exif/container.h"
 #include "exif/summary.h"
@@ -19,8 +20,8 @@ std::string DateForFuzzing(std::chrono::system_clock::time_point) { return "01.0
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   static const char* const kNames[] = {"photo.jpg", "photo.JPEG", "scan.tif", "scan.TIFF", "raw.nef", "x.bin"};
-  const std::string name = kNames[data[0] % 6];
-  const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+  const std::string name = kNames[data[size - 1] % 6];
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size - 1);
   exif::TimgData reader(exif::kBuildAll);
   if (reader.ProcessBytes(name, bytes) && reader.HasExif() && reader.ExifInfo) {
     const exif::TImageInfo& info = *reader.ExifInfo;

@@ -1,5 +1,6 @@
 // The summary and the trace of whatever was read, under every combination of
-// the reader's settings (decoders on or off, trace detail) and build modes.
+// the reader's settings (decoders on or off, trace detail) and build modes,
+// chosen by the last byte; the bytes before it are the file.
 
 #include "exif/container.h"
 #include "exif/settings.h"
@@ -18,14 +19,14 @@ std::string DateForFuzzing(std::chrono::system_clock::time_point) { return "2004
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const std::uint8_t flags = data[0];
+  const std::uint8_t flags = data[size - 1];
   static const std::int32_t kModes[] = {exif::kBuildAll, exif::kBuildTextOnly, exif::kBuildStoreOnly, 0};
   exif::UseTagDecoders = (flags & 1) != 0;
   exif::TraceDetailLevel = (flags >> 1) & 3;
   exif::TimgData reader(kModes[(flags >> 3) & 3]);
   reader.TraceRequest = (flags >> 5) & 1;
   const std::string name = (flags & 0x40) ? "scan.tif" : "photo.jpg";
-  const std::string_view bytes(reinterpret_cast<const char*>(data + 1), size - 1);
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size - 1);
   reader.ProcessBytes(name, bytes);
   if (reader.ExifInfo) {
     const exif::TImageInfo& info = *reader.ExifInfo;
