@@ -9,6 +9,7 @@
 #include "exif/container.h"
 #include "exif/field_types.h"
 #include "exif/image_info.h"
+#include "exif/makernotes/maker_note.h"
 #include "exif/number_text.h"
 #include "exif/settings.h"
 #include "exif/tag_dictionary.h"
@@ -218,10 +219,16 @@ void TImageInfo::SetOwnerError(std::string_view text) {
 }
 
 bool TImageInfo::ReadMakerNote() {
-  // The maker-note decoder plugs in here: it reads MakerNoteData (at MakerNotePos in
-  // DataBlock) into the tag store and MakerNoteTraceText, and answers whether it knew the
-  // maker. None is linked in yet, so no maker is known.
-  return false;
+  // The maker directory's entries and value bytes count against this walk's limits, so that
+  // many MakerNote tags pointing at one large note cannot multiply the work.
+  MakerNoteBudget budget{kMaxEntriesPerWalk - entriesRead_,
+                         kMaxValueBytesPerWalk - valueBytesRead_};
+  TmsInfo reader(FromTiff, *this);
+  const bool known = reader.ReadMakerNote(*this, budget);
+  entriesRead_ = kMaxEntriesPerWalk - budget.Entries;
+  valueBytesRead_ = kMaxValueBytesPerWalk - budget.ValueBytes;
+  if (budget.Exhausted) walkExhausted_ = true;
+  return known;
 }
 
 }  // namespace exif

@@ -134,7 +134,7 @@ TEST(IfdWalk, FillsThePlainFieldsFromTheLastMatchingEntryWithTheirCuts) {
   EXPECT_EQ(info.FlashValue, 25);
   EXPECT_EQ(info.MakerNoteData.View(), makerNote);
   EXPECT_EQ(info.MakerNotePos, Stored(info, "MakerNote").RawPos);
-  EXPECT_FALSE(info.MakerNoteRead);  // no maker-note decoder is linked in yet
+  EXPECT_FALSE(info.MakerNoteRead);  // the make names no known maker
 }
 
 TEST(IfdWalk, DetailedTraceAddsDirectoriesTagNumbersSizesAndPositions) {

@@ -1,0 +1,45 @@
+#pragma once
+// The makers' tag tables, one per maker variant, and the decoders their records name.
+// Records carry only Tag, Name, Description, ValueMap and Decoder; a Description of "Skip"
+// (any case) marks a tag the reader passes over.
+
+#include <cstddef>
+#include <span>
+#include <string>
+
+#include "exif/tag_entry.h"
+
+namespace exif {
+
+inline constexpr size_t kNikonType1TagCount = 11;
+inline constexpr size_t kNikonType2TagCount = 28;
+inline constexpr size_t kOlympusTagCount = 33;
+inline constexpr size_t kCasioTagCount = 26;
+inline constexpr size_t kFujiTagCount = 18;
+inline constexpr size_t kCanonTagCount = 16;
+inline constexpr size_t kSeikoTagCount = 12;
+inline constexpr size_t kSanyoTagCount = 6;
+inline constexpr size_t kMinoltaTagCount = 2;
+
+std::span<const TTagEntry> NikonType1Tags();  // older Nikon notes beginning "Nikon"
+std::span<const TTagEntry> NikonType2Tags();  // newer Nikon notes, and older ones without "Nikon"
+std::span<const TTagEntry> OlympusTags();
+std::span<const TTagEntry> CasioTags();
+std::span<const TTagEntry> FujiTags();
+std::span<const TTagEntry> CanonTags();
+std::span<const TTagEntry> SeikoTags();
+std::span<const TTagEntry> SanyoTags();
+std::span<const TTagEntry> MinoltaTags();
+
+// Nikon 0x008D: the quoted ASCII mode text, e.g. "MODE2" -> "Mode 2 (Adobe RGB)".
+std::string DecodeNikonColorMode(const std::string& text);
+// Nikon 0x0084: four fractions, e.g. "18/1, 70/1, 35/10, 45/10" -> "18.0-70.0(mm)  F3.5-F4.5".
+std::string DecodeNikonLens(const std::string& text);
+
+// The Canon decoders read the numbers of the value text, set DecoderMultiLine, return one
+// CR LF-led line per field with a value and store each such field as a computed entry.
+std::string DecodeCanonSettings(const std::string& text);         // 0x0001 camera settings
+std::string DecodeCanonShotInfo(const std::string& text);         // 0x0004 shot information
+std::string DecodeCanonCustomFunctions(const std::string& text);  // 0x000F custom functions
+
+}  // namespace exif
