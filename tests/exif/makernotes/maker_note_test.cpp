@@ -1,0 +1,466 @@
+// The maker-note pass: recognising the maker, each maker's layout, the directory reader's
+// values, trace and store, and hostile notes.
+
+#include "exif/makernotes/maker_note.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "exif/byte_stream.h"
+#include "exif/container.h"
+#include "exif/ifd_walk.h"
+#include "exif/image_info.h"
+#include "exif/settings.h"
+#include "note_builder.h"
+#include "reader_support.h"
+
+namespace {
+
+using exif::TImageInfo;
+using exif::TimgData;
+using exif::TTagEntry;
+using exiftest::Info;
+using exiftest::Order;
+using exiftest::ReadJpegExif;
+using exiftest::ScopedSetting;
+using notetest::BuildNote;
+using notetest::Camera;
+using notetest::ExifWithNote;
+using notetest::kNoteOffset;
+using notetest::Layout;
+using notetest::Value;
+
+const Order kOrders[] = {Order::Intel, Order::Motorola};
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+std::string Plain(Order order, const std::vector<Value>& values, const std::string& prefix = "") {
+  return BuildNote(Layout::Plain, order, prefix, values);
+}
+
+std::unique_ptr<TimgData> ReadTiffFile(const std::string& tiff) {
+  auto reader = std::make_unique<TimgData>();
+  reader->ProcessBytes("photo.tif", tiff);
+  return reader;
+}
+
+// Scans without ProcessBytes, so that ErrorText keeps what the pass set.
+std::unique_ptr<TimgData> ScanOnly(const std::string& tiff) {
+  auto reader = std::make_unique<TimgData>();
+  const std::string jpeg = exiftest::Jpeg({exiftest::ExifSegment(tiff)});
+  exif::MemoryByteStream stream(jpeg);
+  reader->ScanJpegSections(stream);
+  return reader;
+}
+
+// Name and text of every entry the pass stored (Id 1), in store order.
+Entries MakerEntries(const TImageInfo& info) {
+  Entries entries;
+  for (const TTagEntry& entry : info.StoredTags()) {
+    if (entry.Id == 1) entries.emplace_back(entry.Name, entry.Text);
+  }
+  return entries;
+}
+
+// The last entry the pass stored; the walk stores the MakerNote tag itself after it.
+const TTagEntry& LastMakerEntry(const TImageInfo& info) {
+  for (size_t i = info.StoredTags().size(); i-- > 0;) {
+    if (info.StoredTags()[i].Id == 1) return info.StoredTags()[i];
+  }
+  throw std::logic_error("no maker-note entry stored");
+}
+
+const TTagEntry& Stored(const TImageInfo& info, const char* name) {
+  return info.Tags.at(static_cast<size_t>(info.FindStoredTag(name)));
+}
+
+// The walk went on after the note in the block's own byte order, from the block again.
+void ExpectWalkRestored(const TimgData& reader, Order order, const std::string& what) {
+  const TImageInfo& info = *reader.ExifInfo;
+  EXPECT_EQ(info.PixelWidth, 640) << what;
+  EXPECT_EQ(info.BigEndian, order == Order::Motorola) << what;
+  EXPECT_EQ(info.DataBlock.View(), reader.ExifSection->Data.View()) << what;
+}
+
+struct NoteCase {
+  const char* make;
+  Layout layout;
+  std::string prefix;
+  std::vector<Value> values;
+  std::string trace;
+};
+
+TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
+  const std::string eight("\0\1\0", 3);  // completes a five-letter maker identifier
+  const NoteCase cases[] = {
+      {"OLYMPUS OPTICAL CO.,LTD",
+       Layout::Plain,
+       "OLYMP" + eight,
+       {{0x0201, 'S', {3}}, {0x0209, 'A', {}, "C960Z,D460Z"}},
+       "\r\nJpegQual = SHQ\r\nCamera ID = \"C960Z,D460Z\""},
+      {"CASIO",
+       Layout::Plain,
+       "",
+       {{0x0002, 'S', {3}}, {0x000A, 'L', {65537}}, {0x0030, 'A', {}, "QV-3000EX"}},
+       "\r\nQuality = Fine\r\nDigitalZoom = 2X Digital Zoom\r\nUnknown = \"QV-3000EX\""},
+      {"FUJIFILM",
+       Layout::Fuji,
+       "",
+       {{0x1001, 'S', {3}}, {0x1031, 'S', {256}}, {0x1000, 'A', {}, "NORMAL "}},
+       "\r\nSharpness = Normal\r\nPictureMode = Aperture prior AE\r\nQuality = \"NORMAL \""},
+      {"Canon",
+       Layout::Plain,
+       "",
+       {{0x0006, 'A', {}, "IMG:JPEG file"}, {0x0008, 'L', {1010163}}},
+       "\r\nImageType = \"IMG:JPEG file\"\r\nImageNumber = 1010163"},
+      {"SEIKO EPSON CORP.",
+       Layout::Plain,
+       "EPSON" + eight,
+       {{0x0200, 'S', {0, 1, 2}}, {0x020A, 'A', {}, "a comment"}},
+       "\r\nSpecial Mode = 0, 1, 2\r\nComments = \"a comment\""},
+      {"SANYO Electric Co.,Ltd.",
+       Layout::Plain,
+       "SANYO" + eight,
+       {{0x0201, 'S', {262}}, {0x0204, 'R', {0, 100}}},
+       "\r\nJpegQuality = 262\r\nDigiZoom = 0/100"},
+      {"Minolta Co., Ltd.",
+       Layout::Plain,
+       "",
+       {{0x0000, 'U', {}, "MLT0"}, {0x0E00, 'U', {}, "PrintIM0100"}},
+       "\r\nModelID = \"MLT0\"\r\nPIMdata = \"PrintIM0100\""},
+      {"NIKON CORPORATION",
+       Layout::NikonTiff,
+       "",  // with ExifVersion 0220
+       {{0x0002, 'S', {0, 200}}, {0x0004, 'A', {}, "FINE   "}},
+       "\r\nISO Speed = 0, 200\r\nQuality = \"FINE   \""},
+  };
+  for (Order order : kOrders) {
+    for (const NoteCase& c : cases) {
+      const std::string note = BuildNote(c.layout, order, c.prefix, c.values);
+      const auto reader = ReadJpegExif(ExifWithNote(order, {c.make, "Model", "0220"}, note));
+      EXPECT_TRUE(Info(reader).MakerNoteRead) << c.make;
+      EXPECT_EQ(Info(reader).MakerNoteTraceText, c.trace) << c.make;
+      EXPECT_EQ(reader->ErrorText, "<none>") << c.make;
+      ExpectWalkRestored(*reader, order, c.make);
+    }
+  }
+  // Other makes are not read and leave no trace.
+  for (const char* make : {"KONICA MINOLTA", "PENTAX Corporation", "NIKKON", "Cano", ""}) {
+    const std::string note = Plain(Order::Intel, {{0x0006, 'A', {}, "IMG:JPEG file"}});
+    const auto reader = ReadJpegExif(ExifWithNote(Order::Intel, {make}, note));
+    EXPECT_FALSE(Info(reader).MakerNoteRead) << make;
+    EXPECT_EQ(Info(reader).MakerNoteTraceText, "") << make;
+    EXPECT_TRUE(MakerEntries(Info(reader)).empty()) << make;
+  }
+}
+
+// With the newer table the two entries are "ISO Speed" and "Quality", with the older one
+// "FamilyID" and "ColorMode"; the long value shows that the start and shift fit. ExifVersion
+// is compared with "0210" byte-wise, a prefix being the smaller.
+TEST(MakerNote, ChoosesTheNikonLayoutByExifVersionModelAndSource) {
+  struct Case {
+    const char* what;
+    Camera camera;
+    bool tiffFile;
+    bool newer;
+  };
+  const Case cases[] = {
+      {"0220 with a note beginning Nikon", {"NIKON CORPORATION", "NIKON D70", "0220"}, false, true},
+      {"0210 and a note beginning Nikon", {"NIKON", "E950", "0210"}, false, false},
+      {"a prefix of 0210 is smaller", {"NIKON", "E950", "021"}, false, false},
+      {"0210 and more is greater", {"NIKON", "E950", std::string("0210\0", 5)}, false, true},
+      {"1 sorts after 0210", {"NIKON", "E950", "1"}, false, true},
+      {"no ExifVersion, a D model from a TIFF file", {"NIKON", "NIKON D100"}, true, true},
+      {"no ExifVersion, the D model from a JPEG file", {"NIKON", "NIKON D100"}, false, false},
+      {"no ExifVersion, no blank: the first letter", {"NIKON", "D1X"}, true, true},
+      {"no ExifVersion, nothing after the blank", {"NIKON", "NIKON "}, true, false},
+      {"no ExifVersion, an E model from a TIFF file", {"NIKON", "NIKON E950"}, true, false},
+      {"an ExifVersion not above 0210 and a D model", {"NIKON", "NIKON D1", "0200"}, true, false},
+  };
+  const std::vector<Value> values = {{0x0002, 'A', {}, "08.00"}, {0x0004, 'S', {1}}};
+  for (Order order : kOrders) {
+    for (const Case& c : cases) {
+      // The newer note begins with "Nikon" too; the older one has no TIFF header of its own.
+      const std::string note = c.newer ? BuildNote(Layout::NikonTiff, order, "", values)
+                                       : Plain(order, values, std::string("Nikon\0\1\0", 8));
+      const std::string tiff = ExifWithNote(order, c.camera, note);
+      const auto reader = c.tiffFile ? ReadTiffFile(tiff) : ReadJpegExif(tiff);
+      EXPECT_EQ(Info(reader).MakerNoteTraceText,
+                c.newer ? "\r\nISO Speed = \"08.00\"\r\nQuality = 1"
+                        : "\r\nFamilyID = \"08.00\"\r\nColorMode = Color")
+          << c.what;
+    }
+  }
+  // Without "Nikon" at its start an older note is read with the newer table at byte 0.
+  const auto reader = ReadJpegExif(
+      ExifWithNote(Order::Intel, {"NIKON", "E775", "0210"}, Plain(Order::Intel, values)));
+  EXPECT_EQ(Info(reader).MakerNoteTraceText, "\r\nISO Speed = \"08.00\"\r\nQuality = 1");
+}
+
+TEST(MakerNote, SkipsSkipRecordsTracesUnknownTagsAndStoresTheRest) {
+  struct Case {
+    NoteCase note;
+    Entries stored;
+  };
+  const Case cases[] = {
+      {{"Canon",
+        Layout::Plain,
+        "",
+        {{0x0000, 'S', {7}},
+         {0x0002, 'S', {1, 2}},
+         {0x0099, 'S', {5}},
+         {0x0009, 'A', {}, "Owner"},
+         {0x0008, 'L', {42}}},
+        "\r\nUnknown = 5\r\nOwnerName = \"Owner\"\r\nImageNumber = 42"},
+       {{"OwnerName", "\"Owner\""}, {"ImageNumber", "42"}}},
+      {{"SEIKO",
+        Layout::Plain,
+        std::string("SEIKO\0\1\0", 8),
+        {{0x0F00, 'S', {1}}, {0x0203, 'S', {1}}, {0x020B, 'S', {640}}},
+        "\r\nWidth = 640"},
+       {{"Width", "640"}}},
+      {{"Canon", Layout::Plain, "", {}, ""}, {}},  // no entries
+      {{"FUJIFILM", Layout::Fuji, "", {{0x0000, 'U', {}, "0130"}}, "\r\nVersion = \"0130\""},
+       {}},  // the store refuses tag 0
+  };
+  for (const Case& c : cases) {
+    const std::string note = BuildNote(c.note.layout, Order::Intel, c.note.prefix, c.note.values);
+    const auto reader = ReadJpegExif(ExifWithNote(Order::Intel, {c.note.make}, note));
+    EXPECT_TRUE(Info(reader).MakerNoteRead) << c.note.trace;
+    EXPECT_EQ(Info(reader).MakerNoteTraceText, c.note.trace);
+    EXPECT_EQ(MakerEntries(Info(reader)), c.stored) << c.note.trace;
+  }
+  // A stored entry is the record with Id 1, the field type and the value text and bytes.
+  const std::string note = BuildNote(Layout::NikonTiff, Order::Motorola, "",
+                                     {{0x0084, 'R', {18, 1, 70, 1, 35, 10, 45, 10}}});
+  const auto reader = ReadJpegExif(ExifWithNote(Order::Motorola, {"NIKON", "D70", "0221"}, note));
+  EXPECT_EQ(Info(reader).MakerNoteTraceText, "\r\nLens information = 18.0-70.0(mm)  F3.5-F4.5");
+  const TTagEntry& lens = Stored(Info(reader), "LensInformation");
+  EXPECT_EQ(std::tie(lens.Id, lens.Tag, lens.DataType, lens.RawPos, lens.RawSize),
+            std::make_tuple(1, 0x0084, 5, 0, 0));
+  EXPECT_EQ(lens.Description, "Lens information");
+  EXPECT_EQ(lens.Text, "18/1, 70/1, 35/10, 45/10");
+  EXPECT_EQ(lens.Raw, note.substr(note.size() - 32));
+}
+
+TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
+  // Eight numbers are shown, so the eleventh (Image Size 1, "Medium") and the ninth custom
+  // function are never seen; the eighth custom function is the last and gives no line.
+  const std::vector<Value> values = {
+      {0x0001, 'S', {16, 1, 0, 3, 16, 1, 0, 2, 0, 0, 1, 5}},
+      {0x0004, 'S', {0, 0, 0, 0, 0, 0, 0, 1, 7}},
+      {0x000F, 'S', {20, 514, 256, 1792, 1793, 1794, 4096, 769, 770}}};
+  for (Order order : kOrders) {
+    const auto reader = ReadJpegExif(ExifWithNote(order, {"Canon"}, Plain(order, values)));
+    const TImageInfo& info = Info(reader);
+    EXPECT_EQ(info.MakerNoteTraceText,
+              "\r\nMacro mode = Macro\r\nSelf Timer =  1\r\nCompression Rate = Basic"
+              "\r\nFlash Mode = External flash\r\nDrive Mode = Continuous\r\nFocus Mode = AI Focus"
+              "\r\nExposureInfo1 = 16, 1, 0, 3, 16, 1, 0, 2"
+              "\r\nWhite balance = Sunny\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1"
+              "\r\nShutter AE Lock Button = AF/AF lock\r\nNoise Reduction =  Off"
+              "\r\nAEB Sequence = 0\r\nAEB Sequence =  -"
+              "\r\nCustomFunctions = 20, 514, 256, 1792, 1793, 1794, 4096, 769");
+    const Entries stored = {{"Macro mode", "Macro"},
+                            {"Self Timer", " 1"},
+                            {"Compression Rate", "Basic"},
+                            {"Flash Mode", "External flash"},
+                            {"Drive Mode", "Continuous"},
+                            {"Focus Mode", "AI Focus"},
+                            {"ExposureInfo1", "16, 1, 0, 3, 16, 1, 0, 2"},
+                            {"White balance", "Sunny"},
+                            {"ExposureInfo2", "0, 0, 0, 0, 0, 0, 0, 1"},
+                            {"Shutter AE Lock Button", "AF/AF lock"},
+                            {"Noise Reduction", " Off"},
+                            {"AEB Sequence", "0"},
+                            {"AEB Sequence", " -"},
+                            {"CustomFunctions", "20, 514, 256, 1792, 1793, 1794, 4096, 769"}};
+    EXPECT_EQ(MakerEntries(info), stored);
+    const TTagEntry& computed = Stored(info, "Self Timer");
+    EXPECT_EQ(std::tie(computed.Tag, computed.DataType, computed.Raw),
+              std::make_tuple(0, 2, std::string(" 1")));
+  }
+}
+
+TEST(MakerNote, TracesInTheFourFormsAndFollowsTheSettings) {
+  // The array lies after the table at note position 31; the text inline at 23.
+  const std::string tiff = ExifWithNote(
+      Order::Motorola, {"Canon"},
+      Plain(Order::Motorola, {{0x0004, 'S', {0, 0, 0, 0, 0, 0, 0, 1}}, {0x0009, 'A', {}, "Tom"}}));
+  const std::string array = "\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1";
+  struct Case {
+    int32_t level;
+    bool decoders;
+    std::string trace;
+  };
+  const Case cases[] = {
+      {0, true, "\r\nWhite balance = Sunny" + array + "\r\nOwnerName = \"Tom\""},
+      {1, true,
+       "\r\ntag[$0004]: ExposureInfo2 =  [size: 16] [raw: 00 00 00 00 00 00 00 00 00 00 00 00 "
+       "00 00 00 01 ] [start: 31]\r\nWhite balance = Sunny"
+       "\r\ntag[$0009]: OwnerName = \"Tom\" [size: 4] [raw: 54 6F 6D 00 ] [start: 23]"},
+      {0, false, array + "\r\nOwnerName = \"Tom\""},
+  };
+  for (const Case& c : cases) {
+    const ScopedSetting<int32_t> detail(exif::TraceDetailLevel, c.level);
+    const ScopedSetting<bool> decoders(exif::UseTagDecoders, c.decoders);
+    const auto reader = ReadJpegExif(tiff);
+    EXPECT_EQ(Info(reader).MakerNoteTraceText, c.trace) << c.level << c.decoders;
+  }
+  // Build mode 2 does nothing for the entries; mode 4 builds no Make text, so no maker.
+  const auto textOnly = ReadJpegExif(tiff, exif::kBuildTextOnly);
+  EXPECT_TRUE(Info(textOnly).MakerNoteRead);
+  EXPECT_EQ(Info(textOnly).MakerNoteTraceText, "");
+  const auto storeOnly = ReadJpegExif(tiff, exif::kBuildStoreOnly);
+  EXPECT_FALSE(Info(storeOnly).MakerNoteRead);
+}
+
+// Values away from their entries: inside the note up to its last byte, otherwise from the
+// EXIF block, where Olympus offsets land on the TIFF offset and the others 9 bytes before it,
+// in JPEG and TIFF-file blocks alike. The 18-byte Canon and 26-byte Olympus notes are followed
+// by `after`; TIFF offset `past` lies 9 bytes into it.
+TEST(MakerNote, ValuesOutsideTheNoteComeFromTheExifBlock) {
+  const std::string after("canon-fb\0olymp-fb\0", 18);
+  const std::string olymp("OLYMP\0\1\0", 8);
+  const uint32_t past = kNoteOffset + 18 + 9;
+  struct Case {
+    const char* what;
+    const char* make;
+    std::string note;
+    size_t from;  // where the value starts in the TIFF bytes
+    size_t size;
+  };
+  const Case cases[] = {
+      {"a value ending at the note's last byte", "Canon",
+       Plain(Order::Intel, {{0x0009, 'A', {}, "in note"}}), kNoteOffset + 18, 8},
+      {"one byte past the end: block position offset + 0", "Canon",
+       Plain(Order::Intel, {{0x0009, 'O', {2, 11, kNoteOffset + 8}}}), kNoteOffset - 1, 11},
+      {"far past the note", "Canon", Plain(Order::Intel, {{0x0009, 'O', {2, 9, past}}}),
+       kNoteOffset + 18, 9},
+      {"far past the note, Olympus", "OLYMPUS",
+       Plain(Order::Intel, {{0x0209, 'O', {2, 9, past + 8}}}, olymp), kNoteOffset + 26 + 9, 9},
+      {"cut at the block's end", "Canon", Plain(Order::Intel, {{0x0009, 'O', {2, 1000, past}}}),
+       kNoteOffset + 18, 18},
+  };
+  for (bool tiffFile : {false, true}) {
+    for (const Case& c : cases) {
+      const std::string tiff = ExifWithNote(Order::Intel, {c.make}, c.note, after);
+      const auto reader = tiffFile ? ReadTiffFile(tiff) : ReadJpegExif(tiff);
+      EXPECT_EQ(LastMakerEntry(Info(reader)).Raw, tiff.substr(c.from, c.size))
+          << c.what << (tiffFile ? " (TIFF)" : "");
+    }
+  }
+}
+
+struct HostileCase {
+  const char* fault;
+  NoteCase note;
+  std::optional<uint16_t> declaredCount = std::nullopt;
+  std::string error = {};   // ErrorText after the pass, "" when none
+  bool prefixOnly = false;  // the note is the prefix and nothing else
+};
+
+TEST(MakerNoteGuards, HostileNotesStayInsideTheirBytesAndTheWalkGoesOn) {
+  const std::string pastEnd =
+      "Error Detected = Maker note directory runs past the end of the maker note";
+  const HostileCase cases[] = {
+      {"an entry count past the end of the note",
+       {"Canon", Layout::Plain, "", {{0x0008, 'L', {7}}}, "\r\nImageNumber = 7"},
+       1000,
+       pastEnd},
+      {"a count past the end in a Fujifilm note keeps the block's byte order",
+       {"FUJIFILM", Layout::Fuji, "", {{0x1001, 'S', {3}}}, "\r\nSharpness = Normal"},
+       2,
+       pastEnd},
+      {"a directory start past the end of the note",
+       {"FUJIFILM", Layout::Plain, std::string("FUJIFILM\x0C\0\0\0", 12), {}, ""},
+       {},
+       "Error Detected = Maker note too short for its directory",
+       true},
+      {"offsets past the block",
+       {"Canon",
+        Layout::Plain,
+        "",
+        {{0x0006, 'O', {2, 16, 0x7FFFFFFF}}, {0x0007, 'O', {7, 16, 0x7FFFFE00}}},
+        "\r\nImageType = \"\"\r\nFirmwareVersion = \"\""}},
+      {"counts whose byte size overflows 32 bits",
+       {"Canon",
+        Layout::Plain,
+        "",
+        {{0x0006, 'O', {2, 0x7FFFFFFF, 0x7FFFFFF0}}, {0x0007, 'O', {12, 0x20000001, 0x7FFFFFF0}}},
+        "\r\nImageType = \"\"\r\nFirmwareVersion = "}},
+      {"a negative count",
+       {"Canon", Layout::Plain, "", {{0x0008, 'O', {3, 0xFFFFFFFF, 1}}}, "\r\nImageNumber = "}},
+      {"type codes above 12",
+       {"Canon",
+        Layout::Plain,
+        "",
+        {{0x0008, 'O', {13, 4, 0x61626364}}, {0x0009, 'O', {0xFFFF, 1000, 8}}},
+        "\r\nImageNumber = 0\r\nOwnerName = 0"}},
+  };
+  for (Order order : kOrders) {
+    for (const HostileCase& c : cases) {
+      const NoteCase& n = c.note;
+      const std::string note =
+          c.prefixOnly ? n.prefix : BuildNote(n.layout, order, n.prefix, n.values, c.declaredCount);
+      const auto reader = ScanOnly(ExifWithNote(order, {n.make}, note));
+      EXPECT_EQ(Info(reader).MakerNoteTraceText, n.trace) << c.fault;
+      EXPECT_EQ(reader->ErrorText, c.error) << c.fault;
+      ExpectWalkRestored(*reader, order, c.fault);
+    }
+  }
+  // An offset that wraps negative comes before the block, which counts as its first byte.
+  const auto reader = ReadJpegExif(ExifWithNote(
+      Order::Intel, {"Canon"}, Plain(Order::Intel, {{0x0007, 'O', {7, 16, 0xFFFFFFF0}}})));
+  EXPECT_EQ(LastMakerEntry(Info(reader)).Raw, reader->ExifSection->Data.Copy(1, 16));
+}
+
+TEST(MakerNoteGuards, AnErrorEndsTheDirectoryAndKeepsWhatWasRead) {
+  static const std::vector<TTagEntry> table = [] {
+    std::vector<TTagEntry> rows(2);
+    rows[0].Tag = 1;
+    rows[0].Description = "Boom";
+    rows[0].Decoder = [](const std::string&) -> std::string {
+      throw std::runtime_error("bad value");
+    };
+    rows[1].Tag = 2;
+    rows[1].Name = rows[1].Description = "Fine";
+    return rows;
+  }();
+  TimgData owner;
+  owner.DataBlock = exif::ByteString("the EXIF block");
+  TImageInfo info(&owner, exif::kBuildAll);
+  info.SetDataBlock(owner.DataBlock);
+  info.MakerNoteData =
+      exif::ByteString(Plain(Order::Intel, {{2, 'S', {1}}, {1, 'S', {1}}, {2, 'S', {3}}}));
+  exif::ReadMakerDirectory(info, table, 0, 1, 0);
+  EXPECT_EQ(info.MakerNoteTraceText, "\r\nFine = 1");
+  EXPECT_EQ(owner.ErrorText, "Error Detected = bad value");
+  EXPECT_EQ(MakerEntries(info), (Entries{{"Fine", "1"}}));
+  EXPECT_EQ(info.DataBlock.View(), "the EXIF block");
+}
+
+// Sixty MakerNote tags at one note of 4000 entries spend the walk's limits instead of each
+// reading the note in full.
+TEST(MakerNoteGuards, ManyMakerNoteTagsShareTheWalksLimits) {
+  constexpr uint32_t kFarNote = 1024;  // behind a first directory of 61 entries
+  exiftest::TiffBuilder t(Order::Intel);
+  const std::string note =
+      notetest::MakerDirectory(Order::Intel, "", std::vector(4000, t.Long(0x0008, {7})), 0);
+  std::vector ifd0(60, t.AtOffset(0x927C, 7, static_cast<uint32_t>(note.size()), kFarNote));
+  ifd0.insert(ifd0.begin(), t.Ascii(0x010F, "Canon"));
+  t.Ifd(ifd0);
+  t.PadTo(kFarNote);
+  t.Append(note);
+  const auto reader = ReadJpegExif(t.Bytes());
+  EXPECT_TRUE(Info(reader).MakerNoteRead);
+  EXPECT_LE(Info(reader).TagCount, exif::kMaxEntriesPerWalk);
+}
+
+}  // namespace
