@@ -23,8 +23,6 @@ struct PassCancelled {};
 
 constexpr int kClientWidth = 747;
 constexpr int kClientHeight = 443;
-// Passes let the window breathe every this many columns.
-constexpr int kStripColumns = 64;
 
 QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
   auto* label = new QLabel(text, parent);
@@ -262,7 +260,11 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::ShowStatus(const QString& text) { sb->showMessage(text); }
 
 void TForm1::ProcessPendingMessages() {
-  QApplication::processEvents();
+  // Often enough for the window to repaint and answer, seldom enough to cost nothing.
+  if (!messageClock_.isValid() || messageClock_.elapsed() >= 25) {
+    QApplication::processEvents();
+    messageClock_.start();
+  }
   if (closing_) throw PassCancelled{};
 }
 
@@ -316,14 +318,21 @@ void TForm1::otevritbClick() {
 
 void TForm1::OpenPhotoFile(const QString& path) {
   const bool opened = RunPass([&] {
-    // Decode first: a file that cannot be opened leaves everything of the
-    // photo on screen, its analysis included.
-    imaging::Raster raster = imaging::DecodePhotoFile(path.toStdString());
+    // Decode and measure first: a file that cannot be opened leaves
+    // everything of the photo on screen, its analysis included.
+    ShowStatus(QStringLiteral("Probíhá analýza: ") + path);
+    pb1->setValue(0);
+    imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(path.toStdString(), [&](int y, int rows) {
+      pb1->setRange(0, rows);
+      ProcessPendingMessages();
+      pb1->setValue(y);
+    });
+    const imaging::Raster& raster = photo.raster;
 
     ResetSummaryLabels();
-    analysis_ = imaging::PhotoAnalysis{};
     jasminl->clear();
     jasmaxl->clear();
+    analysis_ = photo.analysis;
     photoPath_ = path;
     setWindowTitle(QStringLiteral("prosvitek - ") + path);
 
@@ -334,17 +343,6 @@ void TForm1::OpenPhotoFile(const QString& path) {
     image2Raster_ = imaging::StretchNearest(raster, size.width, size.height);
     Image1->SetPicture(image1Raster_);
     Image2->SetPicture(image2Raster_);
-    repaint();
-
-    ShowStatus(QStringLiteral("Probíhá analýza: ") + path);
-    pb1->setRange(0, raster.width());
-    analysis_ = imaging::AnalysePhoto(
-        raster,
-        [&](int x) {
-          ProcessPendingMessages();
-          pb1->setValue(x);
-        },
-        kStripColumns * 4);
 
     imaging::DrawHistogram(chart_, analysis_.histogram, palette().color(QPalette::Window).rgb() & 0xFFFFFF);
     histo->SetPicture(chart_);
@@ -366,7 +364,7 @@ void TForm1::OpenPhotoFile(const QString& path) {
     rozsahspin->SetValue(analysis_.MaxLuminance - analysis_.MaxLuminance / 3);
     efektspin->SetValue(15);
     rozlisenil->setText(QStringLiteral("Rozlišení: %1x%2").arg(raster.width()).arg(raster.height()));
-    raster = imaging::Raster();  // the full-size pixels are not needed any more
+    photo.raster = imaging::Raster();  // the full-size pixels are not needed any more
 
     FillInfoLabels(path);
   });
@@ -383,20 +381,20 @@ void TForm1::FillInfoLabels(const QString& path) { ::FillInfoLabels(*this, path)
 void TForm1::prepocitatbClick() {
   RunPass([&] {
     ShowStatus(QStringLiteral("Počítá se náhled..."));
-    pb1->setRange(0, image1Raster_.width());
     pb1->setValue(0);
     const double q = imaging::ExponentFor(efektspin->Value());
     imaging::Histogram histogram{};
     imaging::Raster out(image1Raster_.width(), image1Raster_.height());
     imaging::BrightenPass(
         image1Raster_, out,
-        [&](int x) {
+        [&](int y, int rows) {
           ProcessPendingMessages();
           ShowStatus(QStringLiteral("Počítá se náhled..."));
-          pb1->setValue(x);
+          pb1->setRange(0, rows);
+          pb1->setValue(y);
           return CurrentSettings(q);
         },
-        kStripColumns / 4, &histogram);
+        &histogram);
     image2Raster_ = std::move(out);
     Image2->SetPicture(image2Raster_);
     imaging::DrawHistogram(chart_, histogram, palette().color(QPalette::Window).rgb() & 0xFFFFFF);
@@ -408,25 +406,19 @@ void TForm1::prepocitatbClick() {
 
 void TForm1::ulozitbClick() {
   RunPass([&] {
-    imaging::JpegImage jpeg;
-    jpeg.LoadFromFile(photoPath_.toStdString());
-    imaging::Raster raster = jpeg.ReleaseRaster();
-    pb1->setRange(0, raster.width());
     ShowStatus(QStringLiteral("Počítá se výsledná bitmapa..."));
+    pb1->setValue(0);
     const double q = imaging::ExponentFor(efektspin->Value());
-    imaging::BrightenPass(
-        raster, raster,
-        [&](int x) {
-          ProcessPendingMessages();
-          pb1->setValue(x);
-          return CurrentSettings(q);
-        },
-        kStripColumns * 4);
+    imaging::JpegImage jpeg = imaging::RenderFullResolution(photoPath_.toStdString(), [&](int y, int rows) {
+      pb1->setRange(0, rows);
+      ProcessPendingMessages();
+      pb1->setValue(y);
+      return CurrentSettings(q);
+    });
     ShowStatus(QString());
     sb->repaint();
     ShowStatus(QStringLiteral("Ukládá se..."));
     pb1->setValue(0);
-    jpeg.TakeRaster(std::move(raster));
     const QString target = platform_.chooseSaveFile(this);
     if (!target.isEmpty()) {
       jpeg.SetCompressionQuality(kompresespin->Value());

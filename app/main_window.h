@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -108,6 +109,7 @@ class TForm1 : public QWidget {
   imaging::Raster image1Raster_;
   imaging::Raster image2Raster_;
   imaging::Raster chart_;
+  QElapsedTimer messageClock_;
   bool busy_ = false;
   bool closing_ = false;
 };

@@ -43,11 +43,12 @@ void PlainDecode(benchmark::State& state) {
 // What the window's open does with the pixels.
 void Open(benchmark::State& state) {
   for (auto _ : state) {
-    const imaging::Raster r = imaging::DecodePhotoFile(g_photo);
+    const imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(g_photo, [](int, int) {});
+    const imaging::Raster& r = photo.raster;
     const imaging::PreviewSize p = imaging::FitPreviewSize(r.width(), r.height());
     const imaging::Raster preview = imaging::StretchNearest(r, p.width, p.height);
     const imaging::Raster preview2 = imaging::StretchNearest(r, p.width, p.height);
-    benchmark::DoNotOptimize(imaging::AnalysePhoto(r, [](int) {}, 256).MinLuminance);
+    benchmark::DoNotOptimize(photo.analysis.MinLuminance);
   }
 }
 
@@ -55,7 +56,7 @@ void Open(benchmark::State& state) {
 void Save(benchmark::State& state) {
   const imaging::BrightenSettings s = DefaultSettings(imaging::AnalysePhoto(imaging::DecodeJpeg(PhotoBytes())));
   for (auto _ : state) {
-    imaging::JpegImage jpeg = imaging::RenderFullResolution(g_photo, [&](int) { return s; }, 256);
+    imaging::JpegImage jpeg = imaging::RenderFullResolution(g_photo, [&](int, int) { return s; });
     jpeg.SetCompressionQuality(85);
     benchmark::DoNotOptimize(jpeg.FileBytes().size());
   }

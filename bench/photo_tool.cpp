@@ -9,6 +9,7 @@
 #include "imaging/jpeg_codec.h"
 #include "imaging/render.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 
@@ -26,18 +27,19 @@ int main(int argc, char** argv) {
       jpeg.SetCompressionQuality(85);
       jpeg.SaveToFile(out);
     } else if (mode == "save") {
-      imaging::BrightenSettings s;  // the controls after an open of a typical photo
-      s.threshold = 170;
+      // The controls after an open of a typical photo; THRESHOLD overrides the threshold.
+      imaging::BrightenSettings s;
+      s.threshold = std::getenv("THRESHOLD") ? std::atoi(std::getenv("THRESHOLD")) : 170;
       s.darkestLuminance = 0;
-      imaging::JpegImage jpeg = imaging::RenderFullResolution(in, [&](int) { return s; }, 256);
+      imaging::JpegImage jpeg = imaging::RenderFullResolution(in, [&](int, int) { return s; });
       jpeg.SetCompressionQuality(85);
       jpeg.SaveToFile(out);
     } else if (mode == "open") {
-      const imaging::Raster r = imaging::DecodePhotoFile(in);
-      const imaging::PreviewSize p = imaging::FitPreviewSize(r.width(), r.height());
-      const imaging::Raster a = imaging::StretchNearest(r, p.width, p.height);
-      const imaging::Raster b = imaging::StretchNearest(r, p.width, p.height);
-      std::cout << imaging::AnalysePhoto(r, {}, 256).MinLuminance << "\n";
+      const imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(in);
+      const imaging::PreviewSize p = imaging::FitPreviewSize(photo.raster.width(), photo.raster.height());
+      const imaging::Raster a = imaging::StretchNearest(photo.raster, p.width, p.height);
+      const imaging::Raster b = imaging::StretchNearest(photo.raster, p.width, p.height);
+      std::cout << photo.analysis.MinLuminance << "\n";
     } else if (mode == "decode") {
       std::cout << imaging::DecodePhotoFile(in).width() << "\n";
     } else {

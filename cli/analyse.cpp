@@ -24,14 +24,15 @@ void PrintPixel(std::ostream& out, const char* label, int luminance, const imagi
 }  // namespace
 
 int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err) {
-  imaging::Raster raster;
+  imaging::MeasuredPhoto photo;
   try {
-    raster = imaging::DecodePhotoFile(options.photo);
+    photo = imaging::DecodeAndAnalyse(options.photo);
   } catch (const std::exception& e) {
     err << "prosvitek-cli: " << options.photo << ": " << e.what() << "\n";
     return kExitFailed;
   }
-  const imaging::PhotoAnalysis a = imaging::AnalysePhoto(raster);
+  const imaging::Raster& raster = photo.raster;
+  const imaging::PhotoAnalysis& a = photo.analysis;
   const imaging::ThresholdRange t = imaging::PrimeThreshold(a);
   if (options.json) {
     nlohmann::ordered_json j;

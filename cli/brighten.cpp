@@ -3,6 +3,7 @@
 #include "imaging/analysis.h"
 #include "imaging/brighten.h"
 #include "imaging/jpeg_codec.h"
+#include "imaging/render.h"
 
 #include <algorithm>
 #include <atomic>
@@ -32,10 +33,8 @@ struct Job {
 // The same file the window writes when the photo is opened, the controls set
 // and the result saved.
 void BrightenPhoto(const Job& job, const BrightenOptions& o) {
-  imaging::JpegImage jpeg;
-  jpeg.LoadFromFile(job.input);
-  imaging::Raster raster = jpeg.ReleaseRaster();
-  const imaging::PhotoAnalysis analysis = imaging::AnalysePhoto(raster);
+  imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(job.input);
+  const imaging::PhotoAnalysis& analysis = photo.analysis;
   const imaging::ThresholdRange range = imaging::PrimeThreshold(analysis);
   imaging::BrightenSettings s;
   s.strength = o.strength;
@@ -45,8 +44,11 @@ void BrightenPhoto(const Job& job, const BrightenOptions& o) {
   s.shiftMode = o.shift;
   s.exponent = imaging::ExponentFor(o.strength);
   s.darkestLuminance = analysis.MinLuminance;
-  imaging::BrightenPass(raster, raster, [&](int) { return s; }, 0);
-  jpeg.TakeRaster(std::move(raster));
+  // The window decodes the file again for its save; the same bytes decode to the same pixels.
+  imaging::BrightenPass(photo.raster, photo.raster, [&](int, int) { return s; });
+  imaging::JpegImage jpeg;
+  jpeg.LoadFromFile(job.input);  // the source's encoding mode travels to the result
+  jpeg.TakeRaster(std::move(photo.raster));
   jpeg.SetCompressionQuality(o.quality);
   const imaging::Bytes& bytes = jpeg.FileBytes();
   imaging::WriteFileAtomically(job.output, bytes);

@@ -27,22 +27,22 @@ PixelSample SampleAt(const Raster& r, int x, int y) {
 
 }  // namespace
 
-PhotoAnalysis AnalysePhoto(const Raster& raster, const ColumnHook& atColumn, int stripWidth) {
-  PhotoAnalysis a;
-  const int width = raster.width();
-  const int height = raster.height();
-  if (stripWidth <= 0) stripWidth = width;
-  RowAnalysis acc;
-  for (int x0 = 0; x0 < width; x0 += stripWidth) {
-    if (atColumn) atColumn(x0);
-    const int n = std::min(width, x0 + stripWidth) - x0;
-    for (int y = 0; y < height; ++y) AnalyseRow(raster.row(y) + 3 * static_cast<std::size_t>(x0), n, x0, y, acc);
+PhotoAnalysis AnalysePhoto(const Raster& raster, const RowHook& atRow) {
+  RowAnalysis totals;
+  for (int y = 0; y < raster.height(); ++y) {
+    if (atRow && y % kRowsPerStep == 0) atRow(y, raster.height());
+    AnalyseRow(raster.row(y), raster.width(), 0, y, totals);
   }
-  a.histogram = acc.histogram();
-  a.MinLuminance = acc.minL;
-  a.MaxLuminance = acc.maxL;
-  if (acc.haveMin) a.MinPixel = SampleAt(raster, acc.minX, acc.minY);
-  if (acc.haveMax) a.MaxPixel = SampleAt(raster, acc.maxX, acc.maxY);
+  return FinishAnalysis(totals, raster);
+}
+
+PhotoAnalysis FinishAnalysis(const RowAnalysis& totals, const Raster& raster) {
+  PhotoAnalysis a;
+  a.histogram = totals.histogram();
+  a.MinLuminance = totals.minL;
+  a.MaxLuminance = totals.maxL;
+  if (totals.haveMin) a.MinPixel = SampleAt(raster, totals.minX, totals.minY);
+  if (totals.haveMax) a.MaxPixel = SampleAt(raster, totals.maxX, totals.maxY);
   return a;
 }
 

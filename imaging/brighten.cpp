@@ -1,6 +1,7 @@
 #include "imaging/brighten.h"
 
 #include "imaging/luminance.h"
+#include "imaging/analysis.h"
 #include "imaging/pixel_kernels.h"
 
 #include <algorithm>
@@ -84,25 +85,32 @@ bool BrightenTable::belowOnBoundary(Rgb in) const {
   return LuminanceOnBoundary(in.red, in.green, in.blue) < settings_.threshold;
 }
 
-void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, int stripWidth,
-                  Histogram* histogram) {
-  const int width = in.width();
-  const int height = in.height();
-  if (stripWidth <= 0) stripWidth = width;
+namespace {
+
+const BrightenTable& TableFor(const BrightenSettings& s, std::optional<BrightenTable>& table) {
+  // The exponent stays that of the pass start; everything else may change.
+  if (!table || table->settings() != s) table.emplace(s);
+  return *table;
+}
+
+}  // namespace
+
+void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, Histogram* histogram) {
   std::optional<BrightenTable> table;
   RowAnalysis counts;
-  for (int x0 = 0; x0 < width; x0 += stripWidth) {
-    const BrightenSettings s = settingsAt(x0);
-    // The exponent stays that of the pass start; everything else may change.
-    if (!table || table->settings() != s) table.emplace(s);
-    const int n = std::min(width, x0 + stripWidth) - x0;
-    for (int y = 0; y < height; ++y) {
-      const std::size_t offset = 3 * static_cast<std::size_t>(x0);
-      BrightenRow(*table, in.row(y) + offset, out.row(y) + offset, n);
-      if (histogram) AnalyseRow(out.row(y) + offset, n, x0, y, counts);
-    }
+  const BrightenTable* current = nullptr;
+  for (int y = 0; y < in.height(); ++y) {
+    if (y % kRowsPerStep == 0) current = &TableFor(settingsAt(y, in.height()), table);
+    BrightenRow(*current, in.row(y), out.row(y), in.width());
+    if (histogram) AnalyseRow(out.row(y), out.width(), 0, y, counts);
   }
   if (histogram) *histogram = counts.histogram();
+}
+
+void BrightenRows(Raster& raster, int firstRow, int rowCount, const BrightenSettings& settings,
+                  std::optional<BrightenTable>& table) {
+  const BrightenTable& t = TableFor(settings, table);
+  for (int y = firstRow; y < firstRow + rowCount; ++y) BrightenRow(t, raster.row(y), raster.row(y), raster.width());
 }
 
 }  // namespace imaging

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace imaging {
 
@@ -83,16 +84,19 @@ class BrightenTable {
   std::array<std::uint8_t, 256> curve_;
 };
 
-// Reads the settings at a point where the user may have changed them. Called
-// with the first column of each strip of columns; the GUI processes pending
-// messages and reports progress there.
-using SettingsAt = std::function<BrightenSettings(int column)>;
+// Reads the settings at a point where the user may have changed them: every
+// kRowsPerStep rows, with the next row; the window processes pending
+// messages there, so settings read then are those of every following pixel.
+using SettingsAt = std::function<BrightenSettings(int row, int rows)>;
 
 // The pass shared by the preview and the full-resolution save: every pixel of
 // `in` is transformed into the same position of `out` (which may be `in`).
-// Columns are taken in strips of stripWidth, each strip row by row. When
-// histogram is given, it counts the luminance of every result pixel.
-void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, int stripWidth,
-                  Histogram* histogram = nullptr);
+// When histogram is given, it counts the luminance of every result pixel.
+void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, Histogram* histogram = nullptr);
+
+// Brightens rows [firstRow, firstRow + rowCount) of a raster in place; the
+// table is rebuilt only when the settings differ from the ones it holds.
+void BrightenRows(Raster& raster, int firstRow, int rowCount, const BrightenSettings& settings,
+                  std::optional<BrightenTable>& table);
 
 }  // namespace imaging

@@ -157,14 +157,11 @@ bool SafeStartDecompress(j_decompress_ptr cinfo, ErrorManager* err) {
   return true;
 }
 
-bool SafeReadScanlines(j_decompress_ptr cinfo, ErrorManager* err, JSAMPARRAY rows, JDIMENSION count) {
+// Reads what libjpeg gives in one call (a row or two) into *got.
+bool SafeReadScanlines(j_decompress_ptr cinfo, ErrorManager* err, JSAMPARRAY rows, JDIMENSION count,
+                       JDIMENSION* got) {
   if (setjmp(err->jump)) return false;
-  JDIMENSION done = 0;
-  while (done < count) {
-    const JDIMENSION got = jpeg_read_scanlines(cinfo, rows + done, count - done);
-    if (got == 0) break;  // cannot happen with an in-memory source; avoid spinning anyway
-    done += got;
-  }
+  *got = jpeg_read_scanlines(cinfo, rows, count);
   return true;
 }
 
@@ -285,7 +282,7 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file) {
   return HeaderOf(d.get());
 }
 
-Raster DecodeJpeg(std::span<const std::uint8_t> file) {
+Raster DecodeJpeg(std::span<const std::uint8_t> file, const RowsDecoded& onRows) {
   Decompressor d(file);
   j_decompress_ptr cinfo = d.get();
   d.check(SafeReadHeader(cinfo, d.err()));
@@ -316,21 +313,28 @@ Raster DecodeJpeg(std::span<const std::uint8_t> file) {
     throw EJPEG(JERR_WIDTH_OVERFLOW);
 
   const int width = raster.width();
+  // The rows handed over after each read are still in the processor's cache.
+  JDIMENSION y = 0;
   if (!gray && !cmyk) {
     JSAMPROW rows[kRowBatch];
-    for (JDIMENSION y = 0; y < cinfo->output_height;) {
+    while (y < cinfo->output_height) {
       const JDIMENSION n = std::min(kRowBatch, cinfo->output_height - y);
       for (JDIMENSION i = 0; i < n; ++i) rows[i] = raster.row(static_cast<int>(y + i));
-      d.check(SafeReadScanlines(cinfo, d.err(), rows, n));
-      y += n;
+      JDIMENSION got = 0;
+      d.check(SafeReadScanlines(cinfo, d.err(), rows, n, &got));
+      if (got == 0) break;  // a memory source never suspends; never spin anyway
+      if (onRows) onRows(raster, static_cast<int>(y), static_cast<int>(got));
+      y += got;
     }
   } else {
     // Palette (grey) or four-component rows go through one row buffer.
     const int comps = cinfo->output_components;
     std::vector<JSAMPLE> buffer(static_cast<std::size_t>(width) * static_cast<std::size_t>(comps));
     JSAMPROW rowp = buffer.data();
-    for (JDIMENSION y = 0; y < cinfo->output_height; ++y) {
-      d.check(SafeReadScanlines(cinfo, d.err(), &rowp, 1));
+    for (; y < cinfo->output_height; ++y) {
+      JDIMENSION got = 0;
+      d.check(SafeReadScanlines(cinfo, d.err(), &rowp, 1, &got));
+      if (got == 0) break;
       std::uint8_t* out = raster.row(static_cast<int>(y));
       if (gray) {
         const JSAMPLE* map = cinfo->colormap[0];
@@ -341,8 +345,11 @@ Raster DecodeJpeg(std::span<const std::uint8_t> file) {
       } else {
         CmykRowToBgr(buffer.data(), out, width, adobeInverted);
       }
+      if (onRows) onRows(raster, static_cast<int>(y), 1);
     }
   }
+  // Rows libjpeg never gave stay black rather than showing old memory.
+  for (; y < cinfo->output_height; ++y) std::memset(raster.row(static_cast<int>(y)), 0, raster.stride());
   d.check(SafeFinishDecompress(cinfo, d.err()));
   return raster;
 }
@@ -476,8 +483,8 @@ const Raster& JpegImage::GetRaster() {
   return raster_;
 }
 
-Raster JpegImage::ReleaseRaster() {
-  GetRaster();
+Raster JpegImage::ReleaseRaster(const RowsDecoded& onRows) {
+  if (!decoded_) return DecodeJpeg(file_, onRows);
   decoded_ = false;
   return std::move(raster_);
 }

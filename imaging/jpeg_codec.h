@@ -6,6 +6,7 @@
 #include "imaging/raster.h"
 
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -25,10 +26,14 @@ struct JpegHeader {
 // Reads the header only. Throws EJPEG (53 when the data does not start with SOI).
 JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file);
 
+// Called after each batch of rows has been decoded, while the rows are still
+// in the processor's cache, with the batch's first row and row count.
+using RowsDecoded = std::function<void(Raster& raster, int firstRow, int rowCount)>;
+
 // Decodes the whole image into a 24-bit raster. Throws EJPEG (42 for empty
 // data) or RasterTooLarge before allocating a raster that would not fit.
 // Four-component (CMYK, YCCK) files are converted to RGB.
-Raster DecodeJpeg(std::span<const std::uint8_t> file);
+Raster DecodeJpeg(std::span<const std::uint8_t> file, const RowsDecoded& onRows = {});
 
 // Encodes a raster as a JFIF file: YCbCr 2x2/1x1/1x1, standard Huffman tables,
 // quality clamped to 1..100, baseline or libjpeg's simple progression.
@@ -53,8 +58,8 @@ class JpegImage {
 
   // Decodes on the first call and keeps the raster.
   const Raster& GetRaster();
-  // Hands the decoded raster over to the caller instead of copying it.
-  Raster ReleaseRaster();
+  // Decodes and hands the raster over to the caller instead of copying it.
+  Raster ReleaseRaster(const RowsDecoded& onRows = {});
 
   // Drops the file bytes and takes the raster; nothing is encoded yet.
   void TakeRaster(Raster raster);

@@ -101,45 +101,6 @@ PROSVITEK_AVX512 inline __m512i DivideBy10000(__m512i key) {
   return _mm512_cvtt_roundps_epi32(q, _MM_FROUND_NO_EXC);
 }
 
-// The callers take rows of a strip of columns one after another, each row a
-// few hundred bytes from a different page: the processor's own prefetchers do
-// not follow that, so each row would start with a full memory latency. Each
-// kernel remembers where its last two calls went and, while the distance
-// between rows stays the same, fetches the row that many bytes further on
-// ahead of time. Rows that continue each other need no help. Prefetches
-// never fault, so a wrong guess only costs a little bandwidth.
-struct RowStride {
-  std::uintptr_t last = 0;
-  std::intptr_t stride = 0;
-};
-
-// Whole rows two ahead (a row of a strip takes about as long as a memory
-// access), and one line six rows ahead so that the page's address
-// translation is ready by then; measured best on the target machine.
-constexpr std::uintptr_t kRowsAhead = 2;
-constexpr std::uintptr_t kPagesAhead = 6;
-
-inline void PrefetchNextRow(RowStride& s, const std::uint8_t* row, int n) {
-  const auto here = reinterpret_cast<std::uintptr_t>(row);
-  const auto stride = static_cast<std::intptr_t>(here - s.last);
-  s.last = here;
-  if (stride != s.stride) {
-    s.stride = stride;
-    return;
-  }
-  const std::intptr_t bytes = 3 * static_cast<std::intptr_t>(n);
-  const std::intptr_t reach = bytes + 4096;
-  if (stride < reach && stride > -reach) return;
-  // Unsigned arithmetic: addresses wrap instead of overflowing.
-  const auto step = static_cast<std::uintptr_t>(stride);
-  const std::uintptr_t next = here + kRowsAhead * step;
-  for (std::intptr_t b = 0; b < bytes + 63; b += 64)
-    _mm_prefetch(reinterpret_cast<const char*>(next + static_cast<std::uintptr_t>(b)), _MM_HINT_T0);
-  _mm_prefetch(reinterpret_cast<const char*>(here + kPagesAhead * step), _MM_HINT_T0);
-}
-
-thread_local RowStride tAnalyseRows;
-thread_local RowStride tBrightenRows;
 
 // ---- Analysis ----
 
@@ -299,7 +260,6 @@ void Count(const std::uint8_t* levels, int n, std::array<Histogram, 4>& parts) {
 PROSVITEK_AVX512 void AnalyseRow(const std::uint8_t* pixels, int n, int x0, int y, RowAnalysis& acc) {
   // Bounds no analysis produces do not fit the byte compares; let the plain loop judge them.
   if (acc.minL < 0 || acc.minL > 255 || acc.maxL < 0 || acc.maxL > 255) return AnalyseRowPlain(pixels, n, x0, y, acc);
-  PrefetchNextRow(tAnalyseRows, pixels, n);
   const AnalyseMaths c = LoadAnalyseMaths();
   __m512i lo = _mm512_set1_epi8(static_cast<char>(acc.minL));
   __m512i hi = _mm512_set1_epi8(static_cast<char>(acc.maxL));
@@ -333,8 +293,13 @@ PROSVITEK_AVX512 void AnalyseRow(const std::uint8_t* pixels, int n, int x0, int 
 
 // ---- Brightening ----
 
+// The pixels of the step starting at pixel i of a row of n pixels.
+PROSVITEK_AVX512 inline __m512i LoadStep(const std::uint8_t* row, int i, int n) {
+  const int m = n - i < kStep ? n - i : kStep;
+  return _mm512_maskz_loadu_epi8(StepBytes(m), row + 3 * static_cast<std::ptrdiff_t>(i));
+}
+
 PROSVITEK_AVX512 void BrightenRow(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n) {
-  PrefetchNextRow(tBrightenRows, in, n);
   const KeyMaths km = LoadKeyMaths();
   const std::uint8_t* const curve = table.curve().data();
   const __m512i curve0 = _mm512_loadu_si512(curve);
@@ -351,13 +316,18 @@ PROSVITEK_AVX512 void BrightenRow(const BrightenTable& table, const std::uint8_t
   const __m512i limitBytes = _mm512_set1_epi8(static_cast<char>(adjust ? 255 - boost : 0));
   const bool inPlace = in == out;
 
+  // Each step's bytes are loaded one step ahead, before the previous step's
+  // store: a masked store covers its whole 64-byte line, and a load of the
+  // next 48 bytes issued after it would wait for the store to retire.
+  __m512i ahead = n > 0 ? LoadStep(in, 0, n) : _mm512_setzero_si512();
   for (int i = 0; i < n; i += kStep) {
     const int m = n - i < kStep ? n - i : kStep;
     const __mmask16 lanes = StepLanes(m);
     const __mmask64 used = StepBytes(m);
     const std::uint8_t* const src = in + 3 * static_cast<std::ptrdiff_t>(i);
     std::uint8_t* const dst = out + 3 * static_cast<std::ptrdiff_t>(i);
-    const __m512i v = _mm512_maskz_loadu_epi8(used, src);
+    const __m512i v = ahead;
+    if (i + kStep < n) ahead = LoadStep(in, i + kStep, n);
     const __m512i key = Keys(km, v);
     std::uint32_t below = _mm512_mask_cmplt_epi32_mask(lanes, key, thresholdKey);
     const __mmask16 onThreshold = _mm512_mask_cmpeq_epi32_mask(lanes, key, thresholdKey);

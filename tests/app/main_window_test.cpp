@@ -254,7 +254,7 @@ TEST_F(MainWindow, SaveWritesTheBrightenedPhotoInTheSourcesMode) {
   s.threshold = form_.rozsahspin->Value();
   s.shiftMode = true;
   s.darkestLuminance = form_.Analysis().MinLuminance;
-  imaging::JpegImage expect = imaging::RenderFullResolution(path.toStdString(), [&](int) { return s; }, 0);
+  imaging::JpegImage expect = imaging::RenderFullResolution(path.toStdString(), [&](int, int) { return s; });
   expect.SetCompressionQuality(70);
   EXPECT_EQ(imaging::ReadWholeFile(target.string()), expect.FileBytes());
   EXPECT_TRUE(imaging::ReadJpegHeader(imaging::ReadWholeFile(target.string())).progressive);

@@ -104,7 +104,7 @@ TEST_F(Cli, BrightenWritesWhatTheLibraryRendersWithTheWindowsDefaults) {
     s.shiftMode = true;
     s.threshold = a.MaxLuminance;  // 999 clamped into the photo's range
     s.darkestLuminance = a.MinLuminance;
-    imaging::JpegImage expect = imaging::RenderFullResolution(photo, [&](int) { return s; }, 0);
+    imaging::JpegImage expect = imaging::RenderFullResolution(photo, [&](int, int) { return s; });
     expect.SetCompressionQuality(77);
     EXPECT_EQ(imaging::ReadWholeFile(Path("o.jpg")), expect.FileBytes());
     EXPECT_EQ(imaging::ReadJpegHeader(imaging::ReadWholeFile(Path("o.jpg"))).progressive, progressive);

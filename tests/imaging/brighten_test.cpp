@@ -114,8 +114,8 @@ TEST(BrightenPass, InPlaceEqualsSeparateOutputAndCountsEveryPixel) {
   const BrightenSettings s = Settings(15, 170, 3);
   Raster out(97, 61), inPlace = Gradient(97, 61);
   Histogram hist{};
-  BrightenPass(in, out, [&](int) { return s; }, 16, &hist);
-  BrightenPass(inPlace, inPlace, [&](int) { return s; }, 0);
+  BrightenPass(in, out, [&](int, int) { return s; }, &hist);
+  BrightenPass(inPlace, inPlace, [&](int, int) { return s; });
   long total = 0;
   for (auto c : hist) total += c;
   EXPECT_EQ(total, 97 * 61);
@@ -128,20 +128,21 @@ TEST(BrightenPass, InPlaceEqualsSeparateOutputAndCountsEveryPixel) {
     }
 }
 
-TEST(BrightenPass, SettingsChangedBetweenStripsApplyToTheRemainingColumns) {
-  const Raster in = Gradient(64, 8);
-  Raster out(64, 8);
+TEST(BrightenPass, SettingsChangedBetweenStepsApplyToTheRemainingRows) {
+  const Raster in = Gradient(8, 64);
+  Raster out(8, 64);
   std::vector<int> asked;
-  BrightenPass(in, out, [&](int x) {
-    asked.push_back(x);
-    return Settings(15, x < 32 ? 0 : 256, 0);  // nothing changes left, everything right
-  }, 16);
+  BrightenPass(in, out, [&](int y, int rows) {
+    EXPECT_EQ(rows, 64);
+    asked.push_back(y);
+    return Settings(15, y < 32 ? 0 : 256, 0);  // nothing changes on top, everything below
+  });
   EXPECT_EQ(asked, (std::vector<int>{0, 16, 32, 48}));
-  for (int y = 0; y < 8; ++y) {
-    EXPECT_EQ(out.pixel(5, y), in.pixel(5, y));
-    const ColourValue c = in.pixel(40, y);
+  for (int x = 0; x < 8; ++x) {
+    EXPECT_EQ(out.pixel(x, 5), in.pixel(x, 5));
+    const ColourValue c = in.pixel(x, 40);
     const Rgb e = BrightenPixel({RedOf(c), GreenOf(c), BlueOf(c)}, Settings(15, 256, 0));
-    EXPECT_EQ(out.pixel(40, y), MakeColour(e.red, e.green, e.blue));
+    EXPECT_EQ(out.pixel(x, 40), MakeColour(e.red, e.green, e.blue));
   }
 }
 

@@ -205,7 +205,7 @@ TEST(PixelKernels, ExtremesMatchOverStripsInAnyColumnOrder) {
   REQUIRE_VECTOR_KERNELS();
   const Colour palette[] = {{0, 0, 0}, {27, 27, 27}, {5, 20, 60}, {40, 20, 5}, {255, 255, 255}, {250, 250, 255}, {128, 128, 128}};
   std::mt19937 rng(99);
-  const int width = 1500, height = 7;  // rows far enough apart for the kernels' prefetching
+  const int width = 1500, height = 7;
   for (int trial = 0; trial < 60; ++trial) {
     const unsigned used = 2 + rng() % (std::size(palette) - 1);
     Bytes image;
