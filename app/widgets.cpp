@@ -64,7 +64,7 @@ void TFitLabel::paintEvent(QPaintEvent* e) {
   }
   // Condense the glyphs down to 80 % of their width; cut what still does not fit.
   const qreal scale = std::max<qreal>(0.8, static_cast<qreal>(width()) / needed);
-  const int room = static_cast<int>(width() / scale);
+  const int room = scale > 0.8 ? needed : static_cast<int>(width() / scale);
   const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room);
   QPainter painter(this);
   painter.scale(scale, 1.0);
