@@ -12,8 +12,7 @@ Toprogramuf::Toprogramuf(Platform platform, QWidget* parent)
   setModal(false);
 
   Label5 = new TLinkLabel(QString::fromLatin1(kAuthorMail), palette().color(QPalette::WindowText), this);
-  Label5->move(152, 30);
-  Label5->adjustSize();
+  Label5->setGeometry(152, 30, 111, 13);
   Label3 = new QLabel(QStringLiteral("28. 03. 2004"), this);
   Label3->move(112, 50);
   Label3->adjustSize();
@@ -27,12 +26,12 @@ Toprogramuf::Toprogramuf(Platform platform, QWidget* parent)
   Label1->setFont(big);
   Label1->move(75, 80);
   Label1->adjustSize();
-  Label12 = new TLinkLabel(QString::fromLatin1(kHomePage), Qt::blue, this);
+  Label12 = new TLinkLabel(QString::fromLatin1(kHomePageCaption), Qt::blue, this);
   QFont link = Label12->font();
   link.setPixelSize(19);
   Label12->setFont(link);
-  Label12->move(47, 105);
-  Label12->adjustSize();
+  Label12->setGeometry(47, 105, 196, 24);
+  Label12->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
 
   connect(Label5, &TLinkLabel::clicked, this, &Toprogramuf::Label5Click);
   connect(Label12, &TLinkLabel::clicked, this, &Toprogramuf::Label12Click);

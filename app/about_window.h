@@ -24,5 +24,7 @@ class Toprogramuf : public QDialog {
   Platform platform_;
 };
 
-inline constexpr const char* kAuthorMail = "prosvitek@prosvitek.cz";
+// Each address twice: as the label shows it and as the click opens it.
+inline constexpr const char* kAuthorMail = "autor@prosvitek.cz";
+inline constexpr const char* kHomePageCaption = "www.prosvitek.cz";
 inline constexpr const char* kHomePage = "https://www.prosvitek.cz/";

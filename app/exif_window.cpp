@@ -20,19 +20,19 @@ Texifform::Texifform(Platform platform, QWidget* parent)
   face.setColor(QPalette::Base, palette().color(QPalette::Window));
   exifmemo->setPalette(face);
 
-  Label1 = new QLabel(QString::fromUtf8(ReaderCredit().c_str()), this);
+  Label1 = new TFitLabel(QString::fromUtf8(ReaderCredit().c_str()), this);
   Label1->setGeometry(3, 390, 185, 13);
   Label2 = new QLabel(QStringLiteral("autor: tým Prosvitek"), this);
   Label2->move(40, 405);
   Label2->adjustSize();
-  Label3 = new TLinkLabel(QString::fromLatin1(kReaderHome), Qt::blue, this);
-  Label3->move(20, 420);
-  Label3->adjustSize();
+  Label3 = new TLinkLabel(QString::fromLatin1(kReaderHomeCaption), Qt::blue, this);
+  Label3->setGeometry(20, 420, 156, 13);
   connect(Label3, &TLinkLabel::clicked, this, &Texifform::Label3Click);
 }
 
 void Texifform::ShowFor(const QString& path) {
   path_ = path;
+  if (!isVisible()) CentreOnScreen(this);
   show();
   raise();
 }

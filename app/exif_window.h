@@ -33,4 +33,5 @@ class Texifform : public QWidget {
   QString path_;
 };
 
+inline constexpr const char* kReaderHomeCaption = "www.prosvitek.cz/exif";
 inline constexpr const char* kReaderHome = "https://www.prosvitek.cz/exif/";

@@ -8,7 +8,6 @@
 
 #include <QApplication>
 #include <QFontDatabase>
-#include <QScreen>
 #include <QTimer>
 
 #include <clocale>
@@ -29,7 +28,7 @@ int main(int argc, char* argv[]) {
   Toprogramuf about(platform);
   Texifform details(platform);
   form.SetSecondaryWindows(&about, &details);
-  form.move(form.screen()->availableGeometry().center() - form.rect().center());
+  CentreOnScreen(&form);
   form.show();
 
   const QStringList args = QApplication::arguments();

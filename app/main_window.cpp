@@ -433,6 +433,7 @@ void TForm1::napovedaExecute() { OpenHelp(platform_); }
 
 void TForm1::oprogramuExecute() {
   if (!about_) return;
+  if (!about_->isVisible()) CentreOnScreen(about_);
   about_->show();
   about_->raise();
 }

@@ -2,8 +2,14 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScreen>
 
 #include <algorithm>
+
+void CentreOnScreen(QWidget* window) {
+  if (const QScreen* screen = window->screen())
+    window->move(screen->availableGeometry().center() - window->rect().center());
+}
 
 QImage ToQImage(const imaging::Raster& raster) {
   if (raster.empty()) return {};
@@ -64,8 +70,9 @@ void TFitLabel::paintEvent(QPaintEvent* e) {
   }
   // Condense the glyphs down to 80 % of their width; cut what still does not fit.
   const qreal scale = std::max<qreal>(0.8, static_cast<qreal>(width()) / needed);
-  const int room = scale > 0.8 ? needed : static_cast<int>(width() / scale);
-  const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, room);
+  const bool fits = scale > 0.8;
+  const int room = fits ? needed : static_cast<int>(width() / scale);
+  const QString shown = fits ? text() : fontMetrics().elidedText(text(), Qt::ElideRight, room);
   QPainter painter(this);
   painter.scale(scale, 1.0);
   painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));

@@ -8,6 +8,9 @@
 #include <QLabel>
 #include <QWidget>
 
+// Places a top-level window in the middle of its screen.
+void CentreOnScreen(QWidget* window);
+
 // A copy of the raster as a Qt image (previews and the chart are small).
 QImage ToQImage(const imaging::Raster& raster);
 

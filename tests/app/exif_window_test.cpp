@@ -108,10 +108,12 @@ TEST_F(DetailsWindow, WindowsHaveTheirCaptionsSizesAndLinks) {
   QTest::mouseClick(about_->Label5, Qt::LeftButton);
   QTest::mouseClick(about_->Label12, Qt::LeftButton);
   ASSERT_EQ(opened_.size(), 3);
-  EXPECT_EQ(opened_[0].toString(), details_->Label3->text());
+  // The captions are the addresses the clicks open, shown without the scheme.
+  EXPECT_TRUE(opened_[0].toString().contains(details_->Label3->text())) << opened_[0].toString().toStdString();
   EXPECT_EQ(opened_[1].scheme(), QStringLiteral("mailto"));
   EXPECT_EQ(opened_[1].path(), about_->Label5->text());
-  EXPECT_EQ(opened_[2].toString(), about_->Label12->text());
+  EXPECT_TRUE(opened_[2].toString().contains(about_->Label12->text()));
+  EXPECT_EQ(opened_[2].scheme(), QStringLiteral("https"));
 }
 
 }  // namespace
