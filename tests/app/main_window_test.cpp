@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <map>
 #include <optional>
 #include <filesystem>
 
@@ -349,6 +350,34 @@ TEST_F(MainWindow, OpensRealCameraPhotos) {
     EXPECT_TRUE(desktop_.errors.isEmpty()) << name << ": " << desktop_.errors.join("; ").toStdString();
     EXPECT_TRUE(form_.windowTitle().endsWith(QString::fromLatin1(name)));
   }
+}
+
+// Every file of the sample collection and the fuzz regression corpora: the
+// window either opens it or says why not, and stays usable; nothing is
+// written next to the files.
+TEST_F(MainWindow, EveryCorpusFileOpensOrIsRefusedCleanly) {
+  std::vector<fs::path> files;
+  for (const fs::path& dir : {testsupport::SamplesDir(), fs::path(PROSVITEK_SOURCE_DIR) / "fuzz" / "regressions"})
+    if (fs::exists(dir))
+      for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.is_regular_file() && e.path().extension() != ".json" && e.path().extension() != ".txt" &&
+            e.path().extension() != ".md")
+          files.push_back(e.path());
+  if (files.empty()) GTEST_SKIP() << "no corpus available";
+  std::map<fs::path, fs::file_time_type> before;
+  for (const fs::path& f : files) before[f] = fs::last_write_time(f);
+  for (const fs::path& f : files) {
+    const qsizetype errorsBefore = desktop_.errors.size();
+    Open(QString::fromStdString(f.string()));
+    const bool opened = form_.windowTitle() == QStringLiteral("prosvitek - ") + QString::fromStdString(f.string());
+    EXPECT_TRUE(opened || desktop_.errors.size() == errorsBefore + 1) << f;
+    if (!opened) {
+      EXPECT_FALSE(desktop_.errors.back().isEmpty()) << f;
+    }
+    EXPECT_TRUE(form_.otevritb->isEnabled()) << f;
+    if (opened) QTest::mouseClick(form_.prepocitatb, Qt::LeftButton);
+  }
+  for (const auto& [f, time] : before) EXPECT_EQ(fs::last_write_time(f), time) << f;
 }
 
 TEST_F(MainWindow, HelpAndAboutActions) {
