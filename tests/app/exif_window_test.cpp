@@ -1,5 +1,7 @@
 #include "app/exif_window.h"
 
+#include "app/help.h"
+
 #include "app/about_window.h"
 #include "app/main_window.h"
 #include "exif_builder.h"
@@ -114,6 +116,32 @@ TEST_F(DetailsWindow, WindowsHaveTheirCaptionsSizesAndLinks) {
   EXPECT_EQ(opened_[1].path(), about_->Label5->text());
   EXPECT_TRUE(opened_[2].toString().contains(about_->Label12->text()));
   EXPECT_EQ(opened_[2].scheme(), QStringLiteral("https"));
+}
+
+}  // namespace
+
+namespace {
+
+// The help is looked up beside the executable, whatever the working folder,
+// and in the shared data folder of an installed copy.
+TEST(HelpFile, FoundBesideTheExecutableOrInItsSharedFolder) {
+  const fs::path root = fs::temp_directory_path() / ("prosvitek-help-" + std::to_string(::getpid()));
+  fs::create_directories(root / "bin");
+  fs::create_directories(root / "share" / "prosvitek");
+  Platform p;
+  p.executableFolder = [&] { return QString::fromStdString((root / "bin").string()); };
+  const QString beside = QString::fromStdString((root / "bin" / "pvnapoveda.html").string());
+  const QString shared = QString::fromStdString((root / "share" / "prosvitek" / "pvnapoveda.html").string());
+  EXPECT_EQ(HelpFilePath(p), beside);  // neither exists: beside, and the open fails silently
+  fixtures::WriteFile(shared.toStdString(), {'<'});
+  EXPECT_EQ(HelpFilePath(p), shared);
+  fixtures::WriteFile(beside.toStdString(), {'<'});
+  EXPECT_EQ(HelpFilePath(p), beside);
+  const fs::path cwd = fs::current_path();
+  fs::current_path(fs::temp_directory_path());
+  EXPECT_EQ(HelpFilePath(p), beside);
+  fs::current_path(cwd);
+  fs::remove_all(root);
 }
 
 }  // namespace
