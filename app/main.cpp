@@ -7,6 +7,7 @@
 #include "app/platform.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QTimer>
 
@@ -33,7 +34,7 @@ int main(int argc, char* argv[]) {
 
   const QStringList args = QApplication::arguments();
   if (args.size() > 1) {
-    const QString photo = args.at(1);
+    const QString photo = QFileInfo(args.at(1)).absoluteFilePath();
     QTimer::singleShot(0, &form, [&form, photo] { form.OpenPhotoFile(photo); });
   }
   return QApplication::exec();

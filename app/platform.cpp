@@ -8,7 +8,9 @@
 Platform DesktopPlatform() {
   Platform p;
   p.chooseOpenFile = [](QWidget* parent) {
-    return QFileDialog::getOpenFileName(parent, QString(), QString(), QStringLiteral("jpeg fotky (*.jpg)"));
+    // Camera files are often named in capitals; the desktop's names are case-sensitive.
+    return QFileDialog::getOpenFileName(parent, QString(), QString(),
+                                        QStringLiteral("jpeg fotky (*.jpg *.JPG *.jpeg *.JPEG)"));
   };
   // No overwrite question and no default extension: the name is taken as chosen.
   p.chooseSaveFile = [](QWidget* parent) {
