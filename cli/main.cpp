@@ -4,13 +4,23 @@
 //   prosvitek-cli exif [--summary | --trace | --makernote | --tags | --json] FILE...
 
 #include "cli/commands.h"
+#include "imaging/jpeg_codec.h"
 
 #include <CLI/CLI.hpp>
 
 #include <clocale>
+#include <csignal>
 #include <iostream>
 
 namespace {
+
+// An interrupted batch leaves neither half-written photos (writes go through
+// temporary files) nor the temporary files themselves.
+void OnTerminatingSignal(int signal) {
+  imaging::RemovePendingTemporaryFiles();
+  std::signal(signal, SIG_DFL);
+  std::raise(signal);
+}
 
 int UsageFailure(const std::string& reason) {
   std::cerr << "prosvitek-cli: " << reason << "\n";
@@ -21,6 +31,7 @@ int UsageFailure(const std::string& reason) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_TIME, "");  // the EXIF summary shows the file's date as the user reads dates
+  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, OnTerminatingSignal);
   CLI::App app{"Prosvitek: zesvětlí tmavé části fotek JPEG a čte jejich EXIF.", "prosvitek-cli"};
   app.set_version_flag("--version", std::string("prosvitek-cli ") + PROSVITEK_VERSION);
   app.require_subcommand(1);

@@ -3,6 +3,7 @@
 #include "imaging/errors.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
@@ -423,28 +424,77 @@ Bytes ReadWholeFile(const std::string& path) {
   return bytes;
 }
 
+namespace {
+
+// The process's file creation mask, read once: reading it means setting it,
+// which must not race with other threads writing files.
+mode_t CreationMask() {
+  static const mode_t mask = [] {
+    const mode_t m = ::umask(0);
+    ::umask(m);
+    return m;
+  }();
+  return mask;
+}
+
+// Temporary files being written, so that a signal handler can remove them:
+// fixed slots of plain characters, touched by the handler with unlink only.
+constexpr int kPendingSlots = 64;
+struct PendingFile {
+  std::atomic<bool> used{false};
+  char path[4096];
+};
+PendingFile g_pending[kPendingSlots];
+
+class PendingRegistration {
+ public:
+  explicit PendingRegistration(const std::string& path) {
+    if (path.size() >= sizeof g_pending[0].path) return;
+    for (int i = 0; i < kPendingSlots; ++i) {
+      PendingFile& p = g_pending[i];
+      bool expected = false;
+      if (p.used.load(std::memory_order_relaxed) || !p.used.compare_exchange_strong(expected, true)) continue;
+      std::memcpy(p.path, path.c_str(), path.size() + 1);
+      std::atomic_signal_fence(std::memory_order_seq_cst);
+      slot_ = i;
+      return;
+    }
+  }
+  ~PendingRegistration() {
+    if (slot_ >= 0) g_pending[slot_].used.store(false);
+  }
+  PendingRegistration(const PendingRegistration&) = delete;
+  PendingRegistration& operator=(const PendingRegistration&) = delete;
+
+ private:
+  int slot_ = -1;
+};
+
+}  // namespace
+
+void RemovePendingTemporaryFiles() {
+  for (PendingFile& p : g_pending)
+    if (p.used.load()) ::unlink(p.path);
+}
+
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
   namespace fs = std::filesystem;
   const fs::path target(path);
   fs::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   std::string tmpl = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  const mode_t mask = CreationMask();
   Fd fd(::mkstemp(tmpl.data()));
   if (fd.get() < 0)
     throw FileError("Soubor nelze uložit: " + path + " (" + Reason(errno) + ")");
+  PendingRegistration pending(tmpl);
   auto fail = [&](int err) {
     ::unlink(tmpl.c_str());
     throw FileError("Soubor nelze uložit: " + path + " (" + Reason(err) + ")");
   };
   // Keep the replaced file's permissions; a new file gets the usual 0666 & ~umask.
   struct stat st {};
-  if (::stat(path.c_str(), &st) == 0) {
-    ::fchmod(fd.get(), st.st_mode & 07777);
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd.get(), 0666 & ~mask);
-  }
+  ::fchmod(fd.get(), ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask));
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);

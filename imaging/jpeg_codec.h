@@ -48,6 +48,10 @@ Bytes ReadWholeFile(const std::string& path);
 // target only after it was written and flushed completely. Throws FileError.
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
 
+// Removes the temporary files of writes still in progress. Safe to call from
+// a signal handler, so that an interrupted program leaves nothing behind.
+void RemovePendingTemporaryFiles();
+
 // The program's JPEG object: file bytes, the decoded raster and the settings
 // that travel from a loaded file to a saved one (the progressive mode).
 class JpegImage {
