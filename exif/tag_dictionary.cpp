@@ -1,5 +1,6 @@
 #include "exif/tag_dictionary.h"
 
+#include <algorithm>
 #include <mutex>
 #include <vector>
 
@@ -336,18 +337,18 @@ std::span<const TTagEntry> GpsTagTable() { return GpsStorage(); }
 
 TTagEntry LookupTag(uint16_t tag, int kind) {
   const std::span<const TTagEntry> exifTable = ExifTagTable();
-  TTagEntry result = exifTable[kExifTagCount];
   std::span<const TTagEntry> searched;
   if (kind == kMainDirectory || kind == kThumbnailDirectory) {
     searched = exifTable.first(kExifTagCount);
   } else if (kind == kGpsDirectory) {
     searched = GpsTagTable();
   }
-  // The later of two equal numbers would win; the tables hold none.
-  for (const TTagEntry& entry : searched) {
-    if (entry.Tag == tag) result = entry;
-  }
-  return result;
+  // Both tables ascend with no number twice (checked at compile time), so
+  // the one match a search finds is the entry a walk over all would keep.
+  const auto match = std::lower_bound(searched.begin(), searched.end(), tag,
+                                      [](const TTagEntry& e, uint16_t t) { return e.Tag < t; });
+  if (match != searched.end() && match->Tag == tag) return *match;
+  return exifTable[kExifTagCount];
 }
 
 int DictionaryIndexOf(std::string_view name) {
