@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "exif/byte_stream.h"
 #include "exif/container.h"
 #include "exif_builder.h"
 
@@ -40,6 +41,15 @@ inline std::unique_ptr<exif::TimgData> ReadJpegExif(const std::string& tiff,
                                                     int32_t buildMode = exif::kBuildAll) {
   auto reader = std::make_unique<exif::TimgData>(buildMode);
   reader->ProcessBytes("photo.jpg", Jpeg({ExifSegment(tiff)}));
+  return reader;
+}
+
+// Scans a JPEG holding `tiff` without ProcessBytes, so that ErrorText keeps what the scan set.
+inline std::unique_ptr<exif::TimgData> ScanOnly(const std::string& tiff) {
+  auto reader = std::make_unique<exif::TimgData>();
+  const std::string jpeg = Jpeg({ExifSegment(tiff)});
+  exif::MemoryByteStream stream(jpeg);
+  reader->ScanJpegSections(stream);
   return reader;
 }
 

@@ -23,16 +23,8 @@ using exiftest::Info;
 using exiftest::JpegPos;
 using exiftest::Order;
 using exiftest::ReadJpegExif;
+using exiftest::ScanOnly;
 using exiftest::TiffBuilder;
-
-// Scans without ProcessBytes, so that ErrorText keeps what the walk set.
-std::unique_ptr<TimgData> ScanOnly(const std::string& tiff) {
-  auto reader = std::make_unique<TimgData>();
-  const std::string jpeg = exiftest::Jpeg({exiftest::ExifSegment(tiff)});
-  exif::MemoryByteStream stream(jpeg);
-  reader->ScanJpegSections(stream);
-  return reader;
-}
 
 size_t Count(const std::string& text, const std::string& part) {
   size_t found = 0;

@@ -29,6 +29,7 @@ using exif::TTagEntry;
 using exiftest::Info;
 using exiftest::Order;
 using exiftest::ReadJpegExif;
+using exiftest::ScanOnly;
 using exiftest::ScopedSetting;
 using notetest::BuildNote;
 using notetest::Camera;
@@ -47,15 +48,6 @@ std::string Plain(Order order, const std::vector<Value>& values, const std::stri
 std::unique_ptr<TimgData> ReadTiffFile(const std::string& tiff) {
   auto reader = std::make_unique<TimgData>();
   reader->ProcessBytes("photo.tif", tiff);
-  return reader;
-}
-
-// Scans without ProcessBytes, so that ErrorText keeps what the pass set.
-std::unique_ptr<TimgData> ScanOnly(const std::string& tiff) {
-  auto reader = std::make_unique<TimgData>();
-  const std::string jpeg = exiftest::Jpeg({exiftest::ExifSegment(tiff)});
-  exif::MemoryByteStream stream(jpeg);
-  reader->ScanJpegSections(stream);
   return reader;
 }
 
