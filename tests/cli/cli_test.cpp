@@ -9,6 +9,10 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
+#include <set>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -161,6 +165,44 @@ TEST_F(Cli, ExifJsonIsValidForEveryFile) {
   const auto arr = nlohmann::json::parse(all.out);  // throws on invalid JSON or UTF-8
   ASSERT_TRUE(arr.is_array());
   EXPECT_EQ(arr.size(), files.size());
+}
+
+// Every sample photo, broken ones included: each is brightened or refused with its name and a
+// reason, and nothing is written but the outputs (no temporary files, no touched inputs).
+TEST_F(Cli, BrightenOnEverySampleWritesOnlyTheOutputs) {
+  if (!fs::exists(testsupport::SamplesDir())) GTEST_SKIP() << "no sample photos here";
+  std::vector<std::string> files;
+  std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> before;
+  for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir())) {
+    if (!e.is_regular_file()) continue;
+    before[e.path().string()] = {e.file_size(), e.last_write_time()};
+    const std::string ext = e.path().extension().string();
+    if (ext != ".json" && ext != ".txt" && ext != ".md") files.push_back(e.path().string());
+  }
+  std::vector<std::string> args = {"brighten", "-j", "2", "--out-dir", Path("out")};
+  args.insert(args.end(), files.begin(), files.end());
+  const auto r = RunCli(args);
+  EXPECT_TRUE(r.status == 0 || r.status == 1) << r.err;
+
+  std::set<std::string> names;
+  for (const std::string& f : files) names.insert(fs::path(f).filename().string());
+  std::size_t written = 0;
+  for (const auto& e : fs::directory_iterator(dir_ / "out")) {
+    EXPECT_GT(e.file_size(), 0u) << e.path();
+    EXPECT_TRUE(names.count(e.path().filename().string())) << "stray file " << e.path();
+    ++written;
+  }
+  const std::string summary = "hotovo: " + std::to_string(written) +
+                              ", selhalo: " + std::to_string(files.size() - written);
+  EXPECT_NE(r.err.find(summary), std::string::npos) << r.err;
+  for (const std::string& f : files)
+    if (!fs::exists(dir_ / "out" / fs::path(f).filename()))
+      EXPECT_NE(r.err.find(f + ": "), std::string::npos) << "no reason given for " << f;
+
+  std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> after;
+  for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir()))
+    if (e.is_regular_file()) after[e.path().string()] = {e.file_size(), e.last_write_time()};
+  EXPECT_EQ(after, before) << "the samples folder changed";
 }
 
 }  // namespace
