@@ -195,9 +195,11 @@ TEST_F(Cli, BrightenOnEverySampleWritesOnlyTheOutputs) {
   const std::string summary = "hotovo: " + std::to_string(written) +
                               ", selhalo: " + std::to_string(files.size() - written);
   EXPECT_NE(r.err.find(summary), std::string::npos) << r.err;
-  for (const std::string& f : files)
-    if (!fs::exists(dir_ / "out" / fs::path(f).filename()))
+  for (const std::string& f : files) {
+    if (!fs::exists(dir_ / "out" / fs::path(f).filename())) {
       EXPECT_NE(r.err.find(f + ": "), std::string::npos) << "no reason given for " << f;
+    }
+  }
 
   std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> after;
   for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir()))
