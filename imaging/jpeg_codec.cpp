@@ -439,9 +439,13 @@ mode_t CreationMask() {
 
 // Temporary files being written, so that a signal handler can remove them:
 // fixed slots of plain characters, touched by the handler with unlink only.
+// A slot is claimed, then filled, then marked ready, so the handler never
+// reads a path while it is being copied (a half-copied one could name
+// another file).
 constexpr int kPendingSlots = 64;
+enum PendingState : int { kFree, kFilling, kReady };
 struct PendingFile {
-  std::atomic<bool> used{false};
+  std::atomic<int> state{kFree};
   char path[4096];
 };
 PendingFile g_pending[kPendingSlots];
@@ -452,16 +456,16 @@ class PendingRegistration {
     if (path.size() >= sizeof g_pending[0].path) return;
     for (int i = 0; i < kPendingSlots; ++i) {
       PendingFile& p = g_pending[i];
-      bool expected = false;
-      if (p.used.load(std::memory_order_relaxed) || !p.used.compare_exchange_strong(expected, true)) continue;
+      int expected = kFree;
+      if (!p.state.compare_exchange_strong(expected, kFilling)) continue;
       std::memcpy(p.path, path.c_str(), path.size() + 1);
-      std::atomic_signal_fence(std::memory_order_seq_cst);
+      p.state.store(kReady);
       slot_ = i;
       return;
     }
   }
   ~PendingRegistration() {
-    if (slot_ >= 0) g_pending[slot_].used.store(false);
+    if (slot_ >= 0) g_pending[slot_].state.store(kFree);
   }
   PendingRegistration(const PendingRegistration&) = delete;
   PendingRegistration& operator=(const PendingRegistration&) = delete;
@@ -474,7 +478,7 @@ class PendingRegistration {
 
 void RemovePendingTemporaryFiles() {
   for (PendingFile& p : g_pending)
-    if (p.used.load()) ::unlink(p.path);
+    if (p.state.load() == kReady) ::unlink(p.path);
 }
 
 void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
