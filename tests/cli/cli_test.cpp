@@ -8,8 +8,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <map>
+#include <random>
 #include <set>
 #include <utility>
 #include <vector>
@@ -205,6 +207,42 @@ TEST_F(Cli, BrightenOnEverySampleWritesOnlyTheOutputs) {
   for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir()))
     if (e.is_regular_file()) after[e.path().string()] = {e.file_size(), e.last_write_time()};
   EXPECT_EQ(after, before) << "the samples folder changed";
+}
+
+// A batch stopped by a signal while writing leaves no temporary file and no partial photo:
+// each output is whole or absent.
+TEST_F(Cli, InterruptedBatchLeavesOnlyWholePhotos) {
+  // Noise compresses badly, so each output is large and its write lasts long enough to hit.
+  std::mt19937 rng(7);
+  const imaging::Bytes noisy = imaging::EncodeJpeg(fixtures::MakeRaster(3000, 2000, [&rng](int, int) {
+                                                     const std::uint32_t v = rng();
+                                                     return imaging::MakeColour(v & 255, (v >> 8) & 255, v >> 24);
+                                                   }), 100, false);
+  std::vector<std::string> args = {"brighten", "-j", "1", "--quality", "100", "--out-dir", Path("out")};
+  for (int i = 0; i < 6; ++i) {
+    args.push_back(Path(std::to_string(i).append(".jpg")));
+    fixtures::WriteFile(args.back(), noisy);
+  }
+  const pid_t pid = testsupport::StartCli(args, Path("cli.out"), Path("cli.err"));
+  auto isTemporary = [](const fs::path& p) { return p.filename().string().starts_with("."); };
+  bool seenTemporary = false;
+  int status = 0;
+  while (!seenTemporary && ::waitpid(pid, &status, WNOHANG) == 0) {
+    std::error_code ec;  // the folder appears only when the batch starts
+    for (const auto& e : fs::directory_iterator(dir_ / "out", ec)) seenTemporary |= isTemporary(e.path());
+  }
+  if (seenTemporary) {
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, &status, 0);
+  }
+  ASSERT_TRUE(seenTemporary) << "the batch ended before a write could be interrupted";
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  for (const auto& e : fs::directory_iterator(dir_ / "out")) {
+    EXPECT_FALSE(isTemporary(e.path())) << "temporary file left: " << e.path();
+    const imaging::Bytes out = imaging::ReadWholeFile(e.path().string());
+    ASSERT_GE(out.size(), 2u) << e.path();
+    EXPECT_TRUE(out[out.size() - 2] == 0xFF && out.back() == 0xD9) << "partial photo: " << e.path();
+  }
 }
 
 }  // namespace

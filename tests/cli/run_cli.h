@@ -25,10 +25,9 @@ inline std::string Slurp(const std::filesystem::path& p) {
   return s.str();
 }
 
-inline CliResult RunCli(const std::vector<std::string>& args, const std::string& cli = PROSVITEK_CLI) {
-  namespace fs = std::filesystem;
-  const fs::path base = fs::temp_directory_path() / ("prosvitek-cli-run-" + std::to_string(::getpid()));
-  const fs::path out = base.string() + ".out", err = base.string() + ".err";
+// Starts prosvitek-cli with its output and errors going to the given files.
+inline pid_t StartCli(const std::vector<std::string>& args, const std::filesystem::path& out,
+                      const std::filesystem::path& err, const std::string& cli = PROSVITEK_CLI) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     std::vector<char*> argv;
@@ -39,6 +38,14 @@ inline CliResult RunCli(const std::vector<std::string>& args, const std::string&
     ::execv(cli.c_str(), argv.data());
     ::_exit(127);
   }
+  return pid;
+}
+
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& cli = PROSVITEK_CLI) {
+  namespace fs = std::filesystem;
+  const fs::path base = fs::temp_directory_path() / ("prosvitek-cli-run-" + std::to_string(::getpid()));
+  const fs::path out = base.string() + ".out", err = base.string() + ".err";
+  const pid_t pid = StartCli(args, out, err, cli);
   int status = 0;
   ::waitpid(pid, &status, 0);
   CliResult r;
