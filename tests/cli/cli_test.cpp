@@ -230,6 +230,7 @@ TEST_F(Cli, InterruptedBatchLeavesOnlyWholePhotos) {
   while (!seenTemporary && ::waitpid(pid, &status, WNOHANG) == 0) {
     std::error_code ec;  // the folder appears only when the batch starts
     for (const auto& e : fs::directory_iterator(dir_ / "out", ec)) seenTemporary |= isTemporary(e.path());
+    ::usleep(200);  // a write and its flush last far longer; leave the core to the batch
   }
   if (seenTemporary) {
     ::kill(pid, SIGTERM);
