@@ -358,11 +358,7 @@ TEST_F(MainWindow, OpensRealCameraPhotos) {
 TEST_F(MainWindow, EveryCorpusFileOpensOrIsRefusedCleanly) {
   std::vector<fs::path> files;
   for (const fs::path& dir : {testsupport::SamplesDir(), fs::path(PROSVITEK_SOURCE_DIR) / "fuzz" / "regressions"})
-    if (fs::exists(dir))
-      for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.is_regular_file() && e.path().extension() != ".json" && e.path().extension() != ".txt" &&
-            e.path().extension() != ".md")
-          files.push_back(e.path());
+    for (const fs::path& f : testsupport::InputFilesUnder(dir)) files.push_back(f);
   if (files.empty()) GTEST_SKIP() << "no corpus available";
   std::map<fs::path, fs::file_time_type> before;
   for (const fs::path& f : files) before[f] = fs::last_write_time(f);

@@ -156,11 +156,7 @@ TEST_F(Cli, ExifJsonIsValidForEveryFile) {
 
   std::vector<std::string> args = {"exif", "--json"};
   std::vector<std::string> files;
-  if (fs::exists(testsupport::SamplesDir()))
-    for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir()))
-      if (e.is_regular_file() && e.path().extension() != ".json" && e.path().extension() != ".txt" &&
-          e.path().extension() != ".md")
-        files.push_back(e.path().string());
+  for (const fs::path& f : testsupport::InputFilesUnder(testsupport::SamplesDir())) files.push_back(f.string());
   files.push_back(photo);
   args.insert(args.end(), files.begin(), files.end());
   const auto all = RunCli(args);
@@ -173,14 +169,15 @@ TEST_F(Cli, ExifJsonIsValidForEveryFile) {
 // reason, and nothing is written but the outputs (no temporary files, no touched inputs).
 TEST_F(Cli, BrightenOnEverySampleWritesOnlyTheOutputs) {
   if (!fs::exists(testsupport::SamplesDir())) GTEST_SKIP() << "no sample photos here";
+  auto snapshot = [] {  // size and time of every file in the samples folder
+    std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> files;
+    for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir()))
+      if (e.is_regular_file()) files[e.path().string()] = {e.file_size(), e.last_write_time()};
+    return files;
+  };
+  const auto before = snapshot();
   std::vector<std::string> files;
-  std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> before;
-  for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir())) {
-    if (!e.is_regular_file()) continue;
-    before[e.path().string()] = {e.file_size(), e.last_write_time()};
-    const std::string ext = e.path().extension().string();
-    if (ext != ".json" && ext != ".txt" && ext != ".md") files.push_back(e.path().string());
-  }
+  for (const fs::path& f : testsupport::InputFilesUnder(testsupport::SamplesDir())) files.push_back(f.string());
   std::vector<std::string> args = {"brighten", "-j", "2", "--out-dir", Path("out")};
   args.insert(args.end(), files.begin(), files.end());
   const auto r = RunCli(args);
@@ -203,10 +200,7 @@ TEST_F(Cli, BrightenOnEverySampleWritesOnlyTheOutputs) {
     }
   }
 
-  std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> after;
-  for (const auto& e : fs::recursive_directory_iterator(testsupport::SamplesDir()))
-    if (e.is_regular_file()) after[e.path().string()] = {e.file_size(), e.last_write_time()};
-  EXPECT_EQ(after, before) << "the samples folder changed";
+  EXPECT_EQ(snapshot(), before) << "the samples folder changed";
 }
 
 // A batch stopped by a signal while writing leaves no temporary file and no partial photo:
