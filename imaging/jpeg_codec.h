@@ -3,6 +3,7 @@
 // float DCT both ways, block smoothing, full scale, grayscale files quantised
 // to 236 grey levels with Floyd-Steinberg dithering, standard tables, JFIF 1.01.
 
+#include "imaging/file_io.h"
 #include "imaging/raster.h"
 
 #include <cstdint>
@@ -12,8 +13,6 @@
 #include <vector>
 
 namespace imaging {
-
-using Bytes = std::vector<std::uint8_t>;
 
 struct JpegHeader {
   int width = 0;
@@ -39,18 +38,6 @@ Raster DecodeJpeg(std::span<const std::uint8_t> file, const RowsDecoded& onRows 
 // quality clamped to 1..100, baseline or libjpeg's simple progression.
 // An empty raster gives no bytes.
 Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive);
-
-// Reads a whole file; throws FileError with a readable reason.
-Bytes ReadWholeFile(const std::string& path);
-
-// Writes bytes to path without ever leaving a half-written or destroyed file:
-// the bytes go to a temporary file in the target's folder, which replaces the
-// target only after it was written and flushed completely. Throws FileError.
-void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes);
-
-// Removes the temporary files of writes still in progress. Safe to call from
-// a signal handler, so that an interrupted program leaves nothing behind.
-void RemovePendingTemporaryFiles();
 
 // The program's JPEG object: file bytes, the decoded raster and the settings
 // that travel from a loaded file to a saved one (the progressive mode).
