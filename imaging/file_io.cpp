@@ -85,6 +85,9 @@ struct PendingFile {
 };
 PendingFile g_pending[kPendingSlots];
 
+}  // namespace
+
+// Registers a temporary file for removal by an interrupting signal.
 class PendingRegistration {
  public:
   explicit PendingRegistration(const std::string& path) {
@@ -109,43 +112,62 @@ class PendingRegistration {
   int slot_ = -1;
 };
 
-}  // namespace
-
 void RemovePendingTemporaryFiles() {
   for (PendingFile& p : g_pending)
     if (p.state.load() == kReady) ::unlink(p.path);
 }
 
-void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
   namespace fs = std::filesystem;
-  const fs::path target(path);
-  fs::path folder = target.parent_path();
+  const fs::path path(target_);
+  fs::path folder = path.parent_path();
   if (folder.empty()) folder = ".";
-  std::string tmpl = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+  temporary_ = (folder / ("." + path.filename().string() + ".XXXXXX")).string();
   const mode_t mask = CreationMask();
-  Fd fd(::mkstemp(tmpl.data()));
-  if (fd.get() < 0)
-    throw FileError("Soubor nelze uložit: " + path + " (" + Reason(errno) + ")");
-  PendingRegistration pending(tmpl);
-  auto fail = [&](int err) {
-    ::unlink(tmpl.c_str());
-    throw FileError("Soubor nelze uložit: " + path + " (" + Reason(err) + ")");
-  };
+  fd_ = ::mkstemp(temporary_.data());
+  if (fd_ < 0) throw FileError("Soubor nelze uložit: " + target_ + " (" + Reason(errno) + ")");
+  pending_ = std::make_unique<PendingRegistration>(temporary_);
   // Keep the replaced file's permissions; a new file gets the usual 0666 & ~umask.
   struct stat st {};
-  ::fchmod(fd.get(), ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask));
+  ::fchmod(fd_, ::stat(target_.c_str(), &st) == 0 ? (st.st_mode & 07777) : (0666 & ~mask));
+}
+
+AtomicFile::~AtomicFile() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!committed_) ::unlink(temporary_.c_str());
+}
+
+void AtomicFile::Fail(int err) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  throw FileError("Soubor nelze uložit: " + target_ + " (" + Reason(err) + ")");
+}
+
+void AtomicFile::Write(std::span<const std::uint8_t> bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      fail(errno);
+      Fail(errno);
     }
     done += static_cast<std::size_t>(n);
   }
-  if (::fsync(fd.get()) != 0) fail(errno);
-  if (::close(fd.release()) != 0) fail(errno);
-  if (::rename(tmpl.c_str(), path.c_str()) != 0) fail(errno);
+}
+
+void AtomicFile::Commit() {
+  if (::fsync(fd_) != 0) Fail(errno);
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) Fail(errno);
+  if (::rename(temporary_.c_str(), target_.c_str()) != 0) Fail(errno);
+  committed_ = true;
+}
+
+void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+  AtomicFile file(path);
+  file.Write(bytes);
+  file.Commit();
 }
 
 }  // namespace imaging
