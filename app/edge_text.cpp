@@ -2,21 +2,18 @@
 
 #include <algorithm>
 
-#include "exif/container.h"
-#include "exif/settings.h"
+#include "exif/reader.h"
 #include "text/display_text.h"
 
 std::string ReaderCredit() { return "Čtení exif pomocí knihovny pvexif 1.0"; }
 
 std::string DetailsTraceText(const std::string& path) {
-  exif::TimgData reader(exif::kBuildAll);
-  exif::UseTagDecoders = true;
-  reader.TraceRequest = 1;
-  if (!reader.ProcessFile(path) || !reader.HasExif() || !reader.ExifInfo) return {};
+  exif::Reader reader;  // value maps and decoders on, as a new reader has them
+  if (!reader.ProcessFile(path) || !reader.HasExif() || !reader.Exif()) return {};
   // Line by line, so that one line of odd bytes does not change how the others read;
   // joining the non-empty lines also trims the text's ends.
   std::string text;
-  for (const std::string& line : text::DisplayLines(reader.ExifInfo->TraceText)) {
+  for (const std::string& line : text::DisplayLines(reader.Exif()->Trace())) {
     if (!text.empty()) text += '\n';
     text += line;
   }

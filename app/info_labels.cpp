@@ -1,8 +1,7 @@
 #include "app/info_labels.h"
 
 #include "app/main_window.h"
-#include "exif/container.h"
-#include "exif/summary.h"
+#include "exif/reader.h"
 #include "text/display_text.h"
 #include "text/fce_import_so.h"
 
@@ -10,23 +9,25 @@ namespace {
 
 QString Shown(const std::string& bytes) { return QString::fromStdString(text::ToDisplayUtf8(bytes)); }
 
+// A label's value as the summary line shows it, with the blank after the line's colon; a
+// value the photo lacks leaves the label empty after its own colon.
+QString Value(const std::string& value) { return value.empty() ? QString() : QStringLiteral(" ") + Shown(value); }
+
 }  // namespace
 
 void FillInfoLabels(TForm1& form, const QString& path) {
   const std::int64_t size = text::FileSizeOf(path.toStdString());
   form.velikostl->setText(QStringLiteral("Velikost: %1 B").arg(size));
 
-  exif::TimgData reader(exif::kBuildAll);
-  if (!reader.ProcessFile(path.toStdString()) || !reader.HasExif() || !reader.ExifInfo) return;
-  const text::Tparsedstring lines = text::SplitText('\r', exif::SummaryText(*reader.ExifInfo));
-  // The labels take the summary's lines by position; a shorter summary leaves
-  // the labels it does not reach at their placeholders.
-  const std::pair<QLabel*, const char*> byLine[] = {
-      {form.casl, "Čas: "}, {nullptr, nullptr}, {form.clonal, "Clona: "}, {form.isol, "ISO: "}, {form.bleskl, "Blesk: "}};
-  for (std::size_t i = 0; i < std::size(byLine); ++i) {
-    const std::size_t element = 6 + i;
-    if (!byLine[i].first || element >= lines.Count()) continue;
-    byLine[i].first->setText(QString::fromUtf8(byLine[i].second) + Shown(text::StripThroughLast(lines[element], ':')));
-  }
-  form.pristrojl->setText((QStringLiteral("Foťák: ") + Shown(reader.ExifInfo->ModelText)).left(47));
+  exif::Reader reader;
+  if (!reader.ProcessFile(path.toStdString()) || !reader.HasExif()) return;
+  const std::optional<exif::Summary> summary = reader.GetSummary();
+  if (!summary) return;
+  // Each label takes its own value, so a photo without one of them shows that label empty
+  // rather than the next value.
+  form.casl->setText(QStringLiteral("Čas: ") + Value(summary->exposureTime));
+  form.clonal->setText(QStringLiteral("Clona: ") + Value(summary->fNumber));
+  form.isol->setText(QStringLiteral("ISO: ") + Value(summary->iso));
+  form.bleskl->setText(QStringLiteral("Blesk: ") + Value(summary->FlashFired() ? "Yes" : "No"));
+  form.pristrojl->setText((QStringLiteral("Foťák: ") + Shown(summary->model)).left(47));
 }

@@ -1,91 +1,183 @@
 #include "cli/commands.h"
 
-#include "exif/container.h"
-#include "exif/settings.h"
-#include "exif/summary.h"
+#include "exif/reader.h"
 #include "text/display_text.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <filesystem>
 #include <ostream>
 
 namespace cli {
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) { return text::DisplayLines(text); }
+// Texts longer than this are cut in the JSON, so that one hostile file cannot make the
+// output (or the memory it takes) grow without bound.
+constexpr std::size_t kLongestJsonText = 4096;
+constexpr std::string_view kCutMark = "…";
 
-void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
-  for (const std::string& l : lines) out << l << "\n";
+// UTF-8 for a terminal: file bytes made displayable, and every control character, C1
+// controls included (they arrive as Latin-1 bytes 0x80..0x9F), shown as an escape, so that a
+// value can neither send terminal commands nor start a line of its own.
+std::string Shown(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  const std::string display = text::ToDisplayUtf8(bytes);
+  std::string shown;
+  shown.reserve(display.size());
+  for (std::size_t i = 0; i < display.size(); ++i) {
+    const auto c = static_cast<unsigned char>(display[i]);
+    unsigned code = c;
+    if (c == 0xC2 && i + 1 < display.size() && static_cast<unsigned char>(display[i + 1]) < 0xA0) {
+      code = static_cast<unsigned char>(display[++i]);  // U+0080..U+009F
+    } else if (c >= 0x20 && c != 0x7F) {
+      shown += display[i];
+      continue;
+    }
+    if (code == '\r') {
+      shown += "\\r";
+    } else if (code == '\n') {
+      shown += "\\n";
+    } else if (code == '\t') {
+      shown += "\\t";
+    } else {
+      shown += "\\x";
+      shown += kDigits[code >> 4];
+      shown += kDigits[code & 0x0F];
+    }
+  }
+  return shown;
 }
 
-std::string Shown(std::string_view bytes) { return text::ToDisplayUtf8(bytes); }
+// The displayable text cut to kLongestJsonText bytes at a character boundary.
+std::string Capped(std::string_view bytes) {
+  std::string shown = text::ToDisplayUtf8(bytes);
+  if (shown.size() <= kLongestJsonText) return shown;
+  std::size_t end = kLongestJsonText;
+  while (end > 0 && (static_cast<unsigned char>(shown[end]) & 0xC0) == 0x80) --end;
+  shown.resize(end);
+  shown += kCutMark;
+  return shown;
+}
 
-nlohmann::ordered_json FileJson(const std::string& file, bool processed, const exif::TimgData& reader) {
+std::vector<std::string> Lines(const std::string& text) { return text::DisplayLines(text); }
+
+void PrintLines(std::ostream& out, const std::string& crlfText) {
+  for (const std::string& l : Lines(crlfText)) out << Shown(l) << "\n";
+}
+
+std::vector<std::string> CappedLines(const std::string& crlfText) {
+  std::vector<std::string> lines;
+  for (const std::string& l : Lines(crlfText)) lines.push_back(Capped(l));
+  return lines;
+}
+
+// Why a file gave nothing, for people: the reader's status, or why it could not be read.
+std::string FailureText(const std::string& file, const exif::Reader& reader) {
+  std::error_code ignored;
+  if (reader.ErrorText().empty() && !std::filesystem::exists(file, ignored)) return "soubor neexistuje";
+  const std::error_code open = reader.OpenError();
+  if (!open) return Shown(reader.ErrorText());
+  switch (open.value()) {
+    case ENOENT:
+      return "soubor neexistuje";
+    case EACCES:
+    case EPERM:
+      return "soubor nelze číst: chybí oprávnění";
+    case EISDIR:
+      return "je to složka, ne soubor";
+    case EINVAL:
+      return "není to obyčejný soubor";
+    default:
+      return "soubor nelze číst: " + Shown(open.message());
+  }
+}
+
+nlohmann::ordered_json FileJson(const std::string& file, bool processed, const exif::Reader& reader) {
   nlohmann::ordered_json j;
-  j["file"] = Shown(file);
+  j["file"] = Capped(file);
   j["processed"] = processed;
   j["hasExif"] = reader.HasExif();
-  j["errorText"] = Shown(reader.ErrorText);
-  const exif::TImageInfo* info = reader.ExifInfo.get();
-  j["make"] = info ? Shown(info->MakeText) : "";
-  j["model"] = info ? Shown(info->ModelText) : "";
-  j["dateTime"] = info ? Shown(info->DateTimeText) : "";
-  j["width"] = info ? info->PixelWidth : 0;
-  j["height"] = info ? info->PixelHeight : 0;
-  j["flash"] = info ? info->FlashValue : 0;
-  j["summary"] = info ? Lines(exif::SummaryText(*info)) : std::vector<std::string>{};
+  j["errorText"] = Capped(reader.ErrorText());
+  const std::optional<exif::ExifData> info = reader.Exif();
+  const std::optional<exif::Summary> summary = reader.GetSummary();
+  j["make"] = info ? Capped(info->Make()) : "";
+  j["model"] = info ? Capped(info->Model()) : "";
+  j["dateTime"] = info ? Capped(info->DateTime()) : "";
+  j["width"] = info ? info->Width() : 0;
+  j["height"] = info ? info->Height() : 0;
+  j["flash"] = info ? info->Flash() : 0;
+  j["summary"] = summary ? CappedLines(exif::SummaryText(*summary)) : std::vector<std::string>{};
   auto tags = nlohmann::ordered_json::array();
   if (info)
-    for (const exif::TTagEntry& t : info->StoredTags())
-      tags.push_back({{"name", Shown(t.Name)},
-                      {"description", Shown(t.Description)},
-                      {"tag", t.Tag},
-                      {"type", t.DataType},
-                      {"text", Shown(t.Text)}});
+    for (const exif::TagView& t : info->Tags())
+      tags.push_back({{"name", Capped(t.name)},
+                      {"description", Capped(t.description)},
+                      {"tag", t.tag},
+                      {"type", t.type},
+                      {"text", Capped(t.text)}});
   j["tags"] = std::move(tags);
-  j["trace"] = info ? Lines(info->TraceText) : std::vector<std::string>{};
-  j["makerNoteTrace"] = info ? Lines(info->MakerNoteTraceText) : std::vector<std::string>{};
+  j["trace"] = info ? CappedLines(info->Trace()) : std::vector<std::string>{};
+  j["makerNoteTrace"] = info ? CappedLines(info->MakerNoteTrace()) : std::vector<std::string>{};
   return j;
+}
+
+// One element of the JSON array, indented as the whole array would be.
+void WriteArrayElement(std::ostream& out, const nlohmann::ordered_json& element, bool first) {
+  const std::string dumped = element.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  out << (first ? "\n  " : ",\n  ");
+  for (char c : dumped) {
+    out << c;
+    if (c == '\n') out << "  ";
+  }
 }
 
 }  // namespace
 
 int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err) {
-  exif::UseTagDecoders = true;
   int status = kExitOk;
-  auto all = nlohmann::ordered_json::array();
+  const bool json = options.view == ExifView::Json;
+  const bool array = json && options.files.size() != 1;
+  if (array) out << "[";
+  bool first = true;
   for (const std::string& file : options.files) {
-    exif::TimgData reader(exif::kBuildAll);
-    reader.TraceRequest = 1;
+    exif::Reader reader;
     const bool processed = reader.ProcessFile(file);
     if (!processed) {
-      err << file << ": " << Shown(reader.ErrorText) << "\n";
+      err << Shown(file) << ": " << FailureText(file, reader) << "\n";
       status = kExitFailed;
     }
-    const exif::TImageInfo* info = reader.ExifInfo.get();
+    const std::optional<exif::ExifData> info = reader.Exif();
     switch (options.view) {
-      case ExifView::Json:
-        all.push_back(FileJson(file, processed, reader));
-        continue;
+      case ExifView::Json: {
+        // Each file's result goes out as soon as it is read; memory does not grow with files.
+        const nlohmann::ordered_json j = FileJson(file, processed, reader);
+        if (array) {
+          WriteArrayElement(out, j, first);
+        } else {
+          out << j.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
+        }
+        out.flush();
+        first = false;
+        break;
+      }
       case ExifView::Summary:
-        if (info) PrintLines(out, Lines(exif::SummaryText(*info)));
+        if (const std::optional<exif::Summary> summary = reader.GetSummary())
+          PrintLines(out, exif::SummaryText(*summary));
         break;
       case ExifView::Trace:
-        if (processed && reader.HasExif() && info) PrintLines(out, Lines(info->TraceText));
+        if (processed && reader.HasExif() && info) PrintLines(out, info->Trace());
         break;
       case ExifView::MakerNote:
-        if (info) PrintLines(out, Lines(info->MakerNoteTraceText));
+        if (info) PrintLines(out, info->MakerNoteTrace());
         break;
       case ExifView::Tags:
         if (info)
-          for (const exif::TTagEntry& t : info->StoredTags()) out << Shown(t.Name) << "\t" << Shown(t.Text) << "\n";
+          for (const exif::TagView& t : info->Tags()) out << Shown(t.name) << "\t" << Shown(t.text) << "\n";
         break;
     }
   }
-  if (options.view == ExifView::Json) {
-    const auto& doc = options.files.size() == 1 ? all.front() : all;
-    out << doc.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) << "\n";
-  }
+  if (array) out << (first ? "]\n" : "\n]\n");
   return status;
 }
 

@@ -1,6 +1,6 @@
 #include "exif/ascii.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 char UpperChar(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -62,4 +62,4 @@ bool ParseInt32(std::string_view text, int32_t& value) {
   return true;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

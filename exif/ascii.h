@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace exif {
+namespace exif::detail {
 
 // Upper-cases the letters a..z; every other byte stays.
 std::string UpperAscii(std::string_view text);
@@ -27,4 +27,4 @@ std::string_view TrimControls(std::string_view text);
 // decimal digits, nothing after them, and a value that fits 32 bits. False otherwise.
 bool ParseInt32(std::string_view text, int32_t& value);
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -1,9 +1,13 @@
 #include "exif/byte_stream.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <cerrno>
 
-namespace exif {
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace exif::detail {
 
 int64_t MemoryByteStream::Read(char* buffer, int64_t count) {
   if (count <= 0) return 0;
@@ -13,14 +17,48 @@ int64_t MemoryByteStream::Read(char* buffer, int64_t count) {
   return static_cast<int64_t>(taken);
 }
 
-FileByteStream::FileByteStream(const std::string& path) : file_(path, std::ios::binary) {
-  if (!file_.is_open()) throw std::runtime_error("cannot open " + path);
+FileByteStream::FileByteStream(const std::string& path) {
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ < 0) throw FileOpenError("cannot open " + path, {errno, std::generic_category()});
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int error = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    ::close(fd_);
+    fd_ = -1;
+    throw FileOpenError("not a regular file: " + path, {error, std::generic_category()});
+  }
+}
+
+FileByteStream::~FileByteStream() {
+  if (fd_ >= 0) ::close(fd_);
 }
 
 int64_t FileByteStream::Read(char* buffer, int64_t count) {
-  if (count <= 0 || !file_) return 0;
-  file_.read(buffer, static_cast<std::streamsize>(count));
-  return static_cast<int64_t>(file_.gcount());
+  constexpr size_t kReadAhead = 16 * 1024;
+  int64_t done = 0;
+  while (done < count) {
+    if (position_ == buffer_.size()) {
+      // Large requests go straight to the caller's buffer; small ones through ours.
+      if (count - done >= static_cast<int64_t>(kReadAhead)) {
+        const ssize_t got = ::read(fd_, buffer + done, static_cast<size_t>(count - done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        done += got;
+        continue;
+      }
+      buffer_.resize(kReadAhead);
+      const ssize_t got = ::read(fd_, buffer_.data(), kReadAhead);
+      if (got < 0 && errno == EINTR) continue;
+      buffer_.resize(got > 0 ? static_cast<size_t>(got) : 0);
+      position_ = 0;
+      if (got <= 0) break;
+    }
+    const size_t taken = std::min(buffer_.size() - position_, static_cast<size_t>(count - done));
+    buffer_.copy(buffer + done, taken, position_);
+    position_ += taken;
+    done += static_cast<int64_t>(taken);
+  }
+  return done;
 }
 
 std::string ReadBytes(ByteStream& stream, int64_t count) {
@@ -43,4 +81,4 @@ int ReadByte(ByteStream& stream) {
   return stream.Read(&byte, 1) == 1 ? static_cast<unsigned char>(byte) : -1;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -3,11 +3,12 @@
 // near the end delivers fewer bytes without failing.
 
 #include <cstdint>
-#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <system_error>
 
-namespace exif {
+namespace exif::detail {
 
 class ByteStream {
  public:
@@ -27,14 +28,31 @@ class MemoryByteStream : public ByteStream {
   size_t position_ = 0;
 };
 
+// A file that cannot be read, and why.
+class FileOpenError : public std::runtime_error {
+ public:
+  FileOpenError(const std::string& what, std::error_code code)
+      : std::runtime_error(what), code_(code) {}
+  std::error_code Code() const { return code_; }
+
+ private:
+  std::error_code code_;
+};
+
 class FileByteStream : public ByteStream {
  public:
-  // Opens the file for reading; throws std::runtime_error when it cannot be opened.
+  // Opens the file for reading without waiting on it; throws FileOpenError when it cannot be
+  // opened or is not a regular file (a FIFO or a device would block or never end).
   explicit FileByteStream(const std::string& path);
+  ~FileByteStream() override;
+  FileByteStream(const FileByteStream&) = delete;
+  FileByteStream& operator=(const FileByteStream&) = delete;
   int64_t Read(char* buffer, int64_t count) override;
 
  private:
-  std::ifstream file_;
+  int fd_ = -1;
+  std::string buffer_;  // read ahead, so that marker scans byte by byte stay cheap
+  size_t position_ = 0;
 };
 
 // Up to `count` bytes (fewer at the end of the stream); memory grows only with bytes read.
@@ -43,4 +61,4 @@ std::string ReadBytes(ByteStream& stream, int64_t count);
 // The next byte, or -1 at the end of the stream.
 int ReadByte(ByteStream& stream);
 
-}  // namespace exif
+}  // namespace exif::detail

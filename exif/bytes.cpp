@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace exif {
+namespace exif::detail {
 
 std::string CopyBytes(std::string_view source, int64_t pos, int64_t count) {
   const auto size = static_cast<int64_t>(source.size());
@@ -28,4 +28,4 @@ std::string_view ByteString::View() const {
 
 int64_t ByteString::Length() const { return static_cast<int64_t>(View().size()); }
 
-}  // namespace exif
+}  // namespace exif::detail

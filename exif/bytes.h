@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace exif {
+namespace exif::detail {
 
 // Copies `count` bytes from 1-based position `pos`. Every copy in the reader goes through here:
 // an empty source or a negative count gives nothing, a position below 1 counts as 1 (the count
@@ -39,4 +39,4 @@ class ByteString {
   std::shared_ptr<const std::string> bytes_;
 };
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -7,10 +7,10 @@
 
 #include "exif/ascii.h"
 #include "exif/decoders.h"
-#include "exif/settings.h"
+#include "exif/field_types.h"
 #include "exif/tag_dictionary.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 constexpr int kMarkerStartOfImage = 0xD8;
@@ -29,6 +29,9 @@ constexpr int kLastHopefulSection = 5;
 constexpr int64_t kJpegOffsetBase = 9;
 constexpr int64_t kTiffOffsetBase = -7;
 
+// The magic number of a TIFF file with 8-byte offsets.
+constexpr int32_t kBigTiffMagic = 43;
+
 // The extension from the last '.' of the last path element, dot included, lower-cased.
 std::string LowerExtension(std::string_view fileName) {
   const size_t separator = fileName.find_last_of("/\\");
@@ -40,7 +43,10 @@ std::string LowerExtension(std::string_view fileName) {
 
 }  // namespace
 
-TimgData::TimgData(int32_t buildMode) : BuildMode(buildMode) { Reset(); }
+TimgData::TimgData(int32_t buildMode, const ReaderOptions& options)
+    : BuildMode(buildMode), Options(options) {
+  Reset();
+}
 
 TimgData::~TimgData() = default;
 
@@ -56,6 +62,7 @@ void TimgData::Reset() {
   FileLength = 0;
   ExifInfo.reset();
   BigEndian = false;
+  OpenError.clear();
 }
 
 bool TimgData::HasMetadata() const {
@@ -78,6 +85,10 @@ bool TimgData::ReadGuarded(const std::string& fileName, ReadFn read) {
     if (!read(kind)) return false;
     ErrorText = kErrorNone;
     return true;
+  } catch (const FileOpenError& error) {
+    OpenError = error.Code();
+    ErrorText = std::string(kErrorCannotRead) + " (" + error.Code().message() + ")";
+    return false;
   } catch (const std::exception&) {
     ErrorText = kErrorIllegalConstruction;
     return false;
@@ -154,7 +165,7 @@ bool TimgData::ReadTiffStream(ByteStream& stream) {
 }
 
 void TimgData::CreateExifInfo() {
-  ExifInfo = std::make_unique<TImageInfo>(this, BuildMode);
+  ExifInfo = std::make_unique<TImageInfo>(this, BuildMode, Options);
   ExifInfo->TraceRequest = TraceRequest;
 }
 
@@ -180,15 +191,15 @@ bool TimgData::ScanJpegSections(ByteStream& stream) {
     // A body cut off by the end of the file keeps the bytes that were there.
     section.Data = ByteString(lengthBytes + ReadBytes(stream, length - 2));
 
-    if (SectionCount == kLastHopefulSection && !HasMetadata()) break;
-
     switch (marker) {
       case kMarkerEndOfImage:
       case kMarkerStartOfScan:
         return HasMetadata();  // the image data is never read
       case kMarkerApp1:
-        if (SectionCount > kLastHopefulSection || ExifSection != nullptr) {
-          --SectionCount;  // a later APP1 (XMP and the like) is dropped unexamined
+        // The first APP1 that holds EXIF data is the EXIF segment, wherever it stands; any
+        // other (XMP and the like) is dropped and its slot reused.
+        if (ExifSection != nullptr || section.Data.Copy(3, 5) != std::string_view("Exif\0", 5)) {
+          --SectionCount;
           break;
         }
         ExifSection = &section;
@@ -208,6 +219,7 @@ bool TimgData::ScanJpegSections(ByteStream& stream) {
       default:
         break;
     }
+    if (SectionCount >= kLastHopefulSection && !HasMetadata()) break;
   }
   return HasMetadata();
 }
@@ -241,12 +253,18 @@ void TimgData::ProcessExifHeader() {
 bool TimgData::ScanTiff(ByteStream& stream) {
   const std::string byteOrder = ReadBytes(stream, 2);
   if (byteOrder != "II" && byteOrder != "MM") return false;
-  // The magic number and the first directory's offset are not used: the first directory is
-  // taken to follow the header.
-  if (ReadBytes(stream, 6).size() < 6) return false;
+  const std::string header = ReadBytes(stream, 6);
+  if (header.size() < 6) return false;
+  const bool bigEndian = byteOrder == "MM";
+  if (RawToInteger(header.substr(0, 2), bigEndian) == kBigTiffMagic) {
+    ErrorText = kErrorBigTiff;  // 8-byte offsets: read as classic TIFF they would be garbage
+    return false;
+  }
+  const int64_t firstOffset = static_cast<uint32_t>(RawToInteger(header.substr(2, 4), bigEndian));
 
   tSection& section = Section(1);
-  section.Data = ByteString(ReadBytes(stream, std::max<int32_t>(TiffReadLimit, 0)));
+  // The block starts after the header, at file offset 8.
+  section.Data = ByteString(ReadBytes(stream, std::max<int64_t>(Options.tiffReadLimit - 8, 0)));
   section.Marker = 0;
   section.Size = static_cast<int32_t>(section.Data.Length());
   SectionCount = 1;
@@ -257,10 +275,16 @@ bool TimgData::ScanTiff(ByteStream& stream) {
   ExifInfo->TraceText.clear();
   SetDataBlock(section.Data);
   ExifInfo->SetDataBlock(section.Data);
-  ExifInfo->BigEndian = byteOrder == "MM";
-  ExifInfo->WalkDirectory(1, kTiffOffsetBase, TiffReadLimit, kMainDirectory);
+  ExifInfo->BigEndian = bigEndian;
+  // The first directory lies where the header says, inside the bytes read.
+  const int64_t start = kTiffOffsetBase + firstOffset;
+  if (firstOffset < 8 || !section.Data.Holds(start, 2)) {
+    ErrorText = kErrorBadTiffOffset;
+    return false;
+  }
+  ExifInfo->WalkDirectory(start, kTiffOffsetBase, Options.tiffReadLimit, kMainDirectory);
   DeriveFocalLength35(*ExifInfo);
   return true;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -4,7 +4,7 @@
 // parsed object (ExifInfo). What went wrong is reported in ErrorText, never by a dialog.
 //
 // Typical use:
-//   exif::TimgData reader(exif::kBuildAll);
+//   exif::detail::TimgData reader(exif::detail::kBuildAll);
 //   if (reader.ProcessFile(path) && reader.HasExif()) use(reader.ExifInfo->ModelText);
 
 #include <array>
@@ -13,12 +13,13 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "exif/byte_stream.h"
 #include "exif/end_ind.h"
 #include "exif/image_info.h"
 
-namespace exif {
+namespace exif::detail {
 
 // ErrorText values.
 inline constexpr std::string_view kErrorNone = "<none>";
@@ -27,6 +28,9 @@ inline constexpr std::string_view kErrorIllegalConstruction = "Illegal Exif cons
 inline constexpr std::string_view kErrorIncorrectHeader = "Incorrect Exif header";
 inline constexpr std::string_view kErrorInvalidAlignment = "Invalid Exif alignment marker";
 inline constexpr std::string_view kErrorIllegallySizedDirectory = "Illegally sized directory";
+inline constexpr std::string_view kErrorBadTiffOffset = "Invalid TIFF directory offset";
+inline constexpr std::string_view kErrorBigTiff = "BigTIFF files are not read";
+inline constexpr std::string_view kErrorCannotRead = "Cannot read file";
 
 // One JPEG segment as read.
 struct tSection {
@@ -41,7 +45,7 @@ inline constexpr int kMaxScannedSections = 20;
 class TimgData : public tEndInd {
  public:
   // Create: a container whose parsed objects get `buildMode` (255 in the program), then Reset.
-  explicit TimgData(int32_t buildMode = kBuildAll);
+  explicit TimgData(int32_t buildMode = kBuildAll, const ReaderOptions& options = {});
   ~TimgData();
   TimgData(const TimgData&) = delete;
   TimgData& operator=(const TimgData&) = delete;
@@ -84,6 +88,9 @@ class TimgData : public tEndInd {
   std::string ErrorText;
   std::unique_ptr<TImageInfo> ExifInfo;
   int32_t TraceRequest = 0;
+  ReaderOptions Options;
+  // Why the file could not be opened, after ErrorText became "Cannot read file (...)".
+  std::error_code OpenError;
 
  private:
   enum class FileKind { Jpeg, Tiff, Other };
@@ -95,4 +102,4 @@ class TimgData : public tEndInd {
   static FileKind KindOf(std::string_view fileName);
 };
 
-}  // namespace exif
+}  // namespace exif::detail

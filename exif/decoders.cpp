@@ -12,7 +12,7 @@
 #include "exif/printf_format.h"
 #include "exif/tag_dictionary.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 // Each rest of a GPS text is cut to this many characters before it is split again.
@@ -87,7 +87,8 @@ std::string DecodeShutterSpeed(const std::string& text) {
 }
 
 std::string DecodeFlash(const std::string& text) {
-  const int32_t flash = TextToInteger(text);
+  // A value of several components is decoded by its first.
+  const int32_t flash = TextToInteger(std::string_view(text).substr(0, text.find(',')));
   std::string shown = (flash & 1) != 0 ? "On" : "Off";
   switch (flash & 6) {
     case 2:
@@ -118,6 +119,12 @@ std::string DecodeFlash(const std::string& text) {
   if ((flash & 32) != 0) shown += ", no flash function";
   if ((flash & 64) != 0) shown += ", red-eye reduction";
   return shown;
+}
+
+std::string DecodeApexAperture(const std::string& text) {
+  // Av = 2 log2(N), so N = 2^(Av / 2).
+  const long double apex = FractionTextToNumber(text);
+  return FormatText("F%0.1f", {std::exp2(apex / 2)});
 }
 
 std::string DecodeUserComment(const std::string& text) {
@@ -212,4 +219,4 @@ void DeriveFocalLength35(TImageInfo& info) {
   info.AppendTraceLine(entry.Tag, entry.Description, entry.Text, 0, 0);
 }
 
-}  // namespace exif
+}  // namespace exif::detail

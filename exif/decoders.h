@@ -9,7 +9,7 @@
 
 #include "exif/tag_entry.h"
 
-namespace exif {
+namespace exif::detail {
 
 class TImageInfo;
 
@@ -26,8 +26,11 @@ class ConversionError : public std::runtime_error {
 std::string DecodeComponents(const std::string& text);
 // 9201 ShutterSpeedValue: the APEX value as seconds, "%4.4f sec", then " (1/n)" up to 0.5 s.
 std::string DecodeShutterSpeed(const std::string& text);
-// 9209 Flash: the bits in words ("On, auto mode"); throws ConversionError unless one integer.
+// 9209 Flash: the bits in words ("On, auto mode") of its first component; throws
+// ConversionError when that is not an integer.
 std::string DecodeFlash(const std::string& text);
+// 9202 ApertureValue, 9205 MaxApertureValue: the APEX value as an f-number, "F%0.1f".
+std::string DecodeApexAperture(const std::string& text);
 // 9286 UserComment: the text from its 9th byte on (the quote and seven bytes of the
 // character-code prefix dropped); the walk then shows the comment it extracts itself.
 std::string DecodeUserComment(const std::string& text);
@@ -51,4 +54,4 @@ int32_t StoredTagInteger(const TImageInfo& info, std::string_view name);
 // tag is missing. The container runs it once after the walk of a file.
 void DeriveFocalLength35(TImageInfo& info);
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -1,6 +1,6 @@
 #include "exif/end_ind.h"
 
-namespace exif {
+namespace exif::detail {
 
 uint16_t tEndInd::ReadUInt16(int64_t pos) const {
   if (!Holds(pos, 2)) return 0;
@@ -20,4 +20,4 @@ int32_t tEndInd::ReadInt32(int64_t pos) const {
   return static_cast<int32_t>(value);
 }
 
-}  // namespace exif
+}  // namespace exif::detail

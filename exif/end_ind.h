@@ -5,7 +5,7 @@
 
 #include "exif/bytes.h"
 
-namespace exif {
+namespace exif::detail {
 
 class tEndInd {
  public:
@@ -27,4 +27,4 @@ class tEndInd {
   int32_t ReadInt32(int64_t pos) const;
 };
 
-}  // namespace exif
+}  // namespace exif::detail

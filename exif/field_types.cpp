@@ -4,14 +4,14 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <string>
 
 #include "exif/bytes.h"
 #include "exif/number_text.h"
 #include "exif/printf_format.h"
-#include "exif/settings.h"
 #include "exif/value_map.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 bool IsIntegerType(uint32_t type) {
@@ -50,9 +50,15 @@ double FloatingNumber(std::string_view raw, uint32_t type, bool bigEndian) {
   return std::isfinite(value) ? value : 0;
 }
 
-std::string RationalComponentText(std::string_view component, bool bigEndian) {
-  return RationalText(RawToInteger(CopyBytes(component, 1, 4), bigEndian),
-                      RawToInteger(CopyBytes(component, 5, 4), bigEndian));
+// RATIONAL holds two unsigned numbers, SRATIONAL two signed ones.
+int64_t RationalPart(std::string_view component, int64_t pos, uint32_t type, bool bigEndian) {
+  const int32_t bits = RawToInteger(CopyBytes(component, pos, 4), bigEndian);
+  return type == kRational ? int64_t{static_cast<uint32_t>(bits)} : int64_t{bits};
+}
+
+std::string RationalComponentText(std::string_view component, uint32_t type, bool bigEndian) {
+  return std::to_string(RationalPart(component, 1, type, bigEndian)) + "/" +
+         std::to_string(RationalPart(component, 5, type, bigEndian));
 }
 
 }  // namespace
@@ -78,16 +84,17 @@ int32_t RawToInteger(std::string_view raw, bool bigEndian) {
 double RawToNumber(std::string_view raw, uint32_t type, bool bigEndian) {
   if (IsIntegerType(type)) return RawToInteger(raw, bigEndian);
   if (IsRationalType(type)) {
-    const int32_t denominator = RawToInteger(CopyBytes(raw, 5, 4), bigEndian);
+    const int64_t denominator = RationalPart(raw, 5, type, bigEndian);
     if (denominator == 0) return 0;
-    return static_cast<double>(RawToInteger(CopyBytes(raw, 1, 4), bigEndian)) / denominator;
+    return static_cast<double>(RationalPart(raw, 1, type, bigEndian)) /
+           static_cast<double>(denominator);
   }
   if (type == kFloat || type == kDouble) return FloatingNumber(raw, type, bigEndian);
   return 0;
 }
 
 std::string RawToText(std::string_view raw, uint32_t type, std::string_view format,
-                      std::string_view valueMap, bool bigEndian) {
+                      std::string_view valueMap, bool bigEndian, bool useValueMaps) {
   const size_t size = static_cast<size_t>(FieldTypeSize(type));
   if (size == 0) return "0";
   const size_t shown = std::min<size_t>(raw.size() / size, kMaxComponentsShown);
@@ -98,12 +105,12 @@ std::string RawToText(std::string_view raw, uint32_t type, std::string_view form
         CopyBytes(raw, static_cast<int64_t>(i * size) + 1, static_cast<int64_t>(size));
     if (IsIntegerType(type)) {
       const std::string number = IntegerText(RawToInteger(component, bigEndian));
-      text += !valueMap.empty() && UseTagDecoders ? DecodeValueMap(valueMap, number) : number;
+      text += !valueMap.empty() && useValueMaps ? DecodeValueMap(valueMap, number) : number;
     } else if (IsRationalType(type)) {
-      text += RationalComponentText(component, bigEndian);
+      text += RationalComponentText(component, type, bigEndian);
       // A map keyed by the text built so far; kept as the reader has always done it, though
       // no rational tag carries a map today.
-      if (!valueMap.empty() || !UseTagDecoders) text += DecodeValueMap(valueMap, text);
+      if (!valueMap.empty() || !useValueMaps) text += DecodeValueMap(valueMap, text);
     } else if (type == kFloat || type == kDouble) {
       text += "-9999.99";
     } else {
@@ -117,4 +124,4 @@ std::string RawToText(std::string_view raw, uint32_t type, std::string_view form
   return FormatText(format, {RawToNumber(raw, type, bigEndian)});
 }
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace exif {
+namespace exif::detail {
 
 enum FieldType : uint16_t {
   kNoType = 0,
@@ -41,17 +41,19 @@ int32_t ByteCountOf(uint32_t type, int32_t count);
 int32_t RawToInteger(std::string_view raw, bool bigEndian);
 
 // The value as a number: integer types give RawToInteger of all bytes, rationals the first
-// numerator / denominator, FLOAT and DOUBLE the IEEE value of the first component; other
-// types, short values, zero denominators and non-finite results give 0.
+// numerator / denominator (both unsigned for RATIONAL, signed for SRATIONAL), FLOAT and
+// DOUBLE the IEEE value of the first component; other types, short values, zero denominators
+// and non-finite results give 0.
 double RawToNumber(std::string_view raw, uint32_t type, bool bigEndian);
 
 // Display text of a value: at most 8 components joined by ", ", each as a decimal number,
 // value-map words, "n/d", "?" or "-9999.99" by type; then `format` applied, with the text
 // when it contains "%s", otherwise with RawToNumber. Throws FormatError when the format
 // does not fit.
+// With `useValueMaps` false the numbers are shown as they are.
 std::string RawToText(std::string_view raw, uint32_t type, std::string_view format,
-                      std::string_view valueMap, bool bigEndian);
+                      std::string_view valueMap, bool bigEndian, bool useValueMaps = true);
 
 inline constexpr int kMaxComponentsShown = 8;
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -11,11 +11,10 @@
 #include "exif/image_info.h"
 #include "exif/makernotes/maker_note.h"
 #include "exif/number_text.h"
-#include "exif/settings.h"
 #include "exif/tag_dictionary.h"
 #include "exif/text_filters.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 constexpr int64_t kEntrySize = 12;
@@ -37,6 +36,16 @@ constexpr uint16_t kUserComment = 0x9286;
 constexpr uint16_t kExifImageWidth = 0xA002;
 constexpr uint16_t kExifImageLength = 0xA003;
 constexpr uint16_t kInteroperabilityOffset = 0xA005;
+
+// The comment after its 8-byte character-code prefix: up to its first zero byte unless the
+// code says two-byte characters, trimmed of blanks and control characters.
+std::string CommentText(std::string_view raw) {
+  if (raw.size() <= 8) return {};
+  const std::string_view code = raw.substr(0, 8);
+  std::string_view comment = raw.substr(8);
+  if (code != std::string_view("UNICODE\0", 8)) comment = comment.substr(0, comment.find('\0'));
+  return std::string(TrimControls(comment));
+}
 
 std::string Hex4(uint16_t tag) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -69,7 +78,7 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockL
   const DepthGuard depth(walkDepth_);
 
   const int64_t count = ReadUInt16(start);
-  if (TraceDetailLevel > 0) {
+  if (Options.traceDetailLevel > 0) {
     TraceText +=
         "\r\nDirectory: Start, entries = " + std::to_string(start) + ", " + std::to_string(count);
   }
@@ -113,22 +122,9 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
 
   std::string text;
   if (buildText) {
-    if (type == kAscii) {
-      text = DataBlock.Copy(valuePos, int64_t{byteCount} - 1);  // without the closing zero
-    } else if (type == kUndefined) {
-      text.assign(1, '"').append(raw, 0, raw.find('\0')).append(1, '"');
-    } else {
-      // May throw FormatError: not caught here, it ends this directory.
-      text = RawToText(raw, type, entry.FormatString, entry.ValueMap);
-    }
-    if (entry.Tag != 0 && entry.Decoder != nullptr && UseTagDecoders) {
-      text = entry.Decoder(text);
-    } else {
-      text = MakePrintable(text);
-    }
+    text = ValueText(entry, raw, type);
     if (tag == kUserComment) {
-      // Drops the 8-byte character-code prefix and the last byte.
-      UserCommentText = TrimControls(CopyBytes(raw, 9, int64_t{byteCount} - 9));
+      UserCommentText = CommentText(raw);
       text = UserCommentText;
     }
     AppendTraceLine(tag, entry.Description, text, byteCount, valuePos);
@@ -137,11 +133,11 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
   switch (tag) {
     case kImageWidth:
     case kExifImageWidth:
-      PixelWidth = RoundToInt32(RawToNumber(raw, type));
+      PixelWidth = FirstComponentInteger(raw, type);
       break;
     case kImageLength:
     case kExifImageLength:
-      PixelHeight = RoundToInt32(RawToNumber(raw, type));
+      PixelHeight = FirstComponentInteger(raw, type);
       break;
     case kMake:
       MakeText = CopyBytes(text, 1, 32);
@@ -157,7 +153,7 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
       ExifVersionText = CopyBytes(raw, 1, 6);
       break;
     case kFlash:
-      FlashValue = RoundToInt32(RawToNumber(raw, type));
+      FlashValue = FirstComponentInteger(raw, type);
       break;
     case kMakerNote:
       MakerNoteData = ByteString(raw);
@@ -190,6 +186,28 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
   }
 }
 
+std::string TImageInfo::ValueText(const TTagEntry& entry, std::string_view raw,
+                                  uint16_t type) const {
+  std::string text;
+  if (type == kAscii) {
+    text = AsciiText(raw);
+  } else if (type == kUndefined) {
+    text.assign(1, '"').append(raw.substr(0, raw.find('\0'))).append(1, '"');
+  } else {
+    // May throw FormatError: not caught here, it ends this directory.
+    text = RawToText(raw, type, entry.FormatString, entry.ValueMap);
+  }
+  if (entry.Tag != 0 && entry.Decoder != nullptr && Options.useTagDecoders) {
+    return entry.Decoder(text);
+  }
+  return MakePrintable(text);
+}
+
+int32_t TImageInfo::FirstComponentInteger(std::string_view raw, uint16_t type) const {
+  const auto size = static_cast<size_t>(FieldTypeSize(type));
+  return RoundToInt32(RawToNumber(raw.substr(0, size), type));
+}
+
 void TImageInfo::FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, int64_t blockLength,
                                         int kind) {
   if (!Holds(valuePos, 4)) return;  // a pointer cut off by the block's end leads nowhere
@@ -204,11 +222,11 @@ void TImageInfo::FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, in
 void TImageInfo::AppendTraceLine(uint16_t tag, std::string_view description, std::string_view text,
                                  int32_t byteCount, int64_t valuePos) {
   TraceText += "\r\n";
-  if (TraceDetailLevel > 0) TraceText += "tag[$" + Hex4(tag) + "]: ";
+  if (Options.traceDetailLevel > 0) TraceText += "tag[$" + Hex4(tag) + "]: ";
   TraceText += description;
   TraceText += " = ";
-  TraceText += text;
-  if (TraceDetailLevel > 0) {
+  TraceText += EscapeControls(text);
+  if (Options.traceDetailLevel > 0) {
     TraceText += " [size: " + std::to_string(byteCount) + "]";
     TraceText += " [start: " + std::to_string(valuePos) + "]";
   }
@@ -231,4 +249,4 @@ bool TImageInfo::ReadMakerNote() {
   return known;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

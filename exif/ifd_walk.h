@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-namespace exif {
+namespace exif::detail {
 
 // Directories nested deeper than this are not walked.
 inline constexpr int kMaxDirectoryDepth = 32;
@@ -15,4 +15,4 @@ inline constexpr int64_t kMaxEntriesPerWalk = 20000;
 // Value bytes copied in all directories of one block; the walk stops when they run out.
 inline constexpr int64_t kMaxValueBytesPerWalk = int64_t{16} << 20;
 
-}  // namespace exif
+}  // namespace exif::detail

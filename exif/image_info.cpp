@@ -4,11 +4,10 @@
 #include "exif/field_types.h"
 #include "exif/tag_dictionary.h"
 
-namespace exif {
+namespace exif::detail {
 
-TImageInfo::TImageInfo(TimgData* owner, int32_t buildMode) : Owner(owner), BuildMode(buildMode) {
-  FillDescriptions();
-}
+TImageInfo::TImageInfo(TimgData* owner, int32_t buildMode, const ReaderOptions& options)
+    : Owner(owner), BuildMode(buildMode), Options(options) {}
 
 TImageInfo::~TImageInfo() = default;
 
@@ -61,16 +60,16 @@ void TImageInfo::AppendTag(TTagEntry entry) {
 }
 
 int32_t TImageInfo::RawToInteger(std::string_view raw) const {
-  return exif::RawToInteger(raw, BigEndian);
+  return detail::RawToInteger(raw, BigEndian);
 }
 
 double TImageInfo::RawToNumber(std::string_view raw, uint32_t type) const {
-  return exif::RawToNumber(raw, type, BigEndian);
+  return detail::RawToNumber(raw, type, BigEndian);
 }
 
 std::string TImageInfo::RawToText(std::string_view raw, uint32_t type, std::string_view format,
                                   std::string_view valueMap) const {
-  return exif::RawToText(raw, type, format, valueMap, BigEndian);
+  return detail::RawToText(raw, type, format, valueMap, BigEndian, Options.useTagDecoders);
 }
 
-}  // namespace exif
+}  // namespace exif::detail

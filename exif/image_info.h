@@ -9,9 +9,10 @@
 #include <vector>
 
 #include "exif/end_ind.h"
+#include "exif/reader.h"
 #include "exif/tag_entry.h"
 
-namespace exif {
+namespace exif::detail {
 
 class TimgData;
 
@@ -25,9 +26,8 @@ inline constexpr int32_t kTagCapacityStep = 25;
 
 class TImageInfo : public tEndInd {
  public:
-  // Fills the dictionaries' descriptions on the first creation in a process. `owner` may be
-  // null; errors of the walk then go nowhere.
-  TImageInfo(TimgData* owner, int32_t buildMode);
+  // `owner` may be null; errors of the walk then go nowhere.
+  TImageInfo(TimgData* owner, int32_t buildMode, const ReaderOptions& options = {});
   virtual ~TImageInfo();
   TImageInfo(const TImageInfo&) = delete;
   TImageInfo& operator=(const TImageInfo&) = delete;
@@ -50,8 +50,8 @@ class TImageInfo : public tEndInd {
   // Stores a value computed by name and text (Id 1, Tag 0), in build modes 4 and 255 only.
   void AddComputedTag(std::string_view name, std::string_view text, uint16_t dataType);
 
-  // Appends one trace line: CR LF, description, " = ", text; with TraceDetailLevel above 0
-  // also the tag number, byte count and value position.
+  // Appends one trace line: CR LF, description, " = ", text with its control characters
+  // escaped; with a trace detail level above 0 also the tag number, byte count and position.
   void AppendTraceLine(uint16_t tag, std::string_view description, std::string_view text,
                        int32_t byteCount, int64_t valuePos);
 
@@ -81,10 +81,15 @@ class TImageInfo : public tEndInd {
   std::string MakerNoteTraceText;
   bool MakerNoteRead = false;
   int64_t MakerNotePos = 0;  // 1-based position of the maker note in DataBlock
+  ReaderOptions Options;
 
  private:
   void AppendTag(TTagEntry entry);
   void WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLength, int kind);
+  std::string ValueText(const TTagEntry& entry, std::string_view raw, uint16_t type) const;
+  // The first component as a number, rounded: a size or flash value given with more
+  // components than one still reads as its first.
+  int32_t FirstComponentInteger(std::string_view raw, uint16_t type) const;
   void FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, int64_t blockLength, int kind);
   void SetOwnerError(std::string_view text);
   bool ReadMakerNote();
@@ -97,4 +102,4 @@ class TImageInfo : public tEndInd {
   bool walkExhausted_ = false;
 };
 
-}  // namespace exif
+}  // namespace exif::detail

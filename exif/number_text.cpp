@@ -5,7 +5,7 @@
 #include "exif/ascii.h"
 #include "exif/printf_format.h"
 
-namespace exif {
+namespace exif::detail {
 
 std::string RationalText(int32_t numerator, int32_t denominator) {
   return FormatText("%d/%d", {numerator, denominator});
@@ -43,4 +43,4 @@ int32_t RoundToInt32(long double value) {
   return static_cast<int32_t>(rounded);
 }
 
-}  // namespace exif
+}  // namespace exif::detail

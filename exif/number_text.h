@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace exif {
+namespace exif::detail {
 
 // The two integers formatted with "%d/%d".
 std::string RationalText(int32_t numerator, int32_t denominator);
@@ -26,4 +26,4 @@ long double FractionTextToNumber(std::string_view text);
 // beyond the 32-bit range give its nearest end.
 int32_t RoundToInt32(long double value);
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 enum class Kind { Integer, Floating, Text };
@@ -165,4 +165,4 @@ std::string FormatText(std::string_view templ, std::initializer_list<FormatArg> 
   return out;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

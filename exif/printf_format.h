@@ -10,7 +10,7 @@
 #include <string_view>
 #include <variant>
 
-namespace exif {
+namespace exif::detail {
 
 // A template that does not fit its arguments: an unknown or unsupported conversion, a
 // conversion whose argument has the wrong kind, or more conversions than arguments.
@@ -29,4 +29,4 @@ std::string FormatText(std::string_view templ, std::initializer_list<FormatArg> 
 
 inline constexpr int kMaxFormatWidth = 1024;
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -12,12 +12,6 @@ namespace {
 
 constexpr std::string_view kLineBreak = "\r\n";
 
-// The last path element; both separators count, as for the extension.
-std::string_view BaseName(std::string_view path) {
-  const size_t separator = path.find_last_of("/\\");
-  return separator == std::string_view::npos ? path : path.substr(separator + 1);
-}
-
 class Lines {
  public:
   void Add(std::string_view label, std::string_view value) {
@@ -25,7 +19,7 @@ class Lines {
     text_ += label;
     text_ += value;
   }
-  // A stored value's line is left out when it has no text.
+  // A value's line is left out when it has no text.
   void AddIfAny(std::string_view label, std::string_view value) {
     if (!value.empty()) Add(label, value);
   }
@@ -46,35 +40,68 @@ std::string ShortDateText(std::chrono::system_clock::time_point moment) {
   return std::string(date, length);
 }
 
-std::string SummaryText(const TImageInfo& info, DateFormatter formatDate) {
-  const TimgData* owner = info.Owner;
-  if (owner == nullptr || !owner->HasExif()) return {};
+std::string SummaryText(const Summary& summary, DateFormatter formatDate) {
   Lines lines;
-  lines.Add("File Name: ", BaseName(owner->FilePath));
-  if (owner->ErrorText != kErrorNone) {
-    lines.Add("Exif Error: ", owner->ErrorText);
+  lines.Add("File Name: ", summary.fileName);
+  if (summary.Failed()) {
+    lines.Add("Exif Error: ", summary.errorText);
     return lines.Take();
   }
-  lines.Add("File Size: ", std::to_string(owner->FileLength / 1024) + "k");
-  lines.Add("File Date: ", formatDate(owner->FileModified));
-  lines.Add("Photo Date: ", info.DateTimeText);
-  lines.Add("Make (Model): ", info.MakeText + " (" + info.ModelText + ")");
+  lines.Add("File Size: ", std::to_string(summary.fileSize / 1024) + "k");
+  lines.Add("File Date: ", formatDate(summary.fileModified));
+  lines.Add("Photo Date: ", summary.photoDate);
+  lines.Add("Make (Model): ", summary.make + " (" + summary.model + ")");
   lines.Add("Dimensions: ",
-            std::to_string(info.PixelWidth) + " x " + std::to_string(info.PixelHeight));
-  // Only the modes that build texts have stored texts to show.
-  if (info.BuildMode == kBuildTextOnly || info.BuildMode == kBuildAll) {
-    std::string exposure = info.StoredTagText("ExposureTime");
-    if (exposure.empty()) exposure = info.StoredTagText("ShutterSpeedValue");
-    lines.AddIfAny("Exposure Time: ", exposure);
-    lines.AddIfAny("Focal Length: ", info.StoredTagText("FocalLength"));
-    // No dictionary names a tag so (the 35 mm entry is "FocalLengthin35mmFilm"), so this line
-    // does not appear; the main window counts on that for the positions below it.
-    lines.AddIfAny("Focal Length (35mm): ", info.StoredTagText("FocalLengthin35mm"));
-    lines.AddIfAny("FNumber: ", info.StoredTagText("FNumber"));
-    lines.AddIfAny("ISO: ", info.StoredTagText("ISOSpeedRatings"));
-  }
-  lines.Add("Flash: ", (info.FlashValue & 1) != 0 ? "Yes" : "No");
+            std::to_string(summary.width) + " x " + std::to_string(summary.height));
+  lines.AddIfAny("Exposure Time: ", summary.exposureTime);
+  lines.AddIfAny("Focal Length: ", summary.focalLength);
+  lines.AddIfAny("FNumber: ", summary.fNumber);
+  lines.AddIfAny("ISO: ", summary.iso);
+  lines.Add("Flash: ", summary.FlashFired() ? "Yes" : "No");
   return lines.Take();
 }
 
+namespace detail {
+namespace {
+
+// The last path element; both separators count, as for the extension.
+std::string_view BaseName(std::string_view path) {
+  const size_t separator = path.find_last_of("/\\");
+  return separator == std::string_view::npos ? path : path.substr(separator + 1);
+}
+
+}  // namespace
+
+std::optional<Summary> SummaryOf(const TImageInfo& info) {
+  const TimgData* owner = info.Owner;
+  if (owner == nullptr || !owner->HasExif()) return std::nullopt;
+  Summary summary;
+  summary.fileName = BaseName(owner->FilePath);
+  summary.errorText = owner->ErrorText;
+  if (summary.Failed()) return summary;
+  summary.fileSize = owner->FileLength;
+  summary.fileModified = owner->FileModified;
+  summary.photoDate = info.DateTimeText;
+  summary.make = info.MakeText;
+  summary.model = info.ModelText;
+  summary.width = info.PixelWidth;
+  summary.height = info.PixelHeight;
+  // Only the modes that build texts have stored texts to show.
+  if (info.BuildMode == kBuildTextOnly || info.BuildMode == kBuildAll) {
+    summary.exposureTime = info.StoredTagText("ExposureTime");
+    if (summary.exposureTime.empty()) summary.exposureTime = info.StoredTagText("ShutterSpeedValue");
+    summary.focalLength = info.StoredTagText("FocalLength");
+    summary.fNumber = info.StoredTagText("FNumber");
+    summary.iso = info.StoredTagText("ISOSpeedRatings");
+  }
+  summary.flash = info.FlashValue;
+  return summary;
+}
+
+std::string SummaryText(const TImageInfo& info, DateFormatter formatDate) {
+  const std::optional<Summary> summary = SummaryOf(info);
+  return summary ? exif::SummaryText(*summary, formatDate) : std::string();
+}
+
+}  // namespace detail
 }  // namespace exif

@@ -1,13 +1,12 @@
 #include "exif/tag_dictionary.h"
 
 #include <algorithm>
-#include <mutex>
 #include <vector>
 
 #include "exif/ascii.h"
 #include "exif/decoders.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 // Columns: tag, name, description, value map, format string, decoder. The names are kept as
@@ -30,7 +29,7 @@ constexpr TagDef kExifTagDefs[] = {
     {0x010F, "Make"},
     {0x0110, "Model"},
     {0x0111, "StripOffsets"},
-    {0x0112, "Orientation", {}, "1:Normal,3:Rotated 180°,6:CounterClockwise 90°,8:Clockwise 90°"},
+    {0x0112, "Orientation", {}, "1:Normal,2:Mirror horizontal,3:Rotated 180°,4:Mirror vertical,5:Mirror horizontal and rotate 270 CW,6:CounterClockwise 90°,7:Mirror horizontal and rotate 90 CW,8:Clockwise 90°"},
     {0x0115, "SamplesPerPixel"},
     {0x0116, "RowsPerStrip"},
     {0x0117, "StripByteCounts"},
@@ -196,10 +195,10 @@ constexpr TagDef kExifTagDefs[] = {
     {0x9101, "ComponentsConfiguration", {}, {}, {}, DecodeComponents},
     {0x9102, "CompressedBitsPerPixel"},
     {0x9201, "ShutterSpeedValue", {}, {}, {}, DecodeShutterSpeed},
-    {0x9202, "ApertureValue", {}, {}, "F%0.1f"},
+    {0x9202, "ApertureValue", {}, {}, {}, DecodeApexAperture},
     {0x9203, "BrightnessValue"},
     {0x9204, "ExposureBiasValue"},
-    {0x9205, "MaxApertureValue", {}, {}, "F%0.1f"},
+    {0x9205, "MaxApertureValue", {}, {}, {}, DecodeApexAperture},
     {0x9206, "SubjectDistance"},
     {0x9207, "MeteringMode", {}, "0:Unknown,1:Average,2:Center,3:Spot,4:MultiSpot,5:MultiSegment,6:Partial"},
     {0x9208, "LightSource", {}, "0:Unidentified,1:Daylight,2:Fluorescent,3:Tungsten,10:Flash,17:Std A,18:Std B,19:Std C"},
@@ -310,23 +309,26 @@ static_assert(kExifTagDefs[kExifTagCount].Tag == 0 &&
               kExifTagDefs[kExifTagCount].Name == "Unknown");
 static_assert(kGpsTagDefs[0].Tag == 0 && kGpsTagDefs[kGpsTagCount - 1].Tag == 30);
 
-// The tables live in writable storage only for the one-time filling of descriptions.
-std::vector<TTagEntry>& ExifStorage() {
-  static std::vector<TTagEntry> table = BuildTagTable(kExifTagDefs);
-  return table;
-}
-
-std::vector<TTagEntry>& GpsStorage() {
-  static std::vector<TTagEntry> table = BuildTagTable(kGpsTagDefs);
-  return table;
-}
-
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
-void DescribeEmpty(std::vector<TTagEntry>& table) {
+// A table whose empty descriptions are derived from the names as it is built, so that the
+// tables are constant from their first use on and any thread may read them.
+std::vector<TTagEntry> DescribedTable(std::span<const TagDef> defs) {
+  std::vector<TTagEntry> table = BuildTagTable(defs);
   for (TTagEntry& entry : table) {
     if (entry.Description.empty()) entry.Description = SpaceWords(entry.Name);
   }
+  return table;
+}
+
+const std::vector<TTagEntry>& ExifStorage() {
+  static const std::vector<TTagEntry> table = DescribedTable(kExifTagDefs);
+  return table;
+}
+
+const std::vector<TTagEntry>& GpsStorage() {
+  static const std::vector<TTagEntry> table = DescribedTable(kGpsTagDefs);
+  return table;
 }
 
 }  // namespace
@@ -375,11 +377,9 @@ std::string FindValueMap(uint16_t tag, std::span<const TTagEntry> table) {
 }
 
 void FillDescriptions() {
-  static std::once_flag filled;
-  std::call_once(filled, [] {
-    DescribeEmpty(ExifStorage());
-    DescribeEmpty(GpsStorage());
-  });
+  // Builds both tables (with their descriptions) now rather than at their first lookup.
+  (void)ExifStorage();
+  (void)GpsStorage();
 }
 
 std::string SpaceWords(std::string_view name) {
@@ -398,4 +398,4 @@ std::string SpaceWords(std::string_view name) {
   return spaced;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -8,7 +8,7 @@
 
 #include "exif/tag_entry.h"
 
-namespace exif {
+namespace exif::detail {
 
 // Directory kinds, which select the dictionary of a lookup.
 inline constexpr int kMainDirectory = 1;  // first, EXIF, interoperability and sub-image directories
@@ -44,4 +44,4 @@ void FillDescriptions();
 // e.g. "ExposureTime" -> "Exposure Time", "ISOSpeedRatings" -> "ISOSpeed Ratings".
 std::string SpaceWords(std::string_view name);
 
-}  // namespace exif
+}  // namespace exif::detail

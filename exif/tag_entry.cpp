@@ -1,6 +1,6 @@
 #include "exif/tag_entry.h"
 
-namespace exif {
+namespace exif::detail {
 
 TTagEntry MakeTagEntry(const TagDef& def) {
   TTagEntry entry;
@@ -10,6 +10,7 @@ TTagEntry MakeTagEntry(const TagDef& def) {
   entry.ValueMap = def.ValueMap;
   entry.FormatString = def.FormatString;
   entry.Decoder = def.Decoder;
+  entry.ContextDecoder = def.ContextDecoder;
   return entry;
 }
 
@@ -20,4 +21,4 @@ std::vector<TTagEntry> BuildTagTable(std::span<const TagDef> defs) {
   return table;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

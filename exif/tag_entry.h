@@ -8,10 +8,14 @@
 #include <string_view>
 #include <vector>
 
-namespace exif {
+namespace exif::detail {
 
 // Rewrites a value's display text for the tags that need more than the generic conversion.
 using TagDecoder = std::string (*)(const std::string& text);
+
+// A maker-note decoder also sees the value's bytes and the pass it runs in (maker_directory.h).
+struct DecodeContext;
+using NoteDecoder = std::string (*)(const std::string& text, DecodeContext& context);
 
 struct TTagEntry {
   int32_t Id = 0;            // 1 for entries added by name and text (AddComputedTag)
@@ -27,19 +31,21 @@ struct TTagEntry {
   std::string FormatString;  // "%s" template for the text or a floating template for the number
   int32_t RawSize = 0;       // length of Raw
   TagDecoder Decoder = nullptr;
+  NoteDecoder ContextDecoder = nullptr;  // maker tables only; used instead of Decoder
 };
 
 // A dictionary row as constant data, so that tables can be checked at compile time.
 struct TagDef {
   constexpr TagDef(uint16_t tag, std::string_view name, std::string_view description = {},
                    std::string_view valueMap = {}, std::string_view formatString = {},
-                   TagDecoder decoder = nullptr)
+                   TagDecoder decoder = nullptr, NoteDecoder contextDecoder = nullptr)
       : Tag(tag),
         Name(name),
         Description(description),
         ValueMap(valueMap),
         FormatString(formatString),
-        Decoder(decoder) {}
+        Decoder(decoder),
+        ContextDecoder(contextDecoder) {}
 
   uint16_t Tag;
   std::string_view Name;
@@ -47,6 +53,7 @@ struct TagDef {
   std::string_view ValueMap;
   std::string_view FormatString;
   TagDecoder Decoder;
+  NoteDecoder ContextDecoder;
 };
 
 // The dictionary entry for one row.
@@ -73,4 +80,4 @@ constexpr bool TagsAscending(std::span<const TagDef> defs) {
   return true;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

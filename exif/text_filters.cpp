@@ -2,7 +2,7 @@
 
 #include "exif/bytes.h"
 
-namespace exif {
+namespace exif::detail {
 
 std::string MakePrintable(std::string_view text) {
   std::string printable = CopyBytes(text, 1, kPrintableLength);
@@ -10,6 +10,31 @@ std::string MakePrintable(std::string_view text) {
     if (static_cast<unsigned char>(c) < 32) c = '.';
   }
   return printable;
+}
+
+std::string_view AsciiText(std::string_view raw) { return raw.substr(0, raw.find('\0')); }
+
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string escaped;
+  escaped.reserve(text.size());
+  for (char c : text) {
+    const auto code = static_cast<unsigned char>(c);
+    if (code >= 32 && code != 127) {
+      escaped += c;
+    } else if (c == '\r') {
+      escaped += "\\r";
+    } else if (c == '\n') {
+      escaped += "\\n";
+    } else if (c == '\t') {
+      escaped += "\\t";
+    } else {
+      escaped += "\\x";
+      escaped += kDigits[code >> 4];
+      escaped += kDigits[code & 0x0F];
+    }
+  }
+  return escaped;
 }
 
 std::string HexDump(std::string_view bytes) {
@@ -26,4 +51,4 @@ std::string HexDump(std::string_view bytes) {
   return dump;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

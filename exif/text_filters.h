@@ -4,15 +4,23 @@
 #include <string>
 #include <string_view>
 
-namespace exif {
+namespace exif::detail {
 
 inline constexpr size_t kPrintableLength = 50;
 
 // At most the first 50 bytes, each control character (code below 32) shown as ".".
 std::string MakePrintable(std::string_view text);
 
+// An ASCII value's text: its bytes up to the first zero byte, or all of them when the count
+// left the terminator out. What follows the terminator is padding and not shown.
+std::string_view AsciiText(std::string_view raw);
+
+// Control characters (codes below 32, and 127) as C escapes ("\r", "\n", "\t", "\x1B"), so
+// that a value can neither send terminal commands nor start a line of its own.
+std::string EscapeControls(std::string_view text);
+
 // The first 16 bytes (at most) as upper-case hexadecimal pairs each followed by a blank,
 // then "..." when there were more.
 std::string HexDump(std::string_view bytes);
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -2,7 +2,7 @@
 
 #include "exif/ascii.h"
 
-namespace exif {
+namespace exif::detail {
 
 std::string DecodeValueMap(std::string_view valueMap, std::string_view value) {
   std::string key(1, ',');
@@ -16,4 +16,4 @@ std::string DecodeValueMap(std::string_view valueMap, std::string_view value) {
   return search.substr(start, end - start);
 }
 
-}  // namespace exif
+}  // namespace exif::detail

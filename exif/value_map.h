@@ -5,10 +5,10 @@
 #include <string>
 #include <string_view>
 
-namespace exif {
+namespace exif::detail {
 
 // The words that `valueMap` gives for `value` (trimmed of blanks), or an empty text when the
 // map has no such entry. Words run to the next comma and are not trimmed.
 std::string DecodeValueMap(std::string_view valueMap, std::string_view value);
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -1,10 +1,9 @@
-// The EXIF reader on a whole file's bytes, through the same entry point as
-// ProcessFile. The last byte picks the file name, and with it the JPEG or
-// TIFF path; the bytes before it are the file. (A JPEG file's own last byte,
-// 0xD9, picks a JPEG name, so plain photos make good seeds.)
+// The EXIF reader on a whole file's bytes, through the public reader's entry point as the
+// window and the command line use it. The last byte picks the file name, and with it the
+// JPEG or TIFF path; the bytes before it are the file. (A JPEG file's own last byte, 0xD9,
+// picks a JPEG name, so plain photos make good seeds.)
 
-#include "exif/container.h"
-#include "exif/summary.h"
+#include "exif/reader.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,12 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const char* const kNames[] = {"photo.jpg", "photo.JPEG", "scan.tif", "scan.TIFF", "raw.nef", "x.bin"};
   const std::string name = kNames[data[size - 1] % 6];
   const std::string_view bytes(reinterpret_cast<const char*>(data), size - 1);
-  exif::TimgData reader(exif::kBuildAll);
-  if (reader.ProcessBytes(name, bytes) && reader.HasExif() && reader.ExifInfo) {
-    const exif::TImageInfo& info = *reader.ExifInfo;
-    volatile std::size_t sink = exif::SummaryText(info, DateForFuzzing).size() + info.TraceText.size() +
-                                info.MakerNoteTraceText.size();
-    for (const exif::TTagEntry& t : info.StoredTags()) sink = sink + t.Text.size() + t.Raw.size();
+  exif::Reader reader;
+  if (reader.ProcessBytes(name, bytes) && reader.HasExif()) {
+    const std::optional<exif::ExifData> info = reader.Exif();
+    const std::optional<exif::Summary> summary = reader.GetSummary();
+    volatile std::size_t sink = (summary ? exif::SummaryText(*summary, DateForFuzzing).size() : 0) +
+                                (info ? info->Trace().size() + info->MakerNoteTrace().size() : 0);
+    if (info)
+      for (const exif::TagView& t : info->Tags()) sink = sink + t.text.size() + t.name.size();
     (void)sink;
   }
   return 0;

@@ -7,25 +7,28 @@
 #include <vector>
 
 #include "exif/ascii.h"
+#include "exif/field_types.h"
 #include "exif/makernotes/maker_directory.h"
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
 #include "exif/makernotes/text_fields.h"
 #include "exif/number_text.h"
+#include "exif/text_filters.h"
 #include "exif/value_map.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
+using makernote_rows::NoteRow;
 using makernote_rows::Row;
 
 // clang-format off
 constexpr TagDef kCanonDefs[] = {
     Row(0x0000, "Skip"),
-    Row(0x0001, "ExposureInfo1", {}, DecodeCanonSettings),
+    NoteRow(0x0001, "ExposureInfo1", DecodeCanonSettings),
     Row(0x0002, "Skip"),
     Row(0x0003, "Skip"),
-    Row(0x0004, "ExposureInfo2", {}, DecodeCanonShotInfo),
+    NoteRow(0x0004, "ExposureInfo2", DecodeCanonShotInfo),
     Row(0x0006, "ImageType"),
     Row(0x0007, "FirmwareVersion"),
     Row(0x0008, "ImageNumber"),
@@ -35,7 +38,7 @@ constexpr TagDef kCanonDefs[] = {
     Row(0x000C, "CameraSerialNumber"),
     Row(0x000D, "Skip"),
     Row(0x000E, "Skip"),
-    Row(0x000F, "CustomFunctions", {}, DecodeCanonCustomFunctions),
+    NoteRow(0x000F, "CustomFunctions", DecodeCanonCustomFunctions),
     Row(0x0010, "Skip"),
 };
 // clang-format on
@@ -43,74 +46,124 @@ constexpr TagDef kCanonDefs[] = {
 static_assert(std::size(kCanonDefs) == kCanonTagCount);
 static_assert(TagsUnique(kCanonDefs));
 
-// One field of an array value: a plain field shows number n of the value text as it stands,
-// a mapped field the map's words for number n + 1.
-struct CanonField {
-  int Number;
-  std::string_view Name;
-  std::string_view ValueMap;  // empty for a plain field
+// A word for one number of a field.
+struct Word {
+  int32_t Value;
+  std::string_view Text;
 };
 
-constexpr CanonField Plain(int number, std::string_view name) { return {number, name, {}}; }
-constexpr CanonField Mapped(int number, std::string_view name, std::string_view map) {
-  return {number, name, map};
+// One field of an array value: the 16-bit number at its index, shown as its word when the
+// field has words, otherwise as the number.
+struct CanonField {
+  int Index;
+  std::string_view Name;
+  std::span<const Word> Words;  // empty for a plain field
+};
+
+constexpr CanonField Plain(int index, std::string_view name) { return {index, name, {}}; }
+constexpr CanonField Mapped(int index, std::string_view name, std::span<const Word> words) {
+  return {index, name, words};
 }
 
-constexpr std::string_view kLowNormalHigh = "65535:Low,0:Normal,1:High";
+// Meanings as Canon documents them; the words the reader has always shown are kept where the
+// meaning agrees.
+constexpr Word kMacroMode[] = {{1, "Macro"}, {2, "Normal"}};
+constexpr Word kCompressionRate[] = {{1, "Economy"}, {2, "Normal"}, {3, "Fine"}, {4, "RAW"}, {5, "SuperFine"}};
+constexpr Word kFlashMode[] = {{0, "Not fired"}, {1, "Auto"}, {2, "On"}, {3, "Red-eye"}, {4, "Slow sync"},
+                               {5, "Auto+red-eye"}, {6, "On+red eye"}, {16, "External flash"}};
+constexpr Word kDriveMode[] = {{0, "Single"},
+                               {1, "Continuous"},
+                               {2, "Movie"},
+                               {3, "Continuous, Speed Priority"},
+                               {4, "Continuous, Low"},
+                               {5, "Continuous, High"},
+                               {6, "Silent Single"}};
+constexpr Word kFocusMode[] = {{0, "One-Shot"}, {1, "AI Servo"}, {2, "AI Focus"}, {3, "MF"},
+                               {4, "Single"},   {5, "Continuous"}, {6, "MF"}};
+constexpr Word kImageSize[] = {{0, "Large"}, {1, "Medium"}, {2, "Small"}, {4, "5MPixel"}, {5, "2 MPixel"},
+                               {6, "1.5 MPixel"}};
+constexpr Word kEasyShoot[] = {{0, "Full Auto"}, {1, "Manual"}, {2, "Landscape"}, {3, "Fast Shutter"},
+                               {4, "Slow Shutter"}, {5, "Night"}, {6, "B&W"}, {7, "Sepia"},
+                               {8, "Portrait"}, {9, "Sports"}, {10, "Macro/Close-Up"}, {11, "Pan Focus"}};
+constexpr Word kLowNormalHigh[] = {{-1, "Low"}, {0, "Normal"}, {1, "High"}};
+constexpr Word kCcdIso[] = {{0, "Not used"}, {15, "auto"}, {16, "50"}, {17, "100"}, {18, "200"}, {19, "400"}};
+constexpr Word kMeteringMode[] = {{0, "Default"}, {1, "Spot"}, {2, "Average"}, {3, "Evaluative"},
+                                  {4, "Partial"}, {5, "Center-weighted average"}};
+constexpr Word kAfPoint[] = {{0x2005, "Manual AF point selection"}, {0x3000, "None (MF)"},
+                             {0x3001, "Auto AF point selection"},   {0x3002, "Right"},
+                             {0x3003, "Center"},                    {0x3004, "Left"},
+                             {0x4001, "Auto AF point selection"},   {0x4006, "Face Detect"}};
+constexpr Word kExposureMode[] = {{0, "Easy"}, {1, "Program AE"}, {2, "Shutter speed priority AE"},
+                                  {3, "Aperture-priority AE"}, {4, "Manual"}, {5, "Depth-of-field AE"},
+                                  {6, "M-Dep"}, {7, "Bulb"}, {8, "Flexible-priority AE"}};
+constexpr Word kFocusContinuous[] = {{0, "Single"}, {1, "Continuous"}, {8, "Manual"}};
+constexpr Word kWhiteBalance[] = {{0, "Auto"},     {1, "Sunny"}, {2, "Cloudy"}, {3, "Tungsten"},
+                                  {4, "Flourescent"}, {5, "Flash"}, {6, "Custom"}};
+constexpr Word kFlashBias[] = {{-64, "-2 EV"}, {-52, "-1.67 EV"}, {-48, "-1.50 EV"}, {-44, "-1.33 EV"},
+                               {-32, "-1 EV"}, {-20, "-0.67 EV"}, {-16, "-0.50 EV"}, {-12, "-0.33 EV"},
+                               {0, "0 EV"},    {12, "0.33 EV"},   {16, "0.50 EV"},   {20, "0.67 EV"},
+                               {32, "1 EV"},   {44, "1.33 EV"},   {48, "1.50 EV"},   {52, "1.67 EV"},
+                               {64, "2 EV"}};
 
-// clang-format off
+// Camera settings (0x0001) and shot information (0x0004): arrays of 16-bit numbers, each
+// field at its own index.
 constexpr CanonField kSettingsFields[] = {
-    Mapped(1, "Macro mode", "1:Macro,2:Normal"),
+    Mapped(1, "Macro mode", kMacroMode),
     Plain(2, "Self Timer"),
-    Mapped(3, "Compression Rate", "0:SuperFine,1:Fine,2:Normal,3:Basic,5:SuperFine"),
-    Mapped(4, "Flash Mode", "0:Not fired,1:Auto,2:On,3:Red-eye,4:Slow sync,5:Auto+red-eye,6:On+red eye,16:External flash"),
-    Mapped(5, "Drive Mode", "0:Single,1:Continuous"),
-    Mapped(7, "Focus Mode", "0:One-Shot,1:AI Servo,2:AI Focus,3:MF,4:Single,5:Continuous,6:MF"),
-    Mapped(10, "Image Size", "0:Large,1:Medium,2:Small,4:5MPixel,5:2 MPixel,6:1.5 MPixel"),
-    Mapped(11, "Easy Shoot", "0:Full Auto,1:Manual,2:Landscape,3:Fast Shutter,4:Slow Shutter,5:Night,6:B&W,7:Sepia,8:Portrait,9:Sports,10:Macro/Close-Up,11:Pan Focus"),
+    Mapped(3, "Compression Rate", kCompressionRate),
+    Mapped(4, "Flash Mode", kFlashMode),
+    Mapped(5, "Drive Mode", kDriveMode),
+    Mapped(7, "Focus Mode", kFocusMode),
+    Mapped(10, "Image Size", kImageSize),
+    Mapped(11, "Easy Shoot", kEasyShoot),
     Mapped(13, "Contrast", kLowNormalHigh),
     Mapped(14, "Saturation", kLowNormalHigh),
     Mapped(15, "Sharpness", kLowNormalHigh),
-    Mapped(16, "CCD ISO", "0:Not used,15:auto,16:50,17:100,18:200,19:400"),
-    Mapped(17, "Metering Mode", kLowNormalHigh),
-    Mapped(19, "AF Point", kLowNormalHigh),
-    Mapped(20, "Exposure Mode", kLowNormalHigh),
-    Plain(24, "Long focal"),
-    Plain(25, "Short focal"),
-    Plain(26, "Focal Units"),
+    Mapped(16, "CCD ISO", kCcdIso),
+    Mapped(17, "Metering Mode", kMeteringMode),
+    Mapped(19, "AF Point", kAfPoint),
+    Mapped(20, "Exposure Mode", kExposureMode),
+    Plain(23, "Long focal"),
+    Plain(24, "Short focal"),
+    Plain(25, "Focal Units"),
     Plain(29, "Flash Details"),
-    Mapped(32, "Focus Mode", kLowNormalHigh),
+    Mapped(32, "Focus Mode", kFocusContinuous),
 };
 
 constexpr CanonField kShotInfoFields[] = {
-    Mapped(7, "White balance", "0:Auto,1:Sunny,2:Cloudy,3:Tungsten,4:Flourescent,5:Flash,6:Custom"),
+    Mapped(7, "White balance", kWhiteBalance),
     Plain(9, "Sequence Number"),
-    Plain(11, "OpticalZoom Step"),
+    Plain(10, "OpticalZoom Step"),
     Plain(14, "AF point"),
-    Mapped(15, "Flash bias", "65472:-2 EV,65484:-1.67 EV,65488:-1.50 EV,65492:-1.33 EV,65504:-1 EV,65516:-0.67 EV,65520:-0.50 EV,65524:-0.33 EV,0:0 EV,12:0.33 EV,16:0.50 EV,20:0.67 EV,32:1 EV,44:1.33 EV,48:1.50 EV,52:1.67 EV,64:2 EV"),
+    Mapped(15, "Flash bias", kFlashBias),
     Plain(19, "Distance"),
 };
 
-// Custom function f (1..15) is row f - 1. The texts are kept as the cameras' manuals had
-// them; function 7's texts hold commas, so a lookup gives only the part before the next one.
-constexpr CanonField kCustomFunctions[] = {
-    Mapped(1, "Noise Reduction", "0: Off,1: On"),
-    Mapped(2, "Shutter AE Lock Button", "0:AF/AE lock,1:AE lock/AF,2:AF/AF lock,3:AE+release/AE+AF"),
-    Mapped(3, "Mirror Lockup", "0:Disable,1:Enable"),
-    Mapped(4, "Exposure Level", "0:1/2 stop,1:1/3 stop"),
-    Mapped(5, "AF Assist", "0:On (auto),1:Off"),
-    Mapped(6, "AV Shutter Speed", "0:Automatic,1: 1/200 (fixed)"),
-    Mapped(7, "AEB Sequence", "0:0, -, + / Enabled1: 0, -, + / Disabled,2: -, 0, + / Enabled,3: -, 0, + / Disabled"),
-    Mapped(8, "Shutter Sync", "0:1st-curtain sync,1: 2nd-curtain sync"),
-    Mapped(9, "Lens AF Button", "0:AF stop,1:Operate AF,2:Lock AE and start timer"),
-    Mapped(10, "Fill Flash Reduction", "0:Enable,1:Disable"),
-    Mapped(11, "Menu Return", "0:Top,1:Previous (volatile),2:Previous"),
-    Mapped(12, "Set Button", "0:Not assigned,1:Change quality,2:Change ISO speed,3:Select parameters"),
-    Mapped(13, "Sensor Cleaning", "0:Disable,1:Enable"),
-    Mapped(14, "Superimposed Display", "0: On,1: Off"),
-    Mapped(15, "Shutter Release w/o CF Card", "0:Enable,1:Disable"),
+// Custom function f (1..15) is row f - 1, with a value map keyed by the setting. The texts
+// are kept as the cameras' manuals had them; function 7's texts hold commas, so a lookup
+// gives only the part before the next one.
+struct CustomFunction {
+  std::string_view Name;
+  std::string_view ValueMap;
 };
-// clang-format on
+
+constexpr CustomFunction kCustomFunctions[] = {
+    {"Noise Reduction", "0: Off,1: On"},
+    {"Shutter AE Lock Button", "0:AF/AE lock,1:AE lock/AF,2:AF/AF lock,3:AE+release/AE+AF"},
+    {"Mirror Lockup", "0:Disable,1:Enable"},
+    {"Exposure Level", "0:1/2 stop,1:1/3 stop"},
+    {"AF Assist", "0:On (auto),1:Off"},
+    {"AV Shutter Speed", "0:Automatic,1: 1/200 (fixed)"},
+    {"AEB Sequence", "0:0, -, + / Enabled1: 0, -, + / Disabled,2: -, 0, + / Enabled,3: -, 0, + / Disabled"},
+    {"Shutter Sync", "0:1st-curtain sync,1: 2nd-curtain sync"},
+    {"Lens AF Button", "0:AF stop,1:Operate AF,2:Lock AE and start timer"},
+    {"Fill Flash Reduction", "0:Enable,1:Disable"},
+    {"Menu Return", "0:Top,1:Previous (volatile),2:Previous"},
+    {"Set Button", "0:Not assigned,1:Change quality,2:Change ISO speed,3:Select parameters"},
+    {"Sensor Cleaning", "0:Disable,1:Enable"},
+    {"Superimposed Display", "0: On,1: Off"},
+    {"Shutter Release w/o CF Card", "0:Enable,1:Disable"},
+};
 
 static_assert(std::size(kCustomFunctions) == 15);
 
@@ -118,22 +171,36 @@ constexpr std::string_view kNumberSeparator = ",";
 
 // Appends CR LF, name, " = ", text unless the text is blank, and stores the field. False once
 // the pass's limits are spent.
-bool AppendFieldLine(std::string& lines, std::string_view name, std::string_view text) {
+bool AppendFieldLine(std::string& lines, DecodeContext& context, std::string_view name,
+                     std::string_view text) {
   if (TrimControls(text).empty()) return true;
-  lines.append("\r\n").append(name).append(" = ").append(text);
-  return AddComputedMakerTag(name, text);
+  lines.append("\r\n").append(name).append(" = ").append(EscapeControls(text));
+  return context.AddField(name, text);
 }
 
-std::string DecodeFields(const std::string& text, std::span<const CanonField> fields) {
-  DecoderMultiLine = true;
+// The word for a number; the number itself for a plain field; nothing for a number the
+// field's words lack.
+std::string FieldText(const CanonField& field, uint16_t number) {
+  if (field.Words.empty()) return IntegerText(number);
+  const auto signedNumber = static_cast<int16_t>(number);
+  for (const Word& word : field.Words) {
+    if (word.Value == number || word.Value == signedNumber) return std::string(word.Text);
+  }
+  return {};
+}
+
+std::string DecodeFields(DecodeContext& context, std::span<const CanonField> fields) {
+  context.MultiLine = true;
   std::string lines;
+  // The arrays are 16-bit numbers; a value of another type has no fields.
+  if (context.Type != kShort && context.Type != kSShort) return lines;
+  const size_t count = context.Raw.size() / 2;
   for (const CanonField& field : fields) {
-    const std::string fieldText =
-        field.ValueMap.empty()
-            ? NthField(text, kNumberSeparator, field.Number)
-            : DecodeValueMap(field.ValueMap,
-                             TrimControls(NthField(text, kNumberSeparator, field.Number + 1)));
-    if (!AppendFieldLine(lines, field.Name, fieldText)) break;
+    const auto index = static_cast<size_t>(field.Index);
+    if (index >= count) continue;  // the camera did not write this field
+    const auto number = static_cast<uint16_t>(
+        RawToInteger(context.Raw.substr(2 * index, 2), context.BigEndian));
+    if (!AppendFieldLine(lines, context, field.Name, FieldText(field, number))) break;
   }
   return lines;
 }
@@ -145,16 +212,16 @@ std::span<const TTagEntry> CanonTags() {
   return table;
 }
 
-std::string DecodeCanonSettings(const std::string& text) {
-  return DecodeFields(text, kSettingsFields);
+std::string DecodeCanonSettings(const std::string&, DecodeContext& context) {
+  return DecodeFields(context, kSettingsFields);
 }
 
-std::string DecodeCanonShotInfo(const std::string& text) {
-  return DecodeFields(text, kShotInfoFields);
+std::string DecodeCanonShotInfo(const std::string&, DecodeContext& context) {
+  return DecodeFields(context, kShotInfoFields);
 }
 
-std::string DecodeCanonCustomFunctions(const std::string& text) {
-  DecoderMultiLine = true;
+std::string DecodeCanonCustomFunctions(const std::string& text, DecodeContext& context) {
+  context.MultiLine = true;
   std::string lines;
   // Each number holds a function in its high byte and the setting in its low byte. Only
   // the numbers followed by a separator are looked at, so the last one never is.
@@ -169,12 +236,13 @@ std::string DecodeCanonCustomFunctions(const std::string& text) {
     const int32_t function = number / 256;  // both truncate toward zero
     const int32_t setting = number % 256;
     if (function < 1 || function > static_cast<int32_t>(std::size(kCustomFunctions))) continue;
-    const CanonField& row = kCustomFunctions[static_cast<size_t>(function - 1)];
-    if (!AppendFieldLine(lines, row.Name, DecodeValueMap(row.ValueMap, IntegerText(setting)))) {
+    const CustomFunction& row = kCustomFunctions[static_cast<size_t>(function - 1)];
+    if (!AppendFieldLine(lines, context, row.Name,
+                         DecodeValueMap(row.ValueMap, IntegerText(setting)))) {
       break;
     }
   }
   return lines;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

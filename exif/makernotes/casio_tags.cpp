@@ -1,4 +1,5 @@
-// The Casio maker note: the directory at its first byte.
+// The Casio maker notes: the first layout with the directory at the note's first byte, the
+// second after a "QVC" header.
 
 #include <iterator>
 #include <vector>
@@ -6,7 +7,7 @@
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 using makernote_rows::Row;
@@ -45,6 +46,53 @@ constexpr TagDef kCasioDefs[] = {
 static_assert(std::size(kCasioDefs) == kCasioTagCount);
 static_assert(TagsUnique(kCasioDefs));
 
+// The second layout, after "QVC" and three zero bytes. Names repeat where the cameras wrote the
+// same setting under two numbers (the older ones first).
+// clang-format off
+constexpr TagDef kCasioType2Defs[] = {
+    Row(0x0002, "PreviewImageSize"),
+    Row(0x0003, "PreviewImageLength"),
+    Row(0x0004, "PreviewImageStart"),
+    Row(0x0008, "QualityMode", "0:Economy,1:Normal,2:Fine"),
+    Row(0x0009, "ImageSize", "0:640x480,4:1600x1200,5:2048x1536,20:2288x1712,21:2592x1944,22:2304x1728,36:3008x2008"),
+    Row(0x000D, "FocusMode", "0:Normal,1:Macro"),
+    Row(0x0014, "ISO"),
+    Row(0x0019, "WhiteBalance", "0:Auto,1:Daylight,2:Shade,3:Tungsten,4:Fluorescent,5:Manual"),
+    Row(0x001D, "FocalLength"),
+    Row(0x001F, "Saturation", "0:Low,1:Normal,2:High"),
+    Row(0x0020, "Contrast", "0:Low,1:Normal,2:High"),
+    Row(0x0021, "Sharpness", "0:Soft,1:Normal,2:Hard"),
+    Row(0x0E00, "Skip"),
+    Row(0x2000, "Skip"),
+    Row(0x2001, "FirmwareDate"),
+    Row(0x2011, "WhiteBalanceBias"),
+    Row(0x2012, "WhiteBalance2", "0:Manual,1:Daylight,2:Cloudy,3:Shade,4:Flash?,6:Fluorescent,9:Tungsten?,10:Tungsten,12:Flash"),
+    Row(0x2021, "AFPointPosition"),
+    Row(0x2022, "ObjectDistance"),
+    Row(0x2034, "FlashDistance"),
+    Row(0x3000, "RecordMode", "2:Program AE,3:Shutter Priority,4:Aperture Priority,5:Manual,6:Best Shot,17:Movie,19:Movie (19),20:YouTube Movie"),
+    Row(0x3001, "ReleaseMode", "1:Normal,3:AE Bracketing,11:WB Bracketing,13:Contrast Bracketing,19:High Speed Burst"),
+    Row(0x3002, "Quality", "1:Economy,2:Normal,3:Fine"),
+    Row(0x3003, "FocusMode2", "0:Manual,1:Focus Lock,2:Macro,3:Single-Area Auto Focus,5:Infinity,6:Multi-Area Auto Focus,8:Super Macro"),
+    Row(0x3006, "HometownCity"),
+    Row(0x3007, "BestShotMode"),
+    Row(0x3008, "AutoISO", "1:On,2:Off,7:On (high sensitivity),8:On (anti-shake),10:High Speed"),
+    Row(0x3009, "AFMode", "0:Off,1:Spot,2:Multi,3:Face Detection,4:Tracking,5:Intelligent"),
+    Row(0x3011, "Sharpness2"),
+    Row(0x3012, "Contrast2"),
+    Row(0x3013, "Saturation2"),
+    Row(0x3014, "ISO2"),
+    Row(0x3015, "ColorMode", "0:Off,2:Black & White,3:Sepia"),
+    Row(0x3016, "Enhancement", "0:Off,1:Scenery,3:Green,5:Underwater,9:Flesh Tones"),
+    Row(0x3017, "ColorFilter", "0:Off,1:Blue,3:Green,4:Yellow,5:Red,6:Purple,7:Pink"),
+    Row(0x301C, "SequenceNumber"),
+    Row(0x3020, "ImageStabilization", "0:Off,1:On,2:Best Shot,3:Movie Anti-Shake"),
+};
+// clang-format on
+
+static_assert(std::size(kCasioType2Defs) == kCasioType2TagCount);
+static_assert(TagsAscending(kCasioType2Defs));
+
 }  // namespace
 
 std::span<const TTagEntry> CasioTags() {
@@ -52,4 +100,9 @@ std::span<const TTagEntry> CasioTags() {
   return table;
 }
 
-}  // namespace exif
+std::span<const TTagEntry> CasioType2Tags() {
+  static const std::vector<TTagEntry> table = BuildTagTable(kCasioType2Defs);
+  return table;
+}
+
+}  // namespace exif::detail

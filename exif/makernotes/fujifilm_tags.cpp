@@ -7,7 +7,7 @@
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 using makernote_rows::Row;
@@ -45,4 +45,4 @@ std::span<const TTagEntry> FujiTags() {
   return table;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

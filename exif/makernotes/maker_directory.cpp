@@ -1,64 +1,38 @@
-// The maker directory reader: entries, value positions inside the note or in the EXIF block,
-// value texts, decoders, the maker-note trace and the store.
+// The maker directory reader: entries, value positions inside the note (re-based when the
+// note was moved), value texts, decoders, the maker-note trace and the store.
 
 #include "exif/makernotes/maker_directory.h"
 
+#include <algorithm>
 #include <exception>
+#include <limits>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "exif/ascii.h"
 #include "exif/container.h"
+#include "exif/end_ind.h"
 #include "exif/field_types.h"
 #include "exif/image_info.h"
 #include "exif/printf_format.h"
-#include "exif/settings.h"
 #include "exif/tag_dictionary.h"
 #include "exif/text_filters.h"
 
-namespace exif {
-
-bool DecoderMultiLine = false;
-TImageInfo* CurrentMakerNoteOwner = nullptr;
-
+namespace exif::detail {
 namespace {
 
 constexpr int64_t kEntrySize = 12;
 constexpr int64_t kInlineBytes = 4;
+constexpr int64_t kLinkBytes = 4;
 constexpr std::string_view kUnknownName = "Unknown";
 constexpr std::string_view kSkipName = "SKIP";
 constexpr std::string_view kErrorPrefix = "Error Detected = ";
 
-// The budget of the running pass, for the decoders' computed entries.
-MakerNoteBudget* currentBudget = nullptr;
-
 class MakerNoteError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
-};
-
-// Puts the EXIF block back as the object's data block however the read ends.
-class DataBlockRestore {
- public:
-  explicit DataBlockRestore(TImageInfo& info) : info_(info), saved_(info.DataBlock) {}
-  ~DataBlockRestore() { info_.SetDataBlock(saved_); }
-  DataBlockRestore(const DataBlockRestore&) = delete;
-  DataBlockRestore& operator=(const DataBlockRestore&) = delete;
-
- private:
-  TImageInfo& info_;
-  ByteString saved_;
-};
-
-class BudgetScope {
- public:
-  explicit BudgetScope(MakerNoteBudget& budget) : saved_(currentBudget) { currentBudget = &budget; }
-  ~BudgetScope() { currentBudget = saved_; }
-  BudgetScope(const BudgetScope&) = delete;
-  BudgetScope& operator=(const BudgetScope&) = delete;
-
- private:
-  MakerNoteBudget* saved_;
 };
 
 std::string Quoted(std::string_view bytes) {
@@ -67,98 +41,180 @@ std::string Quoted(std::string_view bytes) {
   return text;
 }
 
+// One directory entry as read.
+struct Entry {
+  uint16_t Tag = 0;
+  uint16_t Type = 0;
+  int64_t Size = 0;    // count x type size; may be negative or huge in a hostile note
+  int64_t Offset = 0;  // for values beyond the entry
+  int64_t InlinePos = 0;
+  bool Inline() const { return Size <= kInlineBytes; }
+};
+
+Entry ReadEntry(const tEndInd& note, int64_t entryPos) {
+  Entry entry;
+  entry.Tag = note.ReadUInt16(entryPos);
+  entry.Type = note.ReadUInt16(entryPos + 2);
+  // Types above 12 have no size: their value is taken as empty, inside the entry.
+  entry.Size = int64_t{note.ReadInt32(entryPos + 4)} * FieldTypeSize(entry.Type);
+  entry.InlinePos = entryPos + 8;
+  if (!entry.Inline()) entry.Offset = note.ReadInt32(entryPos + 8);
+  return entry;
+}
+
+// The shift added to every value position so that all values lie inside the note after the
+// directory's table: none when they already do, otherwise the one that puts the first value
+// right after the table (with or without its link) or the last one at the note's end, the
+// way a moved note is found again. Nothing when no shift fits them all. A note that fits as
+// it stands is still re-based when both ends agree on another place.
+std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valueShift,
+                                 int64_t tableEnd, int64_t noteLength) {
+  int64_t first = std::numeric_limits<int64_t>::max();
+  int64_t last = std::numeric_limits<int64_t>::min();
+  bool any = false;
+  for (const Entry& e : entries) {
+    if (e.Inline() || e.Size > noteLength) continue;  // no base could place these
+    any = true;
+    first = std::min(first, e.Offset + valueShift - 1);  // 0-based start in the note
+    last = std::max(last, e.Offset + valueShift - 1 + e.Size);
+  }
+  if (!any) return 0;
+  const auto fits = [&](int64_t shift) {
+    return first + shift >= tableEnd && last + shift <= noteLength;
+  };
+  const int64_t afterLink = tableEnd + kLinkBytes - first;
+  const int64_t afterTable = tableEnd - first;
+  const int64_t atEnd = noteLength - last;
+  if (fits(0)) {
+    const bool movedAsAWhole = atEnd != 0 && (afterLink == atEnd || afterTable == atEnd);
+    return movedAsAWhole && fits(atEnd) ? atEnd : 0;
+  }
+  for (int64_t shift : {afterLink, afterTable, atEnd}) {
+    if (fits(shift)) return shift;
+  }
+  return std::nullopt;
+}
+
+struct Reading {
+  TImageInfo& Info;
+  const NoteLayout& Layout;
+  MakerNoteBudget& Budget;
+  const tEndInd& Note;
+};
+
 // The value text by field type; a conversion that fails shows the value quoted.
-std::string ValueText(const TImageInfo& info, std::string_view value, uint16_t type,
-                      const TTagEntry* record, std::span<const TTagEntry> table) {
-  if (type == kAscii) return Quoted(value.substr(0, value.find('\0')));
+std::string ValueText(const Reading& r, std::string_view value, uint16_t type,
+                      const TTagEntry* record) {
+  if (type == kAscii) return Quoted(AsciiText(value));
   if (type == kUndefined) return Quoted(value);
+  const bool maps = r.Info.Options.useTagDecoders;
   try {
-    if (record == nullptr) return info.RawToText(value, type, {}, {});
-    const std::string map = UseTagDecoders ? FindValueMap(record->Tag, table) : std::string();
-    return info.RawToText(value, type, record->FormatString, map);
+    if (record == nullptr) return RawToText(value, type, {}, {}, r.Layout.BigEndian, maps);
+    const std::string map = maps ? FindValueMap(record->Tag, r.Layout.Table) : std::string();
+    return RawToText(value, type, record->FormatString, map, r.Layout.BigEndian, maps);
   } catch (const std::exception&) {
     return Quoted(value);
   }
 }
 
-void AppendTrace(TImageInfo& info, uint16_t tag, std::string_view shownName,
-                 std::string_view valueText, std::string_view shownText, int64_t size,
+void AppendTrace(TImageInfo& info, const Entry& entry, std::string_view shownName,
+                 std::string_view valueText, std::string_view shownText, bool multiLine,
                  std::string_view value, int64_t valuePos) {
   std::string& trace = info.MakerNoteTraceText;
-  if (TraceDetailLevel <= 0) {
-    if (DecoderMultiLine) {
-      trace.append(shownText).append("\r\n").append(shownName).append(" = ").append(valueText);
+  // A decoder's lines are its own; a single value cannot start a line.
+  const std::string shown = multiLine ? std::string(shownText) : EscapeControls(shownText);
+  const std::string valueShown = EscapeControls(valueText);
+  if (info.Options.traceDetailLevel <= 0) {
+    if (multiLine) {
+      trace.append(shown).append("\r\n").append(shownName).append(" = ").append(valueShown);
     } else {
-      trace.append("\r\n").append(shownName).append(" = ").append(shownText);
+      trace.append("\r\n").append(shownName).append(" = ").append(shown);
     }
     return;
   }
-  const std::string details = " [size: " + std::to_string(size) + "]" + " [raw: " + HexDump(value) +
-                              "]" + " [start: " + std::to_string(valuePos) + "]";
-  trace.append("\r\ntag[$").append(FormatText("%04X", {int32_t{tag}})).append("]: ");
+  const std::string details = " [size: " + std::to_string(entry.Size) + "]" + " [raw: " +
+                              HexDump(value) + "]" + " [start: " + std::to_string(valuePos) + "]";
+  trace.append("\r\ntag[$").append(FormatText("%04X", {int32_t{entry.Tag}})).append("]: ");
   trace.append(shownName).append(" = ");
-  if (DecoderMultiLine) {
-    trace.append(details).append(shownText);
+  if (multiLine) {
+    trace.append(details).append(shown);
   } else {
-    trace.append(shownText).append(details);
+    trace.append(shown).append(details);
   }
 }
 
-void ReadEntries(TImageInfo& info, std::span<const TTagEntry> table, int64_t start,
-                 int64_t valueShift, const ByteString& exifBlock, int64_t fallbackBase,
-                 MakerNoteBudget& budget) {
-  const ByteString& note = info.DataBlock;
-  const int64_t countPos = start + 1;
-  if (!note.Holds(countPos, 2)) throw MakerNoteError("Maker note too short for its directory");
-  const int64_t count = info.ReadUInt16(countPos);
+void ReadEntry(const Reading& r, const Entry& entry, int64_t shift) {
+  TImageInfo& info = r.Info;
+  const ByteString& note = info.MakerNoteData;
+  const int64_t valuePos = entry.Inline() ? entry.InlinePos : entry.Offset + r.Layout.ValueShift + shift;
+  // A value the note cannot hold under the chosen base is shown empty, never read elsewhere.
+  const std::string value = note.Holds(valuePos, entry.Size) ? note.Copy(valuePos, entry.Size) : "";
+  if (!r.Budget.Take(0, static_cast<int64_t>(value.size()))) return;
+
+  const std::span<const TTagEntry> table = r.Layout.Table;
+  const int index = FindTagIndex(entry.Tag, table);
+  const TTagEntry* record = index >= 0 ? &table[static_cast<size_t>(index)] : nullptr;
+  const std::string_view shownName = record != nullptr ? record->Description : kUnknownName;
+  if (UpperAscii(shownName) == kSkipName) return;
+  if (info.BuildMode != kBuildStoreOnly && info.BuildMode != kBuildAll) return;
+
+  const std::string valueText = ValueText(r, value, entry.Type, record);
+  DecodeContext context(info, r.Budget);
+  context.Raw = value;
+  context.Type = entry.Type;
+  context.BigEndian = r.Layout.BigEndian;
+  std::string shownText;
+  const bool decode = record != nullptr && info.Options.useTagDecoders;
+  if (decode && record->ContextDecoder != nullptr) {
+    shownText = record->ContextDecoder(valueText, context);
+  } else if (decode && record->Decoder != nullptr) {
+    shownText = record->Decoder(valueText);
+  } else {
+    shownText = MakePrintable(valueText);
+  }
+  AppendTrace(info, entry, shownName, valueText, shownText, context.MultiLine, value, valuePos);
+
+  if (record != nullptr) {
+    TTagEntry stored = *record;
+    stored.Id = 1;
+    stored.DataType = entry.Type;
+    stored.Text = valueText;  // the decoder's lines went to the trace and computed entries
+    stored.Raw = value;
+    try {
+      info.AddTag(std::move(stored));
+    } catch (const std::exception&) {
+      // A value that cannot be stored is left out; the directory goes on.
+    }
+  }
+}
+
+void ReadEntries(const Reading& r) {
+  const ByteString& bytes = r.Info.MakerNoteData;
+  const int64_t countPos = r.Layout.Start + 1;
+  if (r.Layout.Start < 0 || !bytes.Holds(countPos, 2)) {
+    throw MakerNoteError("Maker note too short for its directory");
+  }
+  const int64_t count = r.Note.ReadUInt16(countPos);
+  // The count is not trusted: the table ends where the note's bytes do.
+  std::vector<Entry> entries;
   for (int64_t i = 0; i < count; ++i) {
-    const int64_t entryPos = start + 3 + kEntrySize * i;
-    // The count is not trusted: the table ends where the note's bytes do.
-    if (!note.Holds(entryPos, kEntrySize)) {
-      throw MakerNoteError("Maker note directory runs past the end of the maker note");
-    }
-    if (!budget.Take(1, 0)) return;
-    const uint16_t tag = info.ReadUInt16(entryPos);
-    const uint16_t type = info.ReadUInt16(entryPos + 2);
-    // Types above 12 have no size: their value is taken as empty, inside the entry.
-    const int64_t size = int64_t{info.ReadInt32(entryPos + 4)} * FieldTypeSize(type);
-    int64_t offset = 0;
-    int64_t valuePos = entryPos + 8;
-    if (size > kInlineBytes) {
-      offset = info.ReadInt32(entryPos + 8);
-      valuePos = offset + valueShift;
-    }
-    // A value the note does not hold wholly comes from the EXIF block, cut at its end.
-    const std::string value = note.Holds(valuePos, size)
-                                  ? note.Copy(valuePos, size)
-                                  : exifBlock.Copy(fallbackBase + offset, size);
-    if (!budget.Take(0, static_cast<int64_t>(value.size()))) return;
-
-    const int index = FindTagIndex(tag, table);
-    const TTagEntry* record = index >= 0 ? &table[static_cast<size_t>(index)] : nullptr;
-    const std::string_view shownName = record != nullptr ? record->Description : kUnknownName;
-    if (UpperAscii(shownName) == kSkipName) continue;
-    if (info.BuildMode != kBuildStoreOnly && info.BuildMode != kBuildAll) continue;
-
-    const std::string valueText = ValueText(info, value, type, record, table);
-    DecoderMultiLine = false;
-    const std::string shownText = record != nullptr && record->Decoder != nullptr && UseTagDecoders
-                                      ? record->Decoder(valueText)
-                                      : MakePrintable(valueText);
-    AppendTrace(info, tag, shownName, valueText, shownText, size, value, valuePos);
-
-    if (record != nullptr) {
-      TTagEntry entry = *record;
-      entry.Id = 1;
-      entry.DataType = type;
-      entry.Text = valueText;  // the decoder's lines went to the trace and computed entries
-      entry.Raw = value;
-      try {
-        info.AddTag(std::move(entry));
-      } catch (const std::exception&) {
-        // A value that cannot be stored is left out; the directory goes on.
-      }
-    }
+    const int64_t entryPos = r.Layout.Start + 3 + kEntrySize * i;
+    if (!bytes.Holds(entryPos, kEntrySize)) break;
+    entries.push_back(ReadEntry(r.Note, entryPos));
+  }
+  const int64_t tableEnd = r.Layout.Start + 2 + kEntrySize * count;
+  const std::optional<int64_t> shift =
+      NoteShift(entries, r.Layout.ValueShift, tableEnd, bytes.Length());
+  if (!shift) {
+    r.Info.MakerNoteTraceText += kWithheldLine;
+    return;
+  }
+  for (const Entry& entry : entries) {
+    if (!r.Budget.Take(1, 0)) return;
+    ReadEntry(r, entry, *shift);
+  }
+  if (static_cast<int64_t>(entries.size()) < count) {
+    throw MakerNoteError("Maker note directory runs past the end of the maker note");
   }
 }
 
@@ -174,32 +230,27 @@ bool MakerNoteBudget::Take(int64_t entries, int64_t valueBytes) {
   return true;
 }
 
-void ReadMakerDirectory(TImageInfo& info, std::span<const TTagEntry> table, int64_t start,
-                        int64_t valueShift, int64_t fallbackBase, MakerNoteBudget& budget) {
-  // The fallback reads the container's EXIF block; an object without a container has only
-  // its own copy of it.
-  const ByteString exifBlock = info.Owner != nullptr ? info.Owner->DataBlock : info.DataBlock;
-  const DataBlockRestore restore(info);
-  const BudgetScope scope(budget);
-  info.SetDataBlock(info.MakerNoteData);
+bool DecodeContext::AddField(std::string_view name, std::string_view text) {
+  if (!Budget.Take(1, 0)) return false;
+  Owner.AddComputedTag(name, text, kAscii);
+  return true;
+}
+
+void ReadMakerDirectory(TImageInfo& info, const NoteLayout& layout, MakerNoteBudget& budget) {
+  tEndInd note;
+  note.DataBlock = info.MakerNoteData;
+  note.BigEndian = layout.BigEndian;
   try {
-    ReadEntries(info, table, start, valueShift, exifBlock, fallbackBase, budget);
+    ReadEntries(Reading{info, layout, budget, note});
   } catch (const std::exception& error) {
     // Ends this directory only; what was read stays, and the EXIF walk goes on.
     if (info.Owner != nullptr) info.Owner->ErrorText = std::string(kErrorPrefix) + error.what();
   }
 }
 
-void ReadMakerDirectory(TImageInfo& info, std::span<const TTagEntry> table, int64_t start,
-                        int64_t valueShift, int64_t fallbackBase) {
+void ReadMakerDirectory(TImageInfo& info, const NoteLayout& layout) {
   MakerNoteBudget budget;
-  ReadMakerDirectory(info, table, start, valueShift, fallbackBase, budget);
+  ReadMakerDirectory(info, layout, budget);
 }
 
-bool AddComputedMakerTag(std::string_view name, std::string_view text) {
-  if (currentBudget != nullptr && !currentBudget->Take(1, 0)) return false;
-  if (CurrentMakerNoteOwner != nullptr) CurrentMakerNoteOwner->AddComputedTag(name, text, kAscii);
-  return true;
-}
-
-}  // namespace exif
+}  // namespace exif::detail

@@ -9,7 +9,7 @@
 #include "exif/ifd_walk.h"
 #include "exif/tag_entry.h"
 
-namespace exif {
+namespace exif::detail {
 
 class TImageInfo;
 
@@ -27,26 +27,42 @@ struct MakerNoteBudget {
   bool Take(int64_t entries, int64_t valueBytes);
 };
 
-// Set by a decoder whose result is a list of lines rather than a value; cleared before every
-// decoder call of a pass.
-extern bool DecoderMultiLine;
+// What a maker-note decoder works with: the value's bytes in the note's byte order, and the
+// pass it runs in, whose object receives the fields the decoder computes.
+struct DecodeContext {
+  DecodeContext(TImageInfo& owner, MakerNoteBudget& budget) : Owner(owner), Budget(budget) {}
 
-// The EXIF object of the running maker-note pass, through which decoders reach its store;
-// null outside a pass.
-extern TImageInfo* CurrentMakerNoteOwner;
+  TImageInfo& Owner;
+  MakerNoteBudget& Budget;
+  std::string_view Raw;
+  uint16_t Type = 0;
+  bool BigEndian = false;
+  // Set by a decoder whose result is a list of lines rather than a value.
+  bool MultiLine = false;
 
-// Reads the maker directory whose entry count is at 0-based `start` in info.MakerNoteData.
-// A value away from its entry lies at 1-based position offset + `valueShift` in the note;
-// one that is not wholly inside the note is taken from the EXIF block at `fallbackBase` +
-// offset. An error ends the directory and is reported in the container's ErrorText; what was
-// read before stays. DataBlock is the note during the read and restored afterwards.
-void ReadMakerDirectory(TImageInfo& info, std::span<const TTagEntry> table, int64_t start,
-                        int64_t valueShift, int64_t fallbackBase, MakerNoteBudget& budget);
-void ReadMakerDirectory(TImageInfo& info, std::span<const TTagEntry> table, int64_t start,
-                        int64_t valueShift, int64_t fallbackBase);
+  // Stores a computed value (type ASCII) in the owner's store, counted against the budget.
+  // False once the budget is spent, and the decoder should stop.
+  bool AddField(std::string_view name, std::string_view text);
+};
 
-// For decoders: stores a computed value (type ASCII) in the running pass's object and counts
-// it against the pass's limits. False once they are spent, and the decoder should stop.
-bool AddComputedMakerTag(std::string_view name, std::string_view text);
+// Where a maker keeps its directory and whence its offsets count.
+struct NoteLayout {
+  std::span<const TTagEntry> Table;
+  int64_t Start = 0;       // 0-based offset of the entry count in the note
+  int64_t ValueShift = 0;  // a value at offset x lies at 1-based note position x + ValueShift
+  bool BigEndian = false;  // the byte order of the note's numbers
+};
 
-}  // namespace exif
+// Reads the maker directory that `layout` places in info.MakerNoteData. Values lie inside the
+// note: when their offsets do not fit it (a photo re-saved by software that moved the note),
+// the note is re-based so that they do, and when no base fits them all the note's values are
+// withheld with one trace line saying so. An error ends the directory and is reported in the
+// container's ErrorText; what was read before stays.
+void ReadMakerDirectory(TImageInfo& info, const NoteLayout& layout, MakerNoteBudget& budget);
+void ReadMakerDirectory(TImageInfo& info, const NoteLayout& layout);
+
+// The trace line of a note whose values are withheld.
+inline constexpr std::string_view kWithheldLine =
+    "\r\nMaker Note = values withheld: their offsets fit no place inside the note";
+
+}  // namespace exif::detail

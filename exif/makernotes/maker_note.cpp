@@ -1,4 +1,4 @@
-// Recognising the maker and choosing its table and directory layout.
+// Recognising the maker and choosing its table and directory layout from the note's header.
 
 #include "exif/makernotes/maker_note.h"
 
@@ -8,10 +8,11 @@
 
 #include "exif/ascii.h"
 #include "exif/bytes.h"
+#include "exif/end_ind.h"
 #include "exif/image_info.h"
 #include "exif/makernotes/maker_tables.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 // In a JPEG block TIFF offset x lies at position x + 9; in a block read from a TIFF file at
@@ -22,54 +23,63 @@ constexpr int64_t kTiffBlockCorrection = 16;
 // block; with the note at position P an offset x lies at note position x + 10 - P.
 constexpr int64_t kExifHeaderShift = 10;
 
-struct Layout {
-  std::span<const TTagEntry> Table;
-  int64_t Start = 0;         // 0-based offset of the entry count in the note
-  int64_t ValueShift = 0;    // a value at offset x lies at note position x + ValueShift
-  int64_t FallbackBase = 0;  // ... or, outside the note, at EXIF block position x + FallbackBase
-};
-
-// The character after the model's first blank, or its first character when it has none.
-bool ModelLetterIsD(std::string_view model) {
-  const size_t blank = model.find(' ');
-  const size_t at = blank == std::string_view::npos ? 0 : blank + 1;
-  return at < model.size() && model[at] == 'D';
+// The byte order of a TIFF-style header ("II" or "MM") at 0-based `at` in the note.
+std::optional<bool> HeaderOrder(const ByteString& note, int64_t at) {
+  const std::string mark = note.Copy(at + 1, 2);
+  if (mark == "MM") return true;
+  if (mark == "II") return false;
+  return std::nullopt;
 }
 
-// Newer Nikon notes hold "Nikon", a version, two zero bytes and a TIFF header of their own at
-// byte 10, whose offsets count from there; its byte-order mark is not read.
-Layout NikonLayout(const TImageInfo& info, bool fromTiff, int64_t headerShift) {
-  // Byte-wise, a text that is a prefix of the other being the smaller.
-  const bool newerVersion = std::string_view(info.ExifVersionText) > std::string_view("0210");
-  // A D-series raw file carries no ExifVersion but the newer layout.
-  const bool rawDSeries =
-      info.ExifVersionText.empty() && ModelLetterIsD(info.ModelText) && fromTiff;
-  if (newerVersion || rawDSeries) return {NikonType2Tags(), 18, 11, 0};
-  if (info.MakerNoteData.Copy(1, 5) == "Nikon") return {NikonType1Tags(), 8, headerShift, 0};
-  return {NikonType2Tags(), 0, headerShift, 0};
+bool StartsWith(const ByteString& note, std::string_view prefix) {
+  return note.View().substr(0, prefix.size()) == prefix;
 }
 
-// Restores the object's byte order however the read ends.
-class ByteOrderRestore {
- public:
-  explicit ByteOrderRestore(TImageInfo& info) : info_(info), saved_(info.BigEndian) {}
-  ~ByteOrderRestore() { info_.BigEndian = saved_; }
-  ByteOrderRestore(const ByteOrderRestore&) = delete;
-  ByteOrderRestore& operator=(const ByteOrderRestore&) = delete;
+// Newer Nikon notes: "Nikon", a zero, version 2.x, two zero bytes, then a TIFF header of their
+// own at byte 10, which gives the byte order and the directory's offset; offsets count from
+// it. Older ones: "Nikon", a zero, version 1.x, and the directory at byte 8. Without the
+// "Nikon" header the directory starts the note. Offsets of the last two count from the EXIF
+// data's TIFF header.
+NoteLayout NikonLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
+  constexpr int64_t kHeaderAt = 10;
+  if (!StartsWith(note, std::string_view("Nikon\0", 6))) return {NikonType2Tags(), 0, headerShift, exifOrder};
+  if (note.Copy(7, 1) == "\x01") return {NikonType1Tags(), 8, headerShift, exifOrder};
+  const std::optional<bool> order = HeaderOrder(note, kHeaderAt);
+  if (!order) return {NikonType2Tags(), 18, kHeaderAt + 1, exifOrder};
+  tEndInd header;
+  header.DataBlock = note;
+  header.BigEndian = *order;
+  const int64_t directory = kHeaderAt + header.ReadInt32(kHeaderAt + 5);
+  return {NikonType2Tags(), directory, kHeaderAt + 1, *order};
+}
 
- private:
-  TImageInfo& info_;
-  bool saved_;
-};
+// Newer Olympus notes: "OLYMPUS", a zero, a byte-order mark and a version, the directory at
+// byte 12 and offsets from the note's start. Older ones: "OLYMP", a zero, a version, the
+// directory at byte 8 and offsets from the EXIF data's TIFF header.
+NoteLayout OlympusLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
+  if (StartsWith(note, std::string_view("OLYMPUS\0", 8))) {
+    if (const std::optional<bool> order = HeaderOrder(note, 8)) {
+      return {OlympusTags(), 12, 1, *order};
+    }
+  }
+  return {OlympusTags(), 8, headerShift, exifOrder};
+}
 
-// Clears the pass's owner when it ends, so that no decoder can reach a freed object.
-class OwnerScope {
- public:
-  explicit OwnerScope(TImageInfo& info) { CurrentMakerNoteOwner = &info; }
-  ~OwnerScope() { CurrentMakerNoteOwner = nullptr; }
-  OwnerScope(const OwnerScope&) = delete;
-  OwnerScope& operator=(const OwnerScope&) = delete;
-};
+// Fujifilm notes: "FUJIFILM", the directory's offset in Intel order, the directory; Intel
+// order throughout, offsets from the note's start.
+NoteLayout FujiLayout(const ByteString& note) {
+  tEndInd header;
+  header.DataBlock = note;
+  const int64_t directory = header.Holds(9, 4) ? header.ReadInt32(9) : 12;
+  return {FujiTags(), directory, 1, false};
+}
+
+// Casio notes: "QVC" and three zero bytes before a directory of the second table, or the first
+// table's directory at the start.
+NoteLayout CasioLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
+  if (StartsWith(note, std::string_view("QVC\0", 4))) return {CasioType2Tags(), 6, headerShift, exifOrder};
+  return {CasioTags(), 0, headerShift, exifOrder};
+}
 
 }  // namespace
 
@@ -78,38 +88,26 @@ TmsInfo::TmsInfo(bool fromTiff, TImageInfo& info)
       Info(&info),
       MakerNotePos(info.MakerNotePos + (fromTiff ? kTiffBlockCorrection : 0)) {}
 
-bool TmsInfo::ReadMakerNote(TImageInfo& info, MakerNoteBudget& budget) {
-  const OwnerScope owner(info);
+std::optional<NoteLayout> TmsInfo::LayoutOf(const TImageInfo& info) const {
   const std::string key = UpperAscii(CopyBytes(info.MakeText, 1, 5));
+  const ByteString& note = info.MakerNoteData;
   const int64_t headerShift = kExifHeaderShift - MakerNotePos;
-  Layout layout;
-  bool intelOrder = false;
-  if (key == "NIKON") {
-    layout = NikonLayout(info, FromTiff, headerShift);
-  } else if (key == "OLYMP") {
-    layout = {OlympusTags(), 8, headerShift, 9};
-  } else if (key == "CASIO") {
-    layout = {CasioTags(), 0, headerShift, 0};
-  } else if (key == "FUJIF") {
-    // Offsets count from the note's first byte, after "FUJIFILM" and the directory offset.
-    layout = {FujiTags(), 12, 1, 0};
-    intelOrder = true;
-  } else if (key == "CANON") {
-    layout = {CanonTags(), 0, headerShift, 0};
-  } else if (key == "SEIKO") {
-    layout = {SeikoTags(), 8, headerShift, 0};
-  } else if (key == "SANYO") {
-    layout = {SanyoTags(), 8, headerShift, 0};
-  } else if (key == "MINOL") {
-    layout = {MinoltaTags(), 0, headerShift, 0};
-  } else {
-    return false;
-  }
-  // The fallback positions are those of a JPEG block; a TIFF-file block starts 16 bytes later.
-  const int64_t fallbackBase = layout.FallbackBase - (FromTiff ? kTiffBlockCorrection : 0);
-  const ByteOrderRestore order(info);
-  if (intelOrder) info.BigEndian = false;  // Fujifilm notes are Intel-ordered in any block
-  ReadMakerDirectory(info, layout.Table, layout.Start, layout.ValueShift, fallbackBase, budget);
+  const bool order = info.BigEndian;
+  if (key == "NIKON") return NikonLayout(note, headerShift, order);
+  if (key == "OLYMP") return OlympusLayout(note, headerShift, order);
+  if (key == "CASIO") return CasioLayout(note, headerShift, order);
+  if (key == "FUJIF") return FujiLayout(note);
+  if (key == "CANON") return NoteLayout{CanonTags(), 0, headerShift, order};
+  if (key == "SEIKO") return NoteLayout{SeikoTags(), 8, headerShift, order};
+  if (key == "SANYO") return NoteLayout{SanyoTags(), 8, headerShift, order};
+  if (key == "MINOL" || key == "KONIC") return NoteLayout{MinoltaTags(), 0, headerShift, order};
+  return std::nullopt;
+}
+
+bool TmsInfo::ReadMakerNote(TImageInfo& info, MakerNoteBudget& budget) {
+  const std::optional<NoteLayout> layout = LayoutOf(info);
+  if (!layout) return false;
+  ReadMakerDirectory(info, *layout, budget);
   return true;
 }
 
@@ -118,4 +116,4 @@ bool TmsInfo::ReadMakerNote(TImageInfo& info) {
   return ReadMakerNote(info, budget);
 }
 
-}  // namespace exif
+}  // namespace exif::detail

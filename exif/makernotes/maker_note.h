@@ -3,14 +3,15 @@
 // maker's private directory out of the MakerNote value (tag 0x927C) into the object's tag
 // store and MakerNoteTraceText. The directory walk runs it when it meets the tag:
 //
-//   exif::TmsInfo reader(info.FromTiff, info);
-//   info.MakerNoteRead = reader.ReadMakerNote(info);
+//   exif::detail::TmsInfo reader(info.FromTiff, info);
+//   info.MakerNoteRead = reader.ReadMakerNote(info, budget);
 
 #include <cstdint>
+#include <optional>
 
 #include "exif/makernotes/maker_directory.h"
 
-namespace exif {
+namespace exif::detail {
 
 class TImageInfo;
 
@@ -19,10 +20,14 @@ class TmsInfo {
   // For the maker note that `info` holds in MakerNoteData at MakerNotePos.
   TmsInfo(bool fromTiff, TImageInfo& info);
 
-  // Reads the note of `info` when its make names one of the eight makers, spending `budget`;
+  // Reads the note of `info` when its make names one of the known makers, spending `budget`;
   // true for a known maker, whether or not any entry could be read.
   bool ReadMakerNote(TImageInfo& info, MakerNoteBudget& budget);
   bool ReadMakerNote(TImageInfo& info);
+
+  // The maker's table and where its directory lies, from the make and the note's own header;
+  // nothing for a make the reader does not know.
+  std::optional<NoteLayout> LayoutOf(const TImageInfo& info) const;
 
   bool FromTiff = false;
   TImageInfo* Info = nullptr;  // not owned
@@ -31,4 +36,4 @@ class TmsInfo {
   int64_t MakerNotePos = 0;
 };
 
-}  // namespace exif
+}  // namespace exif::detail

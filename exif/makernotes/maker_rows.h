@@ -6,12 +6,17 @@
 
 #include "exif/tag_entry.h"
 
-namespace exif::makernote_rows {
+namespace exif::detail::makernote_rows {
 
 // A row whose Description is its Name.
 constexpr TagDef Row(uint16_t tag, std::string_view name, std::string_view valueMap = {},
                      TagDecoder decoder = nullptr) {
   return TagDef(tag, name, name, valueMap, {}, decoder);
+}
+
+// A row whose decoder reads the value's own bytes (DecodeContext); Description is its Name.
+constexpr TagDef NoteRow(uint16_t tag, std::string_view name, NoteDecoder decoder) {
+  return TagDef(tag, name, name, {}, {}, nullptr, decoder);
 }
 
 // A row with a Description of its own.
@@ -20,4 +25,4 @@ constexpr TagDef Described(uint16_t tag, std::string_view name, std::string_view
   return TagDef(tag, name, description, valueMap, {}, decoder);
 }
 
-}  // namespace exif::makernote_rows
+}  // namespace exif::detail::makernote_rows

@@ -7,14 +7,16 @@
 #include <span>
 #include <string>
 
+#include "exif/makernotes/maker_directory.h"
 #include "exif/tag_entry.h"
 
-namespace exif {
+namespace exif::detail {
 
 inline constexpr size_t kNikonType1TagCount = 11;
 inline constexpr size_t kNikonType2TagCount = 28;
 inline constexpr size_t kOlympusTagCount = 33;
 inline constexpr size_t kCasioTagCount = 26;
+inline constexpr size_t kCasioType2TagCount = 37;
 inline constexpr size_t kFujiTagCount = 18;
 inline constexpr size_t kCanonTagCount = 16;
 inline constexpr size_t kSeikoTagCount = 12;
@@ -25,6 +27,7 @@ std::span<const TTagEntry> NikonType1Tags();  // older Nikon notes beginning "Ni
 std::span<const TTagEntry> NikonType2Tags();  // newer Nikon notes, and older ones without "Nikon"
 std::span<const TTagEntry> OlympusTags();
 std::span<const TTagEntry> CasioTags();
+std::span<const TTagEntry> CasioType2Tags();  // notes beginning "QVC"
 std::span<const TTagEntry> FujiTags();
 std::span<const TTagEntry> CanonTags();
 std::span<const TTagEntry> SeikoTags();
@@ -36,10 +39,11 @@ std::string DecodeNikonColorMode(const std::string& text);
 // Nikon 0x0084: four fractions, e.g. "18/1, 70/1, 35/10, 45/10" -> "18.0-70.0(mm)  F3.5-F4.5".
 std::string DecodeNikonLens(const std::string& text);
 
-// The Canon decoders read the numbers of the value text, set DecoderMultiLine, return one
-// CR LF-led line per field with a value and store each such field as a computed entry.
-std::string DecodeCanonSettings(const std::string& text);         // 0x0001 camera settings
-std::string DecodeCanonShotInfo(const std::string& text);         // 0x0004 shot information
-std::string DecodeCanonCustomFunctions(const std::string& text);  // 0x000F custom functions
+// The Canon decoders read the numbers of the value (the arrays from its own bytes, the custom
+// functions from its text), mark their result as lines, return one CR LF-led line per field
+// with a value and store each such field as a computed entry.
+std::string DecodeCanonSettings(const std::string& text, DecodeContext& context);  // 0x0001
+std::string DecodeCanonShotInfo(const std::string& text, DecodeContext& context);  // 0x0004
+std::string DecodeCanonCustomFunctions(const std::string& text, DecodeContext& context);  // 0x000F
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -6,7 +6,7 @@
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 using makernote_rows::Row;
@@ -37,4 +37,4 @@ std::span<const TTagEntry> NikonType1Tags() {
   return table;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

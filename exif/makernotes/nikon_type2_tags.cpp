@@ -12,7 +12,7 @@
 #include "exif/number_text.h"
 #include "exif/printf_format.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 using makernote_rows::Described;
@@ -96,4 +96,4 @@ std::string DecodeNikonLens(const std::string& text) {
                     {shortFocal, longFocal, shortAperture, longAperture});
 }
 
-}  // namespace exif
+}  // namespace exif::detail

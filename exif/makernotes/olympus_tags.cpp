@@ -6,7 +6,7 @@
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 using makernote_rows::Described;
@@ -59,4 +59,4 @@ std::span<const TTagEntry> OlympusTags() {
   return table;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -1,6 +1,6 @@
 #include "exif/makernotes/text_fields.h"
 
-namespace exif {
+namespace exif::detail {
 namespace {
 
 // The rest of the text after the first mark, or nothing; the mark is not empty.
@@ -38,4 +38,4 @@ int64_t CountSeparators(std::string_view text, std::string_view separator) {
   return count;
 }
 
-}  // namespace exif
+}  // namespace exif::detail

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace exif {
+namespace exif::detail {
 
 // The text before the first occurrence of `mark`, or the whole text when it does not occur
 // (an empty mark never occurs).
@@ -23,4 +23,4 @@ std::string NthField(std::string_view text, std::string_view separator, int64_t 
 // How many times the separator occurs, counted left to right without overlap; 0 when empty.
 int64_t CountSeparators(std::string_view text, std::string_view separator);
 
-}  // namespace exif
+}  // namespace exif::detail
