@@ -62,29 +62,33 @@ Entry ReadEntry(const tEndInd& note, int64_t entryPos) {
   return entry;
 }
 
-// The shift added to every value position so that all values lie inside the note after the
-// directory's table: none when they already do, otherwise the one that puts the first value
-// right after the table (with or without its link) or the last one at the note's end, the
-// way a moved note is found again. Nothing when no shift fits them all. A note that fits as
-// it stands is still re-based when both ends agree on another place.
+// The shift added to every value position so that every value starts inside the note, after
+// the directory's table: none when they already do, otherwise the one that puts the first
+// value right after the table (with or without its link) or the last one at the note's end,
+// the way a moved note is found again. Nothing when no shift fits them all. A note that fits
+// as it stands is still re-based when both ends agree on another place. (A value may run on
+// past the note's end: cameras count their notes short now and then.)
 std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valueShift,
                                  int64_t tableEnd, int64_t noteLength) {
   int64_t first = std::numeric_limits<int64_t>::max();
-  int64_t last = std::numeric_limits<int64_t>::min();
+  int64_t lastStart = std::numeric_limits<int64_t>::min();
+  int64_t lastEnd = std::numeric_limits<int64_t>::min();
   bool any = false;
   for (const Entry& e : entries) {
     if (e.Inline() || e.Size > noteLength) continue;  // no base could place these
     any = true;
-    first = std::min(first, e.Offset + valueShift - 1);  // 0-based start in the note
-    last = std::max(last, e.Offset + valueShift - 1 + e.Size);
+    const int64_t start = e.Offset + valueShift - 1;  // 0-based in the note
+    first = std::min(first, start);
+    lastStart = std::max(lastStart, start);
+    lastEnd = std::max(lastEnd, start + e.Size);
   }
   if (!any) return 0;
   const auto fits = [&](int64_t shift) {
-    return first + shift >= tableEnd && last + shift <= noteLength;
+    return first + shift >= tableEnd && lastStart + shift < noteLength;
   };
   const int64_t afterLink = tableEnd + kLinkBytes - first;
   const int64_t afterTable = tableEnd - first;
-  const int64_t atEnd = noteLength - last;
+  const int64_t atEnd = noteLength - lastEnd;
   if (fits(0)) {
     const bool movedAsAWhole = atEnd != 0 && (afterLink == atEnd || afterTable == atEnd);
     return movedAsAWhole && fits(atEnd) ? atEnd : 0;
@@ -143,12 +147,20 @@ void AppendTrace(TImageInfo& info, const Entry& entry, std::string_view shownNam
   }
 }
 
+// The value's bytes: from the note, or, for a value that starts inside the note and runs on
+// past its end, from the EXIF block that holds the note, cut at the block's end. A value that
+// starts outside the note is shown empty, never read from elsewhere.
+std::string ValueBytes(const TImageInfo& info, const Entry& entry, int64_t valuePos) {
+  const ByteString& note = info.MakerNoteData;
+  if (note.Holds(valuePos, entry.Size)) return note.Copy(valuePos, entry.Size);
+  if (entry.Size <= 0 || !note.Holds(valuePos, 1) || info.MakerNotePos < 1) return {};
+  return info.DataBlock.Copy(info.MakerNotePos + valuePos - 1, entry.Size);
+}
+
 void ReadEntry(const Reading& r, const Entry& entry, int64_t shift) {
   TImageInfo& info = r.Info;
-  const ByteString& note = info.MakerNoteData;
   const int64_t valuePos = entry.Inline() ? entry.InlinePos : entry.Offset + r.Layout.ValueShift + shift;
-  // A value the note cannot hold under the chosen base is shown empty, never read elsewhere.
-  const std::string value = note.Holds(valuePos, entry.Size) ? note.Copy(valuePos, entry.Size) : "";
+  const std::string value = ValueBytes(info, entry, valuePos);
   if (!r.Budget.Take(0, static_cast<int64_t>(value.size()))) return;
 
   const std::span<const TTagEntry> table = r.Layout.Table;

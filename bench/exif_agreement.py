@@ -1,0 +1,312 @@
+#!/usr/bin/env python3
+"""How often the EXIF reader's values agree with the reference dumps beside the samples.
+
+Usage: bench/exif_agreement.py [--cli build/prosvitek-cli] [--samples ../shared/samples] [-v]
+
+Runs `prosvitek-cli exif --json` over every sample that has a FILE.exiftool-n.json beside it
+and compares, file by file:
+
+- base fields, for files whose dump has EXIF data (File:ExifByteOrder): make, model, the three
+  dates (DateTime, DateTimeOriginal, DateTimeDigitized), exposure time, f-number, ISO, focal
+  length, flash, width, height and orientation. Every field the dump has counts once; a field
+  the reader does not give counts as a disagreement. Texts are compared after trimming blanks
+  at their ends; numbers as numbers (exposure time within 1e-6 relative, f-number at one
+  decimal, focal length at two, flash, sizes and ISO exactly); orientation by its code (the
+  reader's words are turned back into the code its own table gives them).
+- maker-note values: every value of the reader's maker-note trace whose name the table MAKER
+  below maps to a tag of the dump's maker group counts once, when the dump has that tag.
+  A value agrees when, with surrounding quotes and blanks removed, it equals the dump's
+  printed value (FILE.exiftool.json, ASCII case ignored), or when it is a number (or n/d, or a
+  number with a unit) equal to the dump's numeric value (FILE.exiftool-n.json, numbers joined
+  by blanks or commas alike), or when SYNONYMS lists the pair: words the reader's tables
+  have always used for the same meaning. Values the dump lacks are not counted; neither are
+  tags the dump decodes and the reader's tables do not name.
+"""
+
+import argparse
+import json
+import math
+import os
+import re
+import subprocess
+import sys
+
+# Maker group in the dump -> {the reader's trace name: the dump's tag name}. A name the reader
+# uses twice is told apart by "#2" for its second appearance.
+MAKER = {
+    "Canon": {
+        "ImageType": "CanonImageType", "FirmwareVersion": "CanonFirmwareVersion",
+        "ImageNumber": "FileNumber", "OwnerName": "OwnerName", "CameraSerialNumber": "SerialNumber",
+        "Macro mode": "MacroMode", "Self Timer": "SelfTimer", "Compression Rate": "Quality",
+        "Flash Mode": "CanonFlashMode", "Drive Mode": "ContinuousDrive", "Focus Mode": "FocusMode",
+        "Image Size": "CanonImageSize", "Easy Shoot": "EasyMode", "Contrast": "Contrast",
+        "Saturation": "Saturation", "Sharpness": "Sharpness", "CCD ISO": "CameraISO",
+        "Metering Mode": "MeteringMode", "AF Point": "AFPoint", "Exposure Mode": "CanonExposureMode",
+        "Long focal": "MaxFocalLength", "Short focal": "MinFocalLength", "Focal Units": "FocalUnits",
+        "Flash Details": "FlashBits", "Focus Mode#2": "FocusContinuous",
+        "White balance": "WhiteBalance", "Sequence Number": "SequenceNumber",
+        "OpticalZoom Step": "OpticalZoomCode", "AF point": "AFPointsInFocus",
+        "Flash bias": "FlashExposureComp", "Distance": "FocusDistanceUpper",
+    },
+    "Casio": {
+        "RecordingMode": "RecordingMode", "Quality": "Quality", "FocusingMode": "FocusMode",
+        "FlashMode": "FlashMode", "FlashIntensity": "FlashIntensity",
+        "ObjectDistance": "ObjectDistance", "WhiteBalance": "WhiteBalance",
+        "DigitalZoom": "DigitalZoom", "Sharpness": "Sharpness", "Contrast": "Contrast",
+        "Saturation": "Saturation", "CCDSensitivity": "ISO",
+        # the second layout
+        "PreviewImageSize": "PreviewImageSize", "PreviewImageLength": "PreviewImageLength",
+        "QualityMode": "QualityMode", "ImageSize": "CasioImageSize", "FocusMode": "FocusMode",
+        "ISO": "ISO", "FocalLength": "FocalLength", "WhiteBalanceBias": "WhiteBalanceBias",
+        "WhiteBalance2": "WhiteBalance", "AFPointPosition": "AFPointPosition",
+        "FlashDistance": "FlashDistance", "RecordMode": "RecordMode",
+        "ReleaseMode": "ReleaseMode", "FocusMode2": "FocusMode", "HometownCity": "HometownCity",
+        "BestShotMode": "BestShotMode", "AutoISO": "AutoISO", "AFMode": "AFMode",
+        "Sharpness2": "Sharpness", "Contrast2": "Contrast", "Saturation2": "Saturation",
+        "ISO2": "ISO", "ColorMode": "ColorMode", "Enhancement": "Enhancement",
+        "ColorFilter": "ColorFilter", "SequenceNumber": "SequenceNumber",
+        "ImageStabilization": "ImageStabilization",
+    },
+    "FujiFilm": {
+        "Version": "Version", "Quality": "Quality", "Sharpness": "Sharpness",
+        "WhiteBalance": "WhiteBalance", "Color": "Saturation", "Tone": "Contrast",
+        "FlashMode": "FujiFlashMode", "FlashStrength": "FlashExposureComp", "Macro": "Macro",
+        "Focusmode": "FocusMode", "SlowSync": "SlowSync", "PictureMode": "PictureMode",
+        "ContTake/Bracket": "AutoBracketing", "BlurWarning": "BlurWarning",
+        "FocusWarning": "FocusWarning", "AEWarning": "ExposureWarning",
+    },
+    "Minolta": {},
+    "Nikon": {
+        # the older table
+        "FamilyID": "NikonMakerNoteVersion", "Quality": "Quality", "ColorMode": "ColorMode",
+        "ImageAdjustment": "ImageAdjustment", "ISOSpeed": "ISO", "WhiteBalance": "WhiteBalance",
+        "Focus": "Focus", "DigitalZoom": "DigitalZoom", "Converter": "Converter",
+        # the newer table
+        "Family ID": "MakerNoteVersion", "ISO Speed": "ISO", "Color Mode": "ColorMode",
+        "White Balance": "WhiteBalance", "Image Sharpening": "Sharpness", "Focus Mode": "FocusMode",
+        "Flash Setting": "FlashSetting", "Auto Flash Mode": "FlashType",
+        "White Bias Value": "WhiteBalanceFineTune", "Image Adjustment": "ImageAdjustment",
+        "Image Adjustment#2": "ToneComp", "Adapter": "AuxiliaryLens", "Lens information": "Lens",
+        "Manual Focus Distance": "ManualFocusDistance", "Digital Zoom": "DigitalZoom",
+        "Mode": "ShootingMode", "Color Mode#2": "ColorSpace", "Scene Mode": "SceneMode",
+        "Hue Adjustment": "HueAdjustment", "Saturation": "Saturation",
+        "Noise Reduction": "NoiseReduction",
+    },
+    "Olympus": {
+        "SpecialMode": "SpecialMode", "JpegQual": "Quality", "Macro": "Macro",
+        "Digital Zoom Ratio": "DigitalZoom", "Firmware": "SoftwareRelease",
+        "Picture Info": "PictureInfo", "Camera ID": "CameraID", "Flash Mode": "FlashMode",
+        "Focus Mode": "FocusMode", "Focus Distance": "FocusDistance", "Zoom": "Zoom",
+        "Macro Focus": "MacroFocus", "Sharpness": "SharpnessFactor", "Color Matrix": "ColorMatrix",
+        "Black Level": "BlackLevel", "White Balance": "WhiteBalanceMode", "Red Bias": "RedBalance",
+        "Blue Bias": "BlueBalance", "SerialNumber": "SerialNumber", "Flash Bias": "FlashExposureComp",
+        "Contrast": "ContrastSetting", "Sharpness Factor": "SharpnessFactor",
+        "Color Control": "ColorControl", "Valid Bits": "ValidBits", "Coring Filter": "CoringFilter",
+        "Final Width": "OlympusImageWidth", "Final Height": "OlympusImageHeight",
+        "Compression Ratio": "CompressionRatio",
+    },
+    "Sanyo": {
+        "Special Mode": "SpecialMode", "JpegQuality": "SanyoQuality", "Macro": "Macro",
+        "DigiZoom": "DigitalZoom",
+    },
+}
+
+# (the reader's words, the dump's printed words) that mean the same; ASCII case is ignored.
+SYNONYMS = {
+    ("not fired", "off"), ("red-eye", "red-eye reduction"), ("slow sync", "slow-sync"),
+    ("auto+red-eye", "red-eye reduction (auto)"), ("on+red eye", "red-eye reduction (on)"),
+    ("one-shot", "one-shot af"), ("ai servo", "ai servo af"), ("ai focus", "ai focus af"),
+    ("mf", "manual focus (3)"), ("mf", "manual focus (6)"),
+    ("sunny", "daylight"), ("flourescent", "fluorescent"), ("b&w", "gray scale"),
+    ("macro/close-up", "macro"), ("low", "-1"), ("normal", "0"), ("high", "1"),
+}
+
+
+def number(text):
+    """The number a text stands for (a fraction n/d, optionally followed by a unit), or None."""
+    text = text.strip()
+    match = re.fullmatch(r"([-+]?\d+(?:\.\d+)?)(?:/([-+]?\d+))?(?:\s*[A-Za-z%]+)?", text)
+    if not match:
+        return None
+    value = float(match.group(1))
+    if match.group(2) is not None:
+        denominator = float(match.group(2))
+        if denominator == 0:
+            return None
+        value /= denominator
+    return value
+
+
+def numbers(text):
+    parts = [p for p in re.split(r"[,\s]+", str(text).strip()) if p]
+    values = [number(p) for p in parts]
+    return None if not values or any(v is None for v in values) else values
+
+
+def first_integer(value):
+    """The first number of a value such as 8 or "8 0" (a value of several components)."""
+    values = numbers(value)
+    return int(values[0]) if values else None
+
+
+def close(a, b, relative=1e-6):
+    return math.isclose(a, b, rel_tol=relative, abs_tol=1e-9)
+
+
+def stripped(text):
+    text = str(text).strip()
+    if len(text) >= 2 and text[0] == '"' and text[-1] == '"':
+        text = text[1:-1]
+    return text.strip()
+
+
+def value_agrees(ours, printed, numeric):
+    mine = stripped(ours)
+    if printed is not None and mine.lower() == str(printed).strip().lower():
+        return True
+    if printed is not None and (mine.lower(), str(printed).strip().lower()) in SYNONYMS:
+        return True
+    if numeric is not None:
+        a, b = numbers(mine), numbers(numeric)
+        if a is not None and b is not None and len(a) == len(b):
+            return all(close(x, y, 1e-3) for x, y in zip(a, b))
+    return False
+
+
+def first(dump, *keys):
+    for key in keys:
+        if key in dump and str(dump[key]).strip() != "":
+            return dump[key]
+    return None
+
+
+def trace_values(lines):
+    """Name -> value from trace lines "Name = value"; repeated names get "#2", "#3"."""
+    values = {}
+    for line in lines:
+        if " = " not in line:
+            continue
+        name, value = line.split(" = ", 1)
+        key, n = name, 1
+        while key in values:
+            n += 1
+            key = f"{name}#{n}"
+        values[key] = value
+    return values
+
+
+ORIENTATION = {
+    "normal": 1, "mirror horizontal": 2, "rotated 180°": 3, "mirror vertical": 4,
+    "mirror horizontal and rotate 270 cw": 5, "counterclockwise 90°": 6,
+    "mirror horizontal and rotate 90 cw": 7, "clockwise 90°": 8,
+}
+
+
+def base_fields(ours, dump):
+    """(field, agrees, ours, reference) for each base field the dump has."""
+    tags = {}
+    for t in ours.get("tags", []):
+        tags.setdefault(t["name"], t["text"])
+    results = []
+
+    def add(field, agrees, mine, reference):
+        results.append((field, bool(agrees), mine, reference))
+
+    for field, key in (("make", "IFD0:Make"), ("model", "IFD0:Model")):
+        ref = first(dump, key)
+        if ref is not None:
+            add(field, ours.get(field, "").strip() == str(ref).strip(), ours.get(field), ref)
+    for name, keys in (("DateTime", ("IFD0:ModifyDate",)),
+                       ("DateTimeOriginal", ("ExifIFD:DateTimeOriginal",)),
+                       ("DateTimeDigitized", ("ExifIFD:CreateDate",))):
+        ref = first(dump, *keys)
+        if ref is not None:
+            mine = tags.get(name)
+            add(name, mine is not None and mine.strip() == str(ref).strip(), mine, ref)
+    ref = first(dump, "ExifIFD:ExposureTime", "IFD0:ExposureTime")
+    if ref is not None:
+        mine = tags.get("ExposureTime")
+        value = number(mine.replace(" sec", "")) if mine else None
+        add("ExposureTime", value is not None and close(value, float(ref)), mine, ref)
+    ref = first(dump, "ExifIFD:FNumber", "IFD0:FNumber")
+    if ref is not None:
+        mine = tags.get("FNumber")
+        add("FNumber", mine == "F%.1f" % float(ref), mine, ref)
+    ref = first(dump, "ExifIFD:ISO", "IFD0:ISO")
+    if ref is not None:
+        mine = tags.get("ISOSpeedRatings")
+        add("ISO", mine is not None and numbers(mine) == numbers(ref), mine, ref)
+    ref = first(dump, "ExifIFD:FocalLength", "IFD0:FocalLength")
+    if ref is not None:
+        mine = tags.get("FocalLength")
+        add("FocalLength", mine is not None and mine.strip() == "%.2f mm" % float(ref), mine, ref)
+    ref = first(dump, "ExifIFD:Flash", "IFD0:Flash")
+    if ref is not None:
+        add("Flash", ours.get("flash") == first_integer(ref), ours.get("flash"), ref)
+    for field, keys in (("width", ("ExifIFD:ExifImageWidth", "IFD0:ImageWidth")),
+                        ("height", ("ExifIFD:ExifImageHeight", "IFD0:ImageHeight"))):
+        ref = first(dump, *keys)
+        if ref is not None:
+            add(field, ours.get(field) == first_integer(ref), ours.get(field), ref)
+    ref = first(dump, "IFD0:Orientation")
+    if ref is not None:
+        mine = tags.get("Orientation")
+        add("Orientation", mine is not None and ORIENTATION.get(mine.strip().lower()) == first_integer(ref),
+            mine, ref)
+    return results
+
+
+def maker_values(ours, dump, printed):
+    results = []
+    values = trace_values(ours.get("makerNoteTrace", []))
+    for group, names in MAKER.items():
+        if not any(k.startswith(group + ":") for k in dump):
+            continue
+        for name, tag in names.items():
+            key = f"{group}:{tag}"
+            if key not in dump:
+                continue
+            mine = values.get(name)
+            agrees = mine is not None and value_agrees(mine, printed.get(key), dump.get(key))
+            results.append((name, agrees, mine, printed.get(key)))
+    return results
+
+
+def main():
+    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--cli", default=os.path.join(root, "build", "prosvitek-cli"))
+    parser.add_argument("--samples", default=os.path.join(root, "..", "shared", "samples"))
+    parser.add_argument("-v", "--verbose", action="store_true", help="list every disagreement")
+    args = parser.parse_args()
+
+    files = []
+    for folder, _, names in os.walk(args.samples):
+        for name in sorted(names):
+            if name.endswith(".exiftool-n.json"):
+                files.append(os.path.join(folder, name[: -len(".exiftool-n.json")]))
+    files.sort()
+    run = subprocess.run([args.cli, "exif", "--json", *files], capture_output=True, check=False)
+    ours = json.loads(run.stdout.decode("utf-8"))
+
+    totals = {"base": [0, 0], "maker": [0, 0]}
+    for path, mine in zip(files, ours):
+        dump = json.load(open(path + ".exiftool-n.json", encoding="utf-8"))[0]
+        printed = json.load(open(path + ".exiftool.json", encoding="utf-8"))[0]
+        rows = []
+        if dump.get("File:ExifByteOrder"):
+            rows += [("base",) + r for r in base_fields(mine, dump)]
+        rows += [("maker",) + r for r in maker_values(mine, dump, printed)]
+        for kind, field, agrees, value, reference in rows:
+            totals[kind][0] += agrees
+            totals[kind][1] += 1
+            if args.verbose and not agrees:
+                print(f"{os.path.relpath(path, args.samples)}: {kind} {field}: "
+                      f"ours {value!r}, reference {reference!r}")
+    for kind, (agreed, compared) in totals.items():
+        share = 100.0 * agreed / compared if compared else 0.0
+        print(f"{kind}: {agreed} of {compared} agree ({share:.1f} %)")
+
+
+if __name__ == "__main__":
+    sys.exit(main())
