@@ -257,15 +257,19 @@ def base_fields(ours, dump):
 
 
 def maker_values(ours, dump, printed):
+    """Each dump tag that MAKER names counts once, against the first of the reader's values
+    mapped to it (the tables of one maker's layouts name one setting differently)."""
     results = []
     values = trace_values(ours.get("makerNoteTrace", []))
     for group, names in MAKER.items():
-        if not any(k.startswith(group + ":") for k in dump):
-            continue
+        tags = {}
         for name, tag in names.items():
+            tags.setdefault(tag, []).append(name)
+        for tag, candidates in tags.items():
             key = f"{group}:{tag}"
             if key not in dump:
                 continue
+            name = next((n for n in candidates if n in values), candidates[0])
             mine = values.get(name)
             agrees = mine is not None and value_agrees(mine, printed.get(key), dump.get(key))
             results.append((name, agrees, mine, printed.get(key)))

@@ -66,7 +66,8 @@ Entry ReadEntry(const tEndInd& note, int64_t entryPos) {
 // the directory's table: none when they already do, otherwise the one that puts the first
 // value right after the table (with or without its link) or the last one at the note's end,
 // the way a moved note is found again. Nothing when no shift fits them all. A note that fits
-// as it stands is still re-based when both ends agree on another place. (A value may run on
+// as it stands is still re-based when both ends (the first value after the table and its
+// link, the last at the note's end) agree on another place. (A value may run on
 // past the note's end: cameras count their notes short now and then.)
 std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valueShift,
                                  int64_t tableEnd, int64_t noteLength) {
@@ -90,7 +91,7 @@ std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valu
   const int64_t afterTable = tableEnd - first;
   const int64_t atEnd = noteLength - lastEnd;
   if (fits(0)) {
-    const bool movedAsAWhole = atEnd != 0 && (afterLink == atEnd || afterTable == atEnd);
+    const bool movedAsAWhole = atEnd != 0 && afterLink == atEnd;
     return movedAsAWhole && fits(atEnd) ? atEnd : 0;
   }
   for (int64_t shift : {afterLink, afterTable, atEnd}) {
