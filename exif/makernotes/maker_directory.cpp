@@ -62,42 +62,53 @@ Entry ReadEntry(const tEndInd& note, int64_t entryPos) {
   return entry;
 }
 
-// The shift added to every value position so that every value starts inside the note, after
-// the directory's table: none when they already do, otherwise the one that puts the first
-// value right after the table (with or without its link) or the last one at the note's end,
-// the way a moved note is found again. Nothing when no shift fits them all. A note that fits
-// as it stands is still re-based when both ends (the first value after the table and its
-// link, the last at the note's end) agree on another place. (A value may run on
-// past the note's end: cameras count their notes short now and then.)
+// The shift added to every value position so that the values start inside the note, after
+// the directory's table: none when they already do; otherwise, of the shifts that put the
+// first value right after the table (with or without its link) or the last one at the
+// note's end, the way a moved note is found again, the one that places the most values.
+// Nothing when no shift places even half of them: there is no consistent base. A note that
+// fits as it stands is still re-based when both ends (the first value after the table's
+// link, the last at the note's end) agree on another place. A value may run on past the
+// note's end (cameras count their notes short now and then) and a few may lie outside it
+// (a preview image kept elsewhere in the file); those are shown empty.
 std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valueShift,
                                  int64_t tableEnd, int64_t noteLength) {
-  int64_t first = std::numeric_limits<int64_t>::max();
-  int64_t lastStart = std::numeric_limits<int64_t>::min();
-  int64_t lastEnd = std::numeric_limits<int64_t>::min();
-  bool any = false;
+  std::vector<std::pair<int64_t, int64_t>> spans;  // 0-based start and end in the note
   for (const Entry& e : entries) {
     if (e.Inline() || e.Size > noteLength) continue;  // no base could place these
-    any = true;
-    const int64_t start = e.Offset + valueShift - 1;  // 0-based in the note
-    first = std::min(first, start);
-    lastStart = std::max(lastStart, start);
-    lastEnd = std::max(lastEnd, start + e.Size);
+    const int64_t start = e.Offset + valueShift - 1;
+    spans.emplace_back(start, start + e.Size);
   }
-  if (!any) return 0;
-  const auto fits = [&](int64_t shift) {
-    return first + shift >= tableEnd && lastStart + shift < noteLength;
+  if (spans.empty()) return 0;
+  const auto placed = [&](int64_t shift) {
+    return std::count_if(spans.begin(), spans.end(), [&](const auto& span) {
+      return span.first + shift >= tableEnd && span.first + shift < noteLength;
+    });
   };
+  const auto all = static_cast<int64_t>(spans.size());
+  int64_t first = spans.front().first;
+  int64_t lastEnd = spans.front().second;
+  for (const auto& [start, end] : spans) {
+    first = std::min(first, start);
+    lastEnd = std::max(lastEnd, end);
+  }
   const int64_t afterLink = tableEnd + kLinkBytes - first;
-  const int64_t afterTable = tableEnd - first;
   const int64_t atEnd = noteLength - lastEnd;
-  if (fits(0)) {
+  if (placed(0) == all) {
     const bool movedAsAWhole = atEnd != 0 && afterLink == atEnd;
-    return movedAsAWhole && fits(atEnd) ? atEnd : 0;
+    return movedAsAWhole && placed(atEnd) == all ? atEnd : 0;
   }
-  for (int64_t shift : {afterLink, afterTable, atEnd}) {
-    if (fits(shift)) return shift;
+  int64_t best = 0;
+  int64_t bestPlaced = placed(0);
+  for (int64_t shift : {afterLink, tableEnd - first, atEnd}) {
+    const int64_t count = placed(shift);
+    if (count > bestPlaced) {
+      best = shift;
+      bestPlaced = count;
+    }
   }
-  return std::nullopt;
+  if (2 * bestPlaced < all) return std::nullopt;
+  return best;
 }
 
 struct Reading {
