@@ -62,27 +62,28 @@ Entry ReadEntry(const tEndInd& note, int64_t entryPos) {
   return entry;
 }
 
-// The shift added to every value position so that the values start inside the note, after
-// the directory's table: none when they already do; otherwise, of the shifts that put the
-// first value right after the table (with or without its link) or the last one at the
-// note's end, the way a moved note is found again, the one that places the most values.
-// Nothing when no shift places even half of them: there is no consistent base. A note that
-// fits as it stands is still re-based when both ends (the first value after the table's
-// link, the last at the note's end) agree on another place. A value may run on past the
-// note's end (cameras count their notes short now and then) and a few may lie outside it
-// (a preview image kept elsewhere in the file); those are shown empty.
+// The shift added to every value position so that the values lie after the directory's
+// table and inside the bytes that hold the note (the EXIF block from the note's start on: a
+// camera may count its note short and keep the values after it): none when they already
+// do; otherwise, of the shifts that put the first value right after the table (with or
+// without its link) or the last one at the note's end, the way a moved note is found again,
+// the one that places the most values. Nothing when no shift places even half of them:
+// there is no consistent base. A note that fits as it stands is still re-based when both
+// ends (the first value after the table's link, the last at the note's end) agree on another
+// place. A few values may lie elsewhere (a preview image kept in another part of the file);
+// those are shown empty.
 std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valueShift,
-                                 int64_t tableEnd, int64_t noteLength) {
+                                 int64_t tableEnd, int64_t noteLength, int64_t available) {
   std::vector<std::pair<int64_t, int64_t>> spans;  // 0-based start and end in the note
   for (const Entry& e : entries) {
-    if (e.Inline() || e.Size > noteLength) continue;  // no base could place these
+    if (e.Inline() || e.Size > available) continue;  // no base could place these
     const int64_t start = e.Offset + valueShift - 1;
     spans.emplace_back(start, start + e.Size);
   }
   if (spans.empty()) return 0;
   const auto placed = [&](int64_t shift) {
     return std::count_if(spans.begin(), spans.end(), [&](const auto& span) {
-      return span.first + shift >= tableEnd && span.first + shift < noteLength;
+      return span.first + shift >= tableEnd && span.second + shift <= available;
     });
   };
   const auto all = static_cast<int64_t>(spans.size());
@@ -159,14 +160,21 @@ void AppendTrace(TImageInfo& info, const Entry& entry, std::string_view shownNam
   }
 }
 
-// The value's bytes: from the note, or, for a value that starts inside the note and runs on
-// past its end, from the EXIF block that holds the note, cut at the block's end. A value that
-// starts outside the note is shown empty, never read from elsewhere.
+// The bytes that hold the note: the EXIF block from the note's first byte on, or the note
+// alone when it came without its block.
+std::string_view NoteSpace(const TImageInfo& info) {
+  if (info.MakerNotePos < 1 || !info.DataBlock.Holds(info.MakerNotePos, 1)) {
+    return info.MakerNoteData.View();
+  }
+  return info.DataBlock.View().substr(static_cast<size_t>(info.MakerNotePos - 1));
+}
+
+// The value's bytes when they lie wholly inside the note's space; otherwise none, never bytes
+// from elsewhere.
 std::string ValueBytes(const TImageInfo& info, const Entry& entry, int64_t valuePos) {
-  const ByteString& note = info.MakerNoteData;
-  if (note.Holds(valuePos, entry.Size)) return note.Copy(valuePos, entry.Size);
-  if (entry.Size <= 0 || !note.Holds(valuePos, 1) || info.MakerNotePos < 1) return {};
-  return info.DataBlock.Copy(info.MakerNotePos + valuePos - 1, entry.Size);
+  const std::string_view space = NoteSpace(info);
+  if (!SpanInside(static_cast<int64_t>(space.size()), valuePos, entry.Size)) return {};
+  return std::string(space.substr(static_cast<size_t>(valuePos - 1), static_cast<size_t>(entry.Size)));
 }
 
 void ReadEntry(const Reading& r, const Entry& entry, int64_t shift) {
@@ -228,7 +236,8 @@ void ReadEntries(const Reading& r) {
   }
   const int64_t tableEnd = r.Layout.Start + 2 + kEntrySize * count;
   const std::optional<int64_t> shift =
-      NoteShift(entries, r.Layout.ValueShift, tableEnd, bytes.Length());
+      NoteShift(entries, r.Layout.ValueShift, tableEnd, bytes.Length(),
+                static_cast<int64_t>(NoteSpace(r.Info).size()));
   if (!shift) {
     r.Info.MakerNoteTraceText += kWithheldLine;
     return;
