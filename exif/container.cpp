@@ -101,7 +101,8 @@ bool TimgData::ProcessFile(const std::string& fileName) {
   if (!std::filesystem::exists(std::filesystem::path(fileName), error)) return false;
   ReadFileInfo(fileName);
   return ReadGuarded(fileName, [&](FileKind kind) {
-    return kind == FileKind::Jpeg ? ReadJpegFile(fileName) : ReadTiffFile(fileName);
+    FileByteStream stream(fileName);  // a file that cannot be opened escapes to the guard
+    return ReadStream(kind, stream);
   });
 }
 
@@ -109,7 +110,7 @@ bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes)
   Reset();
   return ReadGuarded(fileName, [&](FileKind kind) {
     MemoryByteStream stream(bytes);
-    return kind == FileKind::Jpeg ? ReadJpegStream(stream) : ReadTiffStream(stream);
+    return ReadStream(kind, stream);
   });
 }
 
@@ -126,6 +127,39 @@ void TimgData::ReadFileInfo(const std::string& fileName) {
     FileModified = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
         std::chrono::file_clock::to_sys(written));
   }
+}
+
+namespace {
+
+// Gives the bytes already taken from a stream again before the rest of it.
+class ReplayStream : public ByteStream {
+ public:
+  ReplayStream(std::string head, ByteStream& rest) : head_(std::move(head)), rest_(rest) {}
+  int64_t Read(char* buffer, int64_t count) override {
+    int64_t done = 0;
+    while (position_ < head_.size() && done < count) buffer[done++] = head_[position_++];
+    return done < count ? done + rest_.Read(buffer + done, count - done) : done;
+  }
+
+ private:
+  std::string head_;
+  size_t position_ = 0;
+  ByteStream& rest_;
+};
+
+}  // namespace
+
+bool TimgData::ReadStream(FileKind kind, ByteStream& stream) {
+  // The extension says whether the file is read; its first bytes say how, so that JPEG data
+  // under a raw file's name (or the other way round) is still read.
+  std::string head = ReadBytes(stream, 2);
+  if (head == "\xFF\xD8") {
+    kind = FileKind::Jpeg;
+  } else if (head == "II" || head == "MM") {
+    kind = FileKind::Tiff;
+  }
+  ReplayStream replay(std::move(head), stream);
+  return kind == FileKind::Jpeg ? ReadJpegStream(replay) : ReadTiffStream(replay);
 }
 
 bool TimgData::ReadJpegFile(const std::string& fileName) {

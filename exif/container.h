@@ -96,6 +96,7 @@ class TimgData : public tEndInd {
   enum class FileKind { Jpeg, Tiff, Other };
   template <typename ReadFn>
   bool ReadGuarded(const std::string& fileName, ReadFn read);
+  bool ReadStream(FileKind kind, ByteStream& stream);
   bool ReadJpegStream(ByteStream& stream);
   bool ReadTiffStream(ByteStream& stream);
   void CreateExifInfo();
