@@ -25,17 +25,17 @@ TEST(CopyBytes, FollowsTheOneCopyRule) {
       {INT64_MIN, 2, "ab"}, {6, 1, "f"},   {7, 1, ""},     {INT64_MAX, 1, ""},
       {1, -1, ""},          {1, 0, ""},    {5, 100, "ef"}, {1, INT64_MAX, abc},
   };
-  for (const Case& c : cases) EXPECT_EQ(exif::CopyBytes(abc, c.pos, c.count), c.expected) << c.pos;
-  EXPECT_EQ(exif::CopyBytes("", 1, 3), "");
-  EXPECT_EQ(exif::CopyBytes(std::string("a\0b", 3), 2, 2), std::string("\0b", 2));
+  for (const Case& c : cases) EXPECT_EQ(exif::detail::CopyBytes(abc, c.pos, c.count), c.expected) << c.pos;
+  EXPECT_EQ(exif::detail::CopyBytes("", 1, 3), "");
+  EXPECT_EQ(exif::detail::CopyBytes(std::string("a\0b", 3), 2, 2), std::string("\0b", 2));
 }
 
 TEST(SpanInside, RejectsSpansThatAWrappedSumWouldLetThrough) {
-  EXPECT_TRUE(exif::SpanInside(10, 7, 4));
-  EXPECT_FALSE(exif::SpanInside(10, 8, 4));
-  EXPECT_FALSE(exif::SpanInside(10, 0, 2));
-  EXPECT_FALSE(exif::SpanInside(10, INT64_MAX, 4));
-  EXPECT_FALSE(exif::SpanInside(10, 2, INT64_MAX));
+  EXPECT_TRUE(exif::detail::SpanInside(10, 7, 4));
+  EXPECT_FALSE(exif::detail::SpanInside(10, 8, 4));
+  EXPECT_FALSE(exif::detail::SpanInside(10, 0, 2));
+  EXPECT_FALSE(exif::detail::SpanInside(10, INT64_MAX, 4));
+  EXPECT_FALSE(exif::detail::SpanInside(10, 2, INT64_MAX));
 }
 
 TEST(EndIndReads, FollowTheByteOrderAndGiveZeroOutsideTheBlock) {
@@ -58,8 +58,8 @@ TEST(EndIndReads, FollowTheByteOrderAndGiveZeroOutsideTheBlock) {
       {false, INT64_MIN, 0, 0},
   };
   for (const Case& c : cases) {
-    exif::tEndInd block;
-    block.SetDataBlock(exif::ByteString(bytes));
+    exif::detail::tEndInd block;
+    block.SetDataBlock(exif::detail::ByteString(bytes));
     block.BigEndian = c.bigEndian;
     EXPECT_EQ(block.ReadUInt16(c.pos), c.u16) << c.pos << " " << c.bigEndian;
     EXPECT_EQ(block.ReadInt32(c.pos), c.i32) << c.pos << " " << c.bigEndian;

@@ -9,13 +9,12 @@
 #include <tuple>
 #include <vector>
 
-#include "exif/settings.h"
 #include "exif/text_filters.h"
 #include "reader_support.h"
 
 namespace {
 
-using exif::TImageInfo;
+using exif::detail::TImageInfo;
 using exiftest::Field;
 using exiftest::Order;
 using exiftest::ReadJpegExif;
@@ -25,47 +24,47 @@ TEST(TextFilters, CutAndMarkWhatTheyShow) {
   std::string seventeen;
   for (int i = 0; i < 17; ++i) seventeen += static_cast<char>(i);
   const std::pair<std::string, std::string> cases[] = {
-      {exif::MakePrintable(std::string(60, 'a')), std::string(50, 'a')},
-      {exif::MakePrintable("a\tb\x1F\xC3\xA9"), "a.b.\xC3\xA9"},  // bytes above 127 stay
-      {exif::HexDump("\x01\xAB"), "01 AB "},
-      {exif::HexDump(seventeen), "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ..."},
+      {exif::detail::MakePrintable(std::string(60, 'a')), std::string(50, 'a')},
+      {exif::detail::MakePrintable("a\tb\x1F\xC3\xA9"), "a.b.\xC3\xA9"},  // bytes above 127 stay
+      {exif::detail::HexDump("\x01\xAB"), "01 AB "},
+      {exif::detail::HexDump(seventeen), "00 01 02 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F ..."},
   };
   for (const auto& [shown, expected] : cases) EXPECT_EQ(shown, expected);
 }
 
 TEST(Decoders, RewriteTheValueTexts) {
   using Examples = std::vector<std::pair<std::string, std::string>>;  // input, shown
-  const std::pair<exif::TagDecoder, Examples> groups[] = {
-      {exif::DecodeShutterSpeed,
+  const std::pair<exif::detail::TagDecoder, Examples> groups[] = {
+      {exif::detail::DecodeShutterSpeed,
        {{"8/1", "0.0039 sec (1/256)"}, {"0/1", "1.0000 sec"}, {"1/1", "0.5000 sec (1/2)"},
         {"-1/1", "2.0000 sec"}, {"7965/1000", "0.0040 sec (1/250)"}, {"junk", "1.0000 sec"},
         {"99999/1", "0.0000 sec (1/2147483647)"}}},
-      {exif::DecodeFlash,
+      {exif::detail::DecodeFlash,
        {{"0", "Off"}, {"24", "Off, auto mode"}, {"25", "On, auto mode"}, {"7", "On, strobe return"},
         {"89", "On, auto mode, red-eye reduction"}, {"65", "On, red-eye reduction"},
         {"16", "Off, surpressed"}, {"5", "On, no strobe return"},
         {"42", "Off, UNKNOWN, forced, no flash function"}}},
-      {exif::DecodeComponents,  // a quote, the bytes up to the first zero, a quote
+      {exif::detail::DecodeComponents,  // a quote, the bytes up to the first zero, a quote
        {{"\"\x01\x02\x03\"", "YCbCr"}, {"\"\"", ""}, {"\"\x04\x05\x06\"", "RGB"},
         {"\"\x07\x01\xFF\x02\x03\"", "YCb"}}},
-      {exif::DecodeUserComment, {{"\"ASCII\1\1\1Hello\"", "\1Hello\""}, {"\"ASCII\"", ""}}},
-      {exif::DecodeTwoByteText,  // odd fields are low bytes; 0 adds nothing; the last is unread
+      {exif::detail::DecodeUserComment, {{"\"ASCII\1\1\1Hello\"", "\1Hello\""}, {"\"ASCII\"", ""}}},
+      {exif::detail::DecodeTwoByteText,  // odd fields are low bytes; 0 adds nothing; the last is unread
        {{"72, 0, 101, 0, 108, 0, 108, 0", "Hell"}, {"328, 0, 0, 4, 105, 0, 33", "Hi"}, {"72", ""}}},
-      {exif::DecodeGpsPosition,
+      {exif::detail::DecodeGpsPosition,
        {{"50/1, 5/1, 1234/100", "50 Degrees 5 Minutes 12 Seconds"},
         {"50/1, 3050/100, 0/1", "50 Degrees 30 Minutes 30 Seconds"},
         {"5/1", "0 Degrees 0 Minutes 5 Seconds"},
         {"-3/1, -1525/100, 0/1", "-3 Degrees -15 Minutes -15 Seconds"}}},
-      {exif::DecodeGpsTime, {{"14/1, 5/1, 9/1", "14:5:9"}, {"14/1, 5/1", "14:0:5"}}},
+      {exif::detail::DecodeGpsTime, {{"14/1, 5/1, 9/1", "14:5:9"}, {"14/1, 5/1", "14:0:5"}}},
   };
   for (const auto& [decode, examples] : groups) {
     for (const auto& [input, shown] : examples) EXPECT_EQ(decode(input), shown) << input;
   }
   for (const char* notOneInteger : {"1, 0", "", "1/1", " 2x"}) {
-    EXPECT_THROW(exif::DecodeFlash(notOneInteger), exif::ConversionError) << notOneInteger;
+    EXPECT_THROW(exif::detail::DecodeFlash(notOneInteger), exif::detail::ConversionError) << notOneInteger;
   }
-  EXPECT_THROW(exif::DecodeTwoByteText("72/1, 0/1"), exif::ConversionError);
-  EXPECT_THROW(exif::DecodeTwoByteText("72, 0, , 0"), exif::ConversionError);
+  EXPECT_THROW(exif::detail::DecodeTwoByteText("72/1, 0/1"), exif::detail::ConversionError);
+  EXPECT_THROW(exif::detail::DecodeTwoByteText("72, 0, , 0"), exif::detail::ConversionError);
 }
 
 // A Flash value of two numbers is a failing decoder: in the first directory it ends the read,
@@ -75,7 +74,7 @@ TEST(Decoders, AFailingDecoderEndsItsDirectory) {
   first.Ifd(
       {first.Ascii(0x010F, "Canon"), first.Short(0x9209, {1, 0}), first.Ascii(0x0110, "EOS")});
   for (const std::string name : {"photo.jpg", "photo.tif"}) {
-    exif::TimgData reader;
+    exif::detail::TimgData reader;
     EXPECT_FALSE(reader.ProcessBytes(
         name, name.ends_with("jpg") ? exiftest::Jpeg({exiftest::ExifSegment(first.Bytes())})
                                     : first.Bytes()));
@@ -127,12 +126,12 @@ TEST(DeriveFocalLength35, DerivesFromTheSensorUnlessTheCameraGaveIt) {
       const auto reader = ReadJpegExif(t.Bytes());
       TImageInfo& info = exiftest::Info(reader);
       const int32_t count = info.TagCount;
-      exif::DeriveFocalLength35(info);  // a second run adds nothing
+      exif::detail::DeriveFocalLength35(info);  // a second run adds nothing
       EXPECT_EQ(info.TagCount, count);
       EXPECT_EQ(std::count_if(info.StoredTags().begin(), info.StoredTags().end(),
                               [](const auto& e) { return e.Name == "FocalLengthin35mmFilm"; }),
                 c.stored.empty() ? 0 : 1);
-      EXPECT_EQ(exif::StoredTagEntry(info, "FOCALLENGTHIN35MMFILM").Text, c.stored);
+      EXPECT_EQ(exif::detail::StoredTagEntry(info, "FOCALLENGTHIN35MMFILM").Text, c.stored);
       if (!c.stored.empty()) {
         EXPECT_TRUE(info.TraceText.ends_with("\r\nFocal Length in 35mm Film = " + c.stored));
       }
@@ -141,25 +140,24 @@ TEST(DeriveFocalLength35, DerivesFromTheSensorUnlessTheCameraGaveIt) {
 }
 
 TEST(DeriveFocalLength35, StoresAComputedEntryReadByName) {
-  const exiftest::ScopedSetting<int32_t> detail(exif::TraceDetailLevel, 1);
   TiffBuilder t(Order::Intel);
   t.Ifd({t.Rational(0x920A, {{71, 10}}), t.Short(0xA002, {2048}), t.Short(0xA003, {1536}),
          t.Rational(0xA20E, {{30857, 10}}), t.Rational(0xA20F, {{5, 2}}), t.Short(0xA210, {2})});
-  const auto reader = ReadJpegExif(t.Bytes());
+  const auto reader = ReadJpegExif(t.Bytes(), exif::detail::kBuildAll, exiftest::Detailed());
   TImageInfo& info = exiftest::Info(reader);
-  const exif::TTagEntry derived = exif::StoredTagEntry(info, "FocalLengthin35mmFilm");
+  const exif::detail::TTagEntry derived = exif::detail::StoredTagEntry(info, "FocalLengthin35mmFilm");
   EXPECT_EQ(std::tie(derived.Tag, derived.DataType, derived.FormatString, derived.Raw),
             std::make_tuple(0xA405, 10, "%s mm", ""));
   EXPECT_EQ(derived.RawPos + derived.RawSize + derived.Id, 0);
   EXPECT_TRUE(info.TraceText.ends_with(
       "\r\ntag[$A405]: Focal Length in 35mm Film = " + derived.Text + " [size: 0] [start: 0]"));
   // Case ignored; resolutions rounded halves to even.
-  EXPECT_DOUBLE_EQ(exif::StoredTagNumber(info, "focalplanexresolution"), 3085.7);
-  EXPECT_EQ(exif::StoredTagInteger(info, "FocalPlaneXResolution"), 3086);
-  EXPECT_EQ(exif::StoredTagInteger(info, "FocalPlaneYResolution"), 2);
-  EXPECT_EQ(exif::StoredTagEntry(info, "Missing").Name, "");
+  EXPECT_DOUBLE_EQ(exif::detail::StoredTagNumber(info, "focalplanexresolution"), 3085.7);
+  EXPECT_EQ(exif::detail::StoredTagInteger(info, "FocalPlaneXResolution"), 3086);
+  EXPECT_EQ(exif::detail::StoredTagInteger(info, "FocalPlaneYResolution"), 2);
+  EXPECT_EQ(exif::detail::StoredTagEntry(info, "Missing").Name, "");
   info.AddComputedTag("Computed", "12", 3);
-  EXPECT_EQ(exif::StoredTagNumber(info, "Computed"), 0);  // a text, not a value
+  EXPECT_EQ(exif::detail::StoredTagNumber(info, "Computed"), 0);  // a text, not a value
 }
 
 }  // namespace

@@ -9,14 +9,13 @@
 
 #include "exif/number_text.h"
 #include "exif/printf_format.h"
-#include "exif/settings.h"
 #include "reader_support.h"
 
 namespace {
 
-using exif::RawToInteger;
-using exif::RawToNumber;
-using exif::RawToText;
+using exif::detail::RawToInteger;
+using exif::detail::RawToNumber;
+using exif::detail::RawToText;
 using exiftest::ByteText;
 
 constexpr bool kMotorola = true;
@@ -24,11 +23,11 @@ constexpr bool kIntel = false;
 const std::string kOrientation = "1:Normal,3:Rotated 180°,6:CounterClockwise 90°,8:Clockwise 90°";
 
 TEST(ByteCountOf, WrapsLikeThirtyTwoBitArithmeticWithoutOverflowing) {
-  EXPECT_EQ(exif::ByteCountOf(3, 3), 6);
-  EXPECT_EQ(exif::ByteCountOf(13, 100), 0);                // unknown type: no bytes
-  EXPECT_EQ(exif::ByteCountOf(3, -1), -2);                 // a negative count stays negative
-  EXPECT_EQ(exif::ByteCountOf(4, 0x20000000), INT32_MIN);  // 2^31 wraps negative
-  EXPECT_EQ(exif::ByteCountOf(12, 0x20000000), 0);         // 2^32 wraps to nothing
+  EXPECT_EQ(exif::detail::ByteCountOf(3, 3), 6);
+  EXPECT_EQ(exif::detail::ByteCountOf(13, 100), 0);                // unknown type: no bytes
+  EXPECT_EQ(exif::detail::ByteCountOf(3, -1), -2);                 // a negative count stays negative
+  EXPECT_EQ(exif::detail::ByteCountOf(4, 0x20000000), INT32_MIN);  // 2^31 wraps negative
+  EXPECT_EQ(exif::detail::ByteCountOf(12, 0x20000000), 0);         // 2^32 wraps to nothing
 }
 
 TEST(RawToInteger, TakesSignificanceFromTheConvertersByteOrder) {
@@ -83,12 +82,11 @@ TEST(RawToText, BuildsDisplayTextByType) {
     EXPECT_EQ(RawToText(c.raw, c.type, c.format, c.map, kMotorola), c.expected)
         << c.type << " " << c.format;
   }
-  EXPECT_THROW(RawToText(ByteText({0, 3}), 3, "%d", "", kMotorola), exif::FormatError);
+  EXPECT_THROW(RawToText(ByteText({0, 3}), 3, "%d", "", kMotorola), exif::detail::FormatError);
 }
 
 TEST(RawToText, WithoutDecodersShowsNumbersInsteadOfMapWords) {
-  const exiftest::ScopedSetting<bool> noDecoders(exif::UseTagDecoders, false);
-  EXPECT_EQ(RawToText(ByteText({0, 3}), 3, "", kOrientation, kMotorola), "3");
+  EXPECT_EQ(RawToText(ByteText({0, 3}), 3, "", kOrientation, kMotorola, false), "3");
 }
 
 TEST(FractionTextToNumber, ReadsFractionsAndGivesZeroForAnythingElse) {
@@ -106,16 +104,16 @@ TEST(FractionTextToNumber, ReadsFractionsAndGivesZeroForAnythingElse) {
       {"99999999999/1", 0},
   };
   for (const auto& [text, expected] : cases) {
-    EXPECT_NEAR(static_cast<double>(exif::FractionTextToNumber(text)), expected, 1e-15) << text;
+    EXPECT_NEAR(static_cast<double>(exif::detail::FractionTextToNumber(text)), expected, 1e-15) << text;
   }
 }
 
 TEST(RoundToInt32, HalvesGoToTheEvenNeighbourAndTheRangeIsClamped) {
-  EXPECT_EQ(exif::RoundToInt32(2.5L), 2);
-  EXPECT_EQ(exif::RoundToInt32(3.5L), 4);
-  EXPECT_EQ(exif::RoundToInt32(-2.5L), -2);
-  EXPECT_EQ(exif::RoundToInt32(1e300L), INT32_MAX);
-  EXPECT_EQ(exif::RoundToInt32(std::nanl("")), 0);
+  EXPECT_EQ(exif::detail::RoundToInt32(2.5L), 2);
+  EXPECT_EQ(exif::detail::RoundToInt32(3.5L), 4);
+  EXPECT_EQ(exif::detail::RoundToInt32(-2.5L), -2);
+  EXPECT_EQ(exif::detail::RoundToInt32(1e300L), INT32_MAX);
+  EXPECT_EQ(exif::detail::RoundToInt32(std::nanl("")), 0);
 }
 
 }  // namespace

@@ -8,13 +8,12 @@
 
 #include "exif/container.h"
 #include "exif/image_info.h"
-#include "exif/settings.h"
 #include "reader_support.h"
 
 namespace {
 
-using exif::TImageInfo;
-using exif::TTagEntry;
+using exif::detail::TImageInfo;
+using exif::detail::TTagEntry;
 using exiftest::ByteText;
 using exiftest::Info;
 using exiftest::JpegPos;
@@ -144,8 +143,7 @@ TEST(IfdWalk, DetailedTraceAddsDirectoriesTagNumbersSizesAndPositions) {
   for (const char* detail : {"tag[$", " [size: ", " [start: ", "Directory"}) {
     EXPECT_EQ(Info(plain).TraceText.find(detail), std::string::npos) << detail;
   }
-  const exiftest::ScopedSetting<int32_t> detailed(exif::TraceDetailLevel, 1);
-  const auto reader = ReadJpegExif(tiff.Bytes());
+  const auto reader = ReadJpegExif(tiff.Bytes(), exif::detail::kBuildAll, exiftest::Detailed());
   EXPECT_EQ(
       Info(reader).TraceText,
       "\r\nDirectory: Start, entries = " + std::to_string(JpegPos(ifd)) + ", 2" +
@@ -157,11 +155,11 @@ TEST(IfdWalk, DetailedTraceAddsDirectoriesTagNumbersSizesAndPositions) {
 TEST(IfdWalk, ModeTwoTracesWithoutStoringAndModeFourStoresWithoutText) {
   TiffBuilder tiff(Order::Intel);
   tiff.Ifd({tiff.Ascii(0x010F, "Canon"), tiff.Long(0x0100, {640})});
-  const auto textOnly = ReadJpegExif(tiff.Bytes(), exif::kBuildTextOnly);
+  const auto textOnly = ReadJpegExif(tiff.Bytes(), exif::detail::kBuildTextOnly);
   EXPECT_EQ(Info(textOnly).TraceText, "\r\nMake = Canon\r\nImage Width = 640");
   EXPECT_EQ(Info(textOnly).TagCount, 0);
 
-  const auto storeOnly = ReadJpegExif(tiff.Bytes(), exif::kBuildStoreOnly);
+  const auto storeOnly = ReadJpegExif(tiff.Bytes(), exif::detail::kBuildStoreOnly);
   const TImageInfo& stored = Info(storeOnly);
   EXPECT_EQ(stored.TraceText, "");
   EXPECT_EQ(stored.MakeText, "");  // the value text is empty in this mode
@@ -170,7 +168,7 @@ TEST(IfdWalk, ModeTwoTracesWithoutStoringAndModeFourStoresWithoutText) {
 }
 
 TEST(TagStore, GrowsInStepsOfTwentyFiveOneEntryEarlyAndRefusesTagZero) {
-  TImageInfo info(nullptr, exif::kBuildAll);
+  TImageInfo info(nullptr, exif::detail::kBuildAll);
   TTagEntry none;
   EXPECT_EQ(info.AddTag(none), -1);
   EXPECT_EQ(info.TagCapacity, 0);
@@ -188,7 +186,7 @@ TEST(TagStore, GrowsInStepsOfTwentyFiveOneEntryEarlyAndRefusesTagZero) {
 }
 
 TEST(TagStore, ComputedEntriesAreStoredInStoringModesAndFoundByNameInAnyCase) {
-  TImageInfo info(nullptr, exif::kBuildAll);
+  TImageInfo info(nullptr, exif::detail::kBuildAll);
   info.AddComputedTag("Macro mode", "Normal", 2);
   info.AddComputedTag("MACRO MODE", "second", 2);
   ASSERT_EQ(info.TagCount, 2);
@@ -202,7 +200,7 @@ TEST(TagStore, ComputedEntriesAreStoredInStoringModesAndFoundByNameInAnyCase) {
   EXPECT_EQ(info.FindStoredTag("Macro"), -1);
   EXPECT_EQ(info.StoredTagText("missing"), "");
 
-  TImageInfo textOnly(nullptr, exif::kBuildTextOnly);
+  TImageInfo textOnly(nullptr, exif::detail::kBuildTextOnly);
   textOnly.AddComputedTag("Macro mode", "Normal", 2);
   EXPECT_EQ(textOnly.TagCount, 0);
 }

@@ -8,8 +8,8 @@
 
 namespace {
 
-using exif::FormatArg;
-using exif::FormatText;
+using exif::detail::FormatArg;
+using exif::detail::FormatText;
 
 struct Case {
   const char* templ;
@@ -56,7 +56,7 @@ TEST(FormatText, RaisesWhenTheTemplateDoesNotFitItsArgument) {
       {"%.99999999999f", 1.0, ""},
   };
   for (const Case& c : cases) {
-    EXPECT_THROW(FormatText(c.templ, {c.arg}), exif::FormatError) << c.templ;
+    EXPECT_THROW(FormatText(c.templ, {c.arg}), exif::detail::FormatError) << c.templ;
   }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// Shared helpers of the EXIF reader tests: settings restored after a test, byte literals,
-// and reading built blocks through the container.
+// Shared helpers of the EXIF reader tests: reader options, byte literals, and reading built
+// blocks through the container.
 
 #include <cstdint>
 #include <initializer_list>
@@ -13,19 +13,12 @@
 
 namespace exiftest {
 
-// Sets a process-wide setting for one test and restores it afterwards.
-template <typename T>
-class ScopedSetting {
- public:
-  ScopedSetting(T& setting, T value) : setting_(setting), saved_(setting) { setting_ = value; }
-  ~ScopedSetting() { setting_ = saved_; }
-  ScopedSetting(const ScopedSetting&) = delete;
-  ScopedSetting& operator=(const ScopedSetting&) = delete;
-
- private:
-  T& setting_;
-  T saved_;
-};
+// Options for a reader whose traces carry tag numbers, sizes and positions.
+inline exif::ReaderOptions Detailed(int32_t level = 1) {
+  exif::ReaderOptions options;
+  options.traceDetailLevel = level;
+  return options;
+}
 
 inline std::string ByteText(std::initializer_list<int> values) {
   std::string bytes;
@@ -37,28 +30,29 @@ inline std::string ByteText(std::initializer_list<int> values) {
 constexpr int64_t JpegPos(uint32_t offset) { return 9 + int64_t{offset}; }
 
 // Reads a JPEG whose only metadata is an EXIF segment holding `tiff`.
-inline std::unique_ptr<exif::TimgData> ReadJpegExif(const std::string& tiff,
-                                                    int32_t buildMode = exif::kBuildAll) {
-  auto reader = std::make_unique<exif::TimgData>(buildMode);
+inline std::unique_ptr<exif::detail::TimgData> ReadJpegExif(
+    const std::string& tiff, int32_t buildMode = exif::detail::kBuildAll,
+    const exif::ReaderOptions& options = {}) {
+  auto reader = std::make_unique<exif::detail::TimgData>(buildMode, options);
   reader->ProcessBytes("photo.jpg", Jpeg({ExifSegment(tiff)}));
   return reader;
 }
 
 // Scans a JPEG holding `tiff` without ProcessBytes, so that ErrorText keeps what the scan set.
-inline std::unique_ptr<exif::TimgData> ScanOnly(const std::string& tiff) {
-  auto reader = std::make_unique<exif::TimgData>();
+inline std::unique_ptr<exif::detail::TimgData> ScanOnly(const std::string& tiff) {
+  auto reader = std::make_unique<exif::detail::TimgData>();
   const std::string jpeg = Jpeg({ExifSegment(tiff)});
-  exif::MemoryByteStream stream(jpeg);
+  exif::detail::MemoryByteStream stream(jpeg);
   reader->ScanJpegSections(stream);
   return reader;
 }
 
 // The container's parsed object, which every read of a built EXIF segment creates.
-inline exif::TImageInfo& Info(const std::unique_ptr<exif::TimgData>& reader) {
+inline exif::detail::TImageInfo& Info(const std::unique_ptr<exif::detail::TimgData>& reader) {
   if (!reader->ExifInfo) throw std::logic_error("no parsed EXIF object");
   return *reader->ExifInfo;
 }
 // A reader that is a temporary would leave the reference dangling.
-exif::TImageInfo& Info(std::unique_ptr<exif::TimgData>&& reader) = delete;
+exif::detail::TImageInfo& Info(std::unique_ptr<exif::detail::TimgData>&& reader) = delete;
 
 }  // namespace exiftest

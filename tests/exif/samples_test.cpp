@@ -65,7 +65,7 @@ std::optional<std::string> Value(const json& dump, std::initializer_list<const c
 // "." and blank padding stays; the dump trims both.
 ::testing::AssertionResult ShownAs(const std::string& shown,
                                    const std::optional<std::string>& value, int64_t cut) {
-  const std::string expected = exif::CopyBytes(value.value_or(""), 1, cut);
+  const std::string expected = exif::detail::CopyBytes(value.value_or(""), 1, cut);
   if (static_cast<int64_t>(shown.size()) <= cut &&
       shown.compare(0, expected.size(), expected) == 0 &&
       shown.find_first_not_of(". ", expected.size()) == std::string::npos) {
@@ -99,8 +99,8 @@ std::map<std::string, std::string> SummaryLines(const std::string& summary) {
 }
 
 // The summary's exposure time, f-number, ISO, flash and model against the dump's.
-void CompareSummary(const fs::path& photo, const json& dump, const exif::TImageInfo& info) {
-  auto lines = SummaryLines(exif::SummaryText(info));
+void CompareSummary(const fs::path& photo, const json& dump, const exif::detail::TImageInfo& info) {
+  auto lines = SummaryLines(exif::detail::SummaryText(info));
   const std::string makeModel = lines["Make (Model)"];
   ASSERT_GE(makeModel.size(), info.MakeText.size() + 3);
   EXPECT_TRUE(ShownAs(makeModel.substr(info.MakeText.size() + 2,
@@ -117,7 +117,7 @@ void CompareSummary(const fs::path& photo, const json& dump, const exif::TImageI
     EXPECT_EQ(exposure, "");
   }
   const auto fNumber = Value(dump, {"ExifIFD:FNumber"});
-  EXPECT_EQ(lines["FNumber"], fNumber ? exif::FormatText("F%0.1f", {std::stod(*fNumber)}) : "");
+  EXPECT_EQ(lines["FNumber"], fNumber ? exif::detail::FormatText("F%0.1f", {std::stod(*fNumber)}) : "");
   std::string iso = lines["ISO"];
   std::erase(iso, ',');
   EXPECT_EQ(iso, Value(dump, {"ExifIFD:ISO"}).value_or(""));
@@ -131,7 +131,7 @@ void CompareSummary(const fs::path& photo, const json& dump, const exif::TImageI
 }
 
 // GPS positions against the dump's degrees.
-void CompareGpsPositions(const json& dump, const exif::TImageInfo& info) {
+void CompareGpsPositions(const json& dump, const exif::detail::TImageInfo& info) {
   for (const char* name : {"GPSLatitude", "GPSLongitude"}) {
     const auto degrees = Value(dump, {(std::string("GPS:") + name).c_str()});
     if (!degrees || degrees->empty()) continue;
@@ -146,7 +146,7 @@ void CompareGpsPositions(const json& dump, const exif::TImageInfo& info) {
 void CompareWithDump(const fs::path& photo) {
   std::ifstream in(photo.string() + ".exiftool-n.json");
   const json dump = json::parse(in).at(0);
-  exif::TimgData reader;
+  exif::detail::TimgData reader;
   const bool read = reader.ProcessFile(photo.string());
   for (const auto& [file, why] : kDifferences) {
     if (photo.filename() == file) {
@@ -166,7 +166,7 @@ void CompareWithDump(const fs::path& photo) {
   }
   ASSERT_TRUE(read) << reader.ErrorText;
   EXPECT_EQ(reader.ErrorText, "<none>");
-  const exif::TImageInfo& info = *reader.ExifInfo;
+  const exif::detail::TImageInfo& info = *reader.ExifInfo;
   EXPECT_TRUE(ShownAs(info.MakeText, Value(dump, {"IFD0:Make"}), 32));
   EXPECT_TRUE(ShownAs(info.ModelText, Value(dump, {"IFD0:Model"}), 40));
   EXPECT_TRUE(
@@ -186,7 +186,7 @@ void CompareWithDump(const fs::path& photo) {
   }
   const auto fNumber = Value(dump, {"IFD0:FNumber", "ExifIFD:FNumber"});
   EXPECT_EQ(info.StoredTagText("FNumber"),
-            fNumber ? exif::FormatText("F%0.1f", {std::stod(*fNumber)}) : "");
+            fNumber ? exif::detail::FormatText("F%0.1f", {std::stod(*fNumber)}) : "");
   std::string iso;  // the reader joins components with ", ", the dump with " "
   for (char c : info.StoredTagText("ISOSpeedRatings")) {
     if (c != ',') iso += c;
@@ -227,7 +227,7 @@ TEST(Samples, FilesWithoutAnExifBlockEndAsTheRulesSay) {
   for (const Outcome& o : outcomes) {
     const fs::path photo = testsupport::Sample(o.file);
     if (!fs::exists(photo)) continue;
-    exif::TimgData reader;
+    exif::detail::TimgData reader;
     EXPECT_EQ(reader.ProcessFile(photo.string()), o.read) << o.file << ": " << o.why;
     EXPECT_EQ(reader.HasExif(), o.hasExif) << o.file << ": " << o.why;
     EXPECT_EQ(reader.ErrorText, o.errorText) << o.file << ": " << o.why;
@@ -237,7 +237,7 @@ TEST(Samples, FilesWithoutAnExifBlockEndAsTheRulesSay) {
 TEST(Samples, TheTraceOfARealPhotoHasOneLinePerEntry) {
   const fs::path photo = testsupport::Sample("canon_eos_40d_small.jpg");
   REQUIRE_SAMPLE(photo);
-  exif::TimgData reader;
+  exif::detail::TimgData reader;
   ASSERT_TRUE(reader.ProcessFile(photo.string()));
   const std::string& trace = reader.ExifInfo->TraceText;
   for (const char* line :

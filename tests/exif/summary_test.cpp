@@ -68,7 +68,7 @@ TEST(SummaryText, ShowsTheStoredLinesThatHaveText) {
     reader->FileLength = 1220 * 1024 + 1023;
     std::vector<std::string> lines = kFixedLines;
     lines.insert(lines.end(), c.lines.begin(), c.lines.end());
-    EXPECT_EQ(exif::SummaryText(exiftest::Info(reader), FixedDate), JoinLines(lines)) << c.what;
+    EXPECT_EQ(exif::detail::SummaryText(exiftest::Info(reader), FixedDate), JoinLines(lines)) << c.what;
   }
 }
 
@@ -78,17 +78,17 @@ TEST(SummaryText, ShowsEmptyValuesTheErrorOrNothing) {
   const auto reader = exiftest::ReadJpegExif(t.Bytes());
   reader->FilePath = "C:\\photos\\dsc002.jpg";
   reader->FileLength = 1023;
-  EXPECT_EQ(exif::SummaryText(exiftest::Info(reader), FixedDate),
+  EXPECT_EQ(exif::detail::SummaryText(exiftest::Info(reader), FixedDate),
             "File Name: dsc002.jpg\r\nFile Size: 0k\r\nFile Date: 28.03.2004\r\nPhoto Date: "
             "\r\nMake (Model):  ()\r\nDimensions: 0 x 0\r\nFlash: No");
   reader->ErrorText = "Illegally sized directory";
-  EXPECT_EQ(exif::SummaryText(exiftest::Info(reader)),
+  EXPECT_EQ(exif::detail::SummaryText(exiftest::Info(reader)),
             "File Name: dsc002.jpg\r\nExif Error: Illegally sized directory");
 
-  exif::TimgData commentOnly;
+  exif::detail::TimgData commentOnly;
   ASSERT_TRUE(commentOnly.ProcessBytes("c.jpg", exiftest::Jpeg({exiftest::CommentSegment("x")})));
-  EXPECT_EQ(exif::SummaryText(exif::TImageInfo(&commentOnly, exif::kBuildAll)), "");
-  EXPECT_EQ(exif::SummaryText(exif::TImageInfo(nullptr, exif::kBuildAll)), "");
+  EXPECT_EQ(exif::detail::SummaryText(exif::detail::TImageInfo(&commentOnly, exif::detail::kBuildAll)), "");
+  EXPECT_EQ(exif::detail::SummaryText(exif::detail::TImageInfo(nullptr, exif::detail::kBuildAll)), "");
 }
 
 TEST(SummaryText, FileDateIsTheLocalDateInTheLocaleShortForm) {

@@ -14,8 +14,8 @@
 
 namespace {
 
-using exif::DictionaryIndexOf;
-using exif::LookupTag;
+using exif::detail::DictionaryIndexOf;
+using exif::detail::LookupTag;
 
 TEST(TagDictionary, KeepsTheTraditionalSpellingsAndRepeatedNames) {
   const std::pair<uint16_t, const char*> spelled[] = {
@@ -27,10 +27,10 @@ TEST(TagDictionary, KeepsTheTraditionalSpellingsAndRepeatedNames) {
   EXPECT_EQ(LookupTag(0x17, 2).Name, "GPSDestBearingkRef");
   // Twelve names repeat under the A2xx numbers, and CFAPattern under 828E and A302.
   std::multiset<std::string> names;
-  for (const auto& entry : exif::ExifTagTable().first(250)) names.insert(entry.Name);
+  for (const auto& entry : exif::detail::ExifTagTable().first(250)) names.insert(entry.Name);
   EXPECT_EQ(names.size() - std::set<std::string>(names.begin(), names.end()).size(), 13u);
   EXPECT_EQ(names.count("SensingMethod"), 2u);
-  EXPECT_EQ(exif::ExifTagTable()[250].Name, "Unknown");
+  EXPECT_EQ(exif::detail::ExifTagTable()[250].Name, "Unknown");
 }
 
 TEST(LookupTag, SearchesTheDictionaryOfTheDirectoryKind) {
@@ -47,28 +47,28 @@ TEST(LookupTag, SearchesTheDictionaryOfTheDirectoryKind) {
   for (const Case& c : cases) EXPECT_EQ(LookupTag(c.tag, c.kind).Name, c.name) << c.tag;
   EXPECT_EQ(LookupTag(0x0001, 3).Tag, 0);
   EXPECT_EQ(LookupTag(0x829A, 1).FormatString, "%s sec");
-  EXPECT_EQ(LookupTag(0x9209, 1).Decoder, &exif::DecodeFlash);
-  EXPECT_EQ(LookupTag(0x04, 2).Decoder, &exif::DecodeGpsPosition);
+  EXPECT_EQ(LookupTag(0x9209, 1).Decoder, &exif::detail::DecodeFlash);
+  EXPECT_EQ(LookupTag(0x04, 2).Decoder, &exif::detail::DecodeGpsPosition);
 }
 
 TEST(DictionaryIndexOf, IgnoresAsciiCaseAndNeverFindsTheSentinel) {
   EXPECT_EQ(DictionaryIndexOf("focallengthIN35MMFILM"), 241);
-  EXPECT_EQ(exif::ExifTagTable()[241].Tag, 0xA405);
-  EXPECT_EQ(exif::ExifTagTable()[DictionaryIndexOf("FlashEnergy")].Tag, 0x920B);  // the first
+  EXPECT_EQ(exif::detail::ExifTagTable()[241].Tag, 0xA405);
+  EXPECT_EQ(exif::detail::ExifTagTable()[DictionaryIndexOf("FlashEnergy")].Tag, 0x920B);  // the first
   EXPECT_EQ(DictionaryIndexOf("Unknown"), -1);
   EXPECT_EQ(DictionaryIndexOf(""), -1);
 }
 
 TEST(FindTagIndex, TakesTheFirstIndexAndTheLastMapOfAnyTable) {
-  std::vector<exif::TTagEntry> table(3);
+  std::vector<exif::detail::TTagEntry> table(3);
   table[0].Tag = table[2].Tag = 0x0081;
   table[0].ValueMap = "0:first";
   table[2].ValueMap = "0:last";
   table[1].Tag = 0x0002;
-  EXPECT_EQ(exif::FindTagIndex(0x0081, table), 0);
-  EXPECT_EQ(exif::FindTagIndex(0x0003, table), -1);
-  EXPECT_EQ(exif::FindValueMap(0x0081, table), "0:last");
-  EXPECT_EQ(exif::FindValueMap(0x0003, table), "");
+  EXPECT_EQ(exif::detail::FindTagIndex(0x0081, table), 0);
+  EXPECT_EQ(exif::detail::FindTagIndex(0x0003, table), -1);
+  EXPECT_EQ(exif::detail::FindValueMap(0x0081, table), "0:last");
+  EXPECT_EQ(exif::detail::FindValueMap(0x0003, table), "");
 }
 
 TEST(SpaceWords, PutsABlankBeforeACapitalThatFollowsANonCapital) {
@@ -83,11 +83,11 @@ TEST(SpaceWords, PutsABlankBeforeACapitalThatFollowsANonCapital) {
       {"aB", "aB"},
       {"", ""},
   };
-  for (const auto& [name, spaced] : cases) EXPECT_EQ(exif::SpaceWords(name), spaced);
+  for (const auto& [name, spaced] : cases) EXPECT_EQ(exif::detail::SpaceWords(name), spaced);
 }
 
 TEST(FillDescriptions, DerivesEmptyDescriptionsOnceAndKeepsGivenOnes) {
-  const exif::TImageInfo first(nullptr, exif::kBuildAll);  // the first creation fills them
+  const exif::detail::TImageInfo first(nullptr, exif::detail::kBuildAll);  // the first creation fills them
   EXPECT_EQ(LookupTag(0x9201, 1).Description, "Shutter Speed Value");
   EXPECT_EQ(LookupTag(0x0B, 2).Description, "GPSDOP");
   EXPECT_EQ(LookupTag(0x9216, 1).Description, "TIFF/ EPStandard ID");
@@ -112,7 +112,7 @@ TEST(DecodeValueMap, FindsTheWordsOfAValue) {
       {LookupTag(0x0106, 1).ValueMap, "2", "RGB"},
   };
   for (const auto& [map, value, words] : cases) {
-    EXPECT_EQ(exif::DecodeValueMap(map, value), words) << map << " / " << value;
+    EXPECT_EQ(exif::detail::DecodeValueMap(map, value), words) << map << " / " << value;
   }
 }
 

@@ -16,8 +16,8 @@
 
 namespace {
 
-using exif::TImageInfo;
-using exif::TimgData;
+using exif::detail::TImageInfo;
+using exif::detail::TimgData;
 using exiftest::Field;
 using exiftest::Info;
 using exiftest::JpegPos;
@@ -71,7 +71,7 @@ TEST(WalkGuards, NestingStopsAtTheDepthLimit) {
   for (size_t i = 0; i + 1 < dirs.size(); ++i)
     tiff.PatchU32(TiffBuilder::ValueFieldOf(dirs[i], 1), dirs[i + 1]);
   const auto reader = ReadJpegExif(tiff.Bytes());
-  EXPECT_EQ(Info(reader).PixelWidth, exif::kMaxDirectoryDepth - 1);
+  EXPECT_EQ(Info(reader).PixelWidth, exif::detail::kMaxDirectoryDepth - 1);
 }
 
 TEST(WalkGuards, AnEntryTableRunningOffTheBlockEndsThatDirectoryQuietly) {
@@ -150,7 +150,7 @@ TEST(WalkGuards, OverlappingDirectoriesStopAtTheEntryBudget) {
   const auto reader = ReadJpegExif(tiff.Bytes());
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
   EXPECT_GT(Info(reader).TagCount, 5000);  // more than one directory was walked
-  EXPECT_LE(Info(reader).TagCount, exif::kMaxEntriesPerWalk);
+  EXPECT_LE(Info(reader).TagCount, exif::detail::kMaxEntriesPerWalk);
 }
 
 TEST(WalkGuards, LargeValuesStopAtTheCopyBudget) {
@@ -163,7 +163,7 @@ TEST(WalkGuards, LargeValuesStopAtTheCopyBudget) {
   int64_t copied = 0;
   for (const auto& entry : reader.ExifInfo->StoredTags()) copied += entry.RawSize;
   EXPECT_LT(reader.ExifInfo->TagCount, 100);
-  EXPECT_LE(copied, exif::kMaxValueBytesPerWalk);
+  EXPECT_LE(copied, exif::detail::kMaxValueBytesPerWalk);
 }
 
 }  // namespace

@@ -17,20 +17,18 @@
 #include "exif/container.h"
 #include "exif/ifd_walk.h"
 #include "exif/image_info.h"
-#include "exif/settings.h"
 #include "note_builder.h"
 #include "reader_support.h"
 
 namespace {
 
-using exif::TImageInfo;
-using exif::TimgData;
-using exif::TTagEntry;
+using exif::detail::TImageInfo;
+using exif::detail::TimgData;
+using exif::detail::TTagEntry;
 using exiftest::Info;
 using exiftest::Order;
 using exiftest::ReadJpegExif;
 using exiftest::ScanOnly;
-using exiftest::ScopedSetting;
 using notetest::BuildNote;
 using notetest::Camera;
 using notetest::ExifWithNote;
@@ -300,16 +298,16 @@ TEST(MakerNote, TracesInTheFourFormsAndFollowsTheSettings) {
       {0, false, array + "\r\nOwnerName = \"Tom\""},
   };
   for (const Case& c : cases) {
-    const ScopedSetting<int32_t> detail(exif::TraceDetailLevel, c.level);
-    const ScopedSetting<bool> decoders(exif::UseTagDecoders, c.decoders);
-    const auto reader = ReadJpegExif(tiff);
+    exif::ReaderOptions options = exiftest::Detailed(c.level);
+    options.useTagDecoders = c.decoders;
+    const auto reader = ReadJpegExif(tiff, exif::detail::kBuildAll, options);
     EXPECT_EQ(Info(reader).MakerNoteTraceText, c.trace) << c.level << c.decoders;
   }
   // Build mode 2 does nothing for the entries; mode 4 builds no Make text, so no maker.
-  const auto textOnly = ReadJpegExif(tiff, exif::kBuildTextOnly);
+  const auto textOnly = ReadJpegExif(tiff, exif::detail::kBuildTextOnly);
   EXPECT_TRUE(Info(textOnly).MakerNoteRead);
   EXPECT_EQ(Info(textOnly).MakerNoteTraceText, "");
-  const auto storeOnly = ReadJpegExif(tiff, exif::kBuildStoreOnly);
+  const auto storeOnly = ReadJpegExif(tiff, exif::detail::kBuildStoreOnly);
   EXPECT_FALSE(Info(storeOnly).MakerNoteRead);
 }
 
@@ -426,12 +424,12 @@ TEST(MakerNoteGuards, AnErrorEndsTheDirectoryAndKeepsWhatWasRead) {
     return rows;
   }();
   TimgData owner;
-  owner.DataBlock = exif::ByteString("the EXIF block");
-  TImageInfo info(&owner, exif::kBuildAll);
+  owner.DataBlock = exif::detail::ByteString("the EXIF block");
+  TImageInfo info(&owner, exif::detail::kBuildAll);
   info.SetDataBlock(owner.DataBlock);
   info.MakerNoteData =
-      exif::ByteString(Plain(Order::Intel, {{2, 'S', {1}}, {1, 'S', {1}}, {2, 'S', {3}}}));
-  exif::ReadMakerDirectory(info, table, 0, 1, 0);
+      exif::detail::ByteString(Plain(Order::Intel, {{2, 'S', {1}}, {1, 'S', {1}}, {2, 'S', {3}}}));
+  exif::detail::ReadMakerDirectory(info, {table, 0, 1, false});
   EXPECT_EQ(info.MakerNoteTraceText, "\r\nFine = 1");
   EXPECT_EQ(owner.ErrorText, "Error Detected = bad value");
   EXPECT_EQ(MakerEntries(info), (Entries{{"Fine", "1"}}));
@@ -452,7 +450,7 @@ TEST(MakerNoteGuards, ManyMakerNoteTagsShareTheWalksLimits) {
   t.Append(note);
   const auto reader = ReadJpegExif(t.Bytes());
   EXPECT_TRUE(Info(reader).MakerNoteRead);
-  EXPECT_LE(Info(reader).TagCount, exif::kMaxEntriesPerWalk);
+  EXPECT_LE(Info(reader).TagCount, exif::detail::kMaxEntriesPerWalk);
 }
 
 }  // namespace

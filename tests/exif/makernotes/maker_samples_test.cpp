@@ -26,7 +26,7 @@ namespace {
 
 using nlohmann::json;
 namespace fs = std::filesystem;
-using exif::TTagEntry;
+using exif::detail::TTagEntry;
 
 // Dump group of each maker key.
 const std::map<std::string, std::string> kGroups = {
@@ -126,12 +126,12 @@ json Dump(const fs::path& photo, const char* suffix) {
 // for UNDEFINED, cut at the first zero byte), numbers as a number, arrays of integers as
 // numbers joined by blanks.
 ::testing::AssertionResult Agrees(const TTagEntry& entry, const json& theirs, bool bigEndian) {
-  const bool text = entry.DataType == exif::kAscii || entry.DataType == exif::kUndefined;
+  const bool text = entry.DataType == exif::detail::kAscii || entry.DataType == exif::detail::kUndefined;
   std::string ours = text ? entry.Text.substr(1, entry.Text.size() - 2) : std::string();
-  if (entry.DataType == exif::kUndefined) ours = ours.substr(0, ours.find('\0'));
+  if (entry.DataType == exif::detail::kUndefined) ours = ours.substr(0, ours.find('\0'));
   if (theirs.is_number()) {
     const double value =
-        text ? std::stod(ours) : exif::RawToNumber(entry.Raw, entry.DataType, bigEndian);
+        text ? std::stod(ours) : exif::detail::RawToNumber(entry.Raw, entry.DataType, bigEndian);
     const double expected = theirs.get<double>();
     if (std::fabs(value - expected) <= 1e-9 * std::max(1.0, std::fabs(expected))) {
       return ::testing::AssertionSuccess();
@@ -139,10 +139,10 @@ json Dump(const fs::path& photo, const char* suffix) {
     return ::testing::AssertionFailure() << value << " against " << expected;
   }
   if (!text) {
-    const auto size = static_cast<size_t>(exif::FieldTypeSize(entry.DataType));
+    const auto size = static_cast<size_t>(exif::detail::FieldTypeSize(entry.DataType));
     for (size_t at = 0; size > 0 && at + size <= entry.Raw.size(); at += size) {
       if (at > 0) ours += ' ';
-      ours += std::to_string(exif::RawToInteger(entry.Raw.substr(at, size), bigEndian));
+      ours += std::to_string(exif::detail::RawToInteger(entry.Raw.substr(at, size), bigEndian));
     }
   }
   if (ours == theirs.get<std::string>()) return ::testing::AssertionSuccess();
@@ -158,10 +158,10 @@ TEST(MakerNoteSamples, ReadValuesAgreeWithTheReferenceDumps) {
     const std::string suffix = ".exiftool-n.json";
     if (!name.ends_with(suffix)) continue;
     const fs::path photo = name.substr(0, name.size() - suffix.size());
-    exif::TimgData reader;
+    exif::detail::TimgData reader;
     if (!reader.ProcessFile(photo.string()) || !reader.ExifInfo) continue;
-    const exif::TImageInfo& info = *reader.ExifInfo;
-    const std::string key = exif::UpperAscii(exif::CopyBytes(info.MakeText, 1, 5));
+    const exif::detail::TImageInfo& info = *reader.ExifInfo;
+    const std::string key = exif::detail::UpperAscii(exif::detail::CopyBytes(info.MakeText, 1, 5));
     if (!kGroups.contains(key) || !info.MakerNoteRead || ReadDifferently(photo, "")) continue;
 
     const std::string group = kGroups.at(key) + ":";
@@ -186,7 +186,7 @@ TEST(MakerNoteSamples, ReadValuesAgreeWithTheReferenceDumps) {
         double range[4] = {};
         std::istringstream(numeric[group + "Lens"].get<std::string>()) >> range[0] >> range[1] >>
             range[2] >> range[3];
-        const std::string shown = exif::FormatText("%0.1f-%0.1f(mm)  F%0.1f-F%0.1f",
+        const std::string shown = exif::detail::FormatText("%0.1f-%0.1f(mm)  F%0.1f-F%0.1f",
                                                    {range[0], range[1], range[2], range[3]});
         EXPECT_NE(info.MakerNoteTraceText.find("\r\nLens information = " + shown + "\r\n"),
                   std::string::npos)
