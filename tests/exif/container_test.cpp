@@ -37,7 +37,7 @@ const std::string kComment = CommentSegment("note");
 const std::string kIptc = Segment(0xED, "Photoshop 3.0");
 const std::string kXmp = Segment(0xE1, std::string("http://ns.adobe.com/xap/1.0/\0<x/>", 33));
 
-TEST(Container, TheExtensionDecidesWhetherAndHowTheFileIsRead) {
+TEST(Container, TheExtensionDecidesWhetherTheBytesHowTheFileIsRead) {
   const std::string jpeg = Jpeg({kExif});
   const std::pair<const char*, bool> cases[] = {
       {"a.jpg", true},       {"A.JPG", true},
@@ -45,14 +45,14 @@ TEST(Container, TheExtensionDecidesWhetherAndHowTheFileIsRead) {
       {"d.tif/a.jpg", true}, {"d\\a.JPG", true},
       {"a.jpeg2", false},    {"noextension", false},
       {"a.jpg/", false},     {"a.jpg.txt", false},
-      {"", false},           {"a.tif", false},  // JPEG bytes are no TIFF file
+      {"", false},           {"a.tif", true},  // JPEG data under a TIFF name
   };
   for (const auto& [name, read] : cases) {
     TimgData reader;
     EXPECT_EQ(reader.ProcessBytes(name, jpeg), read) << name;
     EXPECT_EQ(reader.ErrorText, read ? "<none>" : "Not an EXIF file") << name;
   }
-  for (const char* name : {"a.tif", "b.TIFF", "c.nef"}) {
+  for (const char* name : {"a.tif", "b.TIFF", "c.nef", "d.jpg"}) {
     TimgData reader;
     EXPECT_TRUE(reader.ProcessBytes(name, SimpleTiff())) << name;
   }
@@ -74,12 +74,14 @@ TEST(JpegScan, TakesMetadataSegmentsFromTheStartOfTheFile) {
       {"EXIF as the second segment", Jpeg({kApp0, kExif}), true, true, 3},
       {"no start of image", Jpeg({kExif}).substr(1), false, false, 0},
       {"an empty file", "", false, false, 0},
-      {"without metadata the scan gives up at the fifth segment",
-       Jpeg({kApp0, kDqt, kDqt, kDqt, kExif}), false, false, 5},
+      {"without metadata the scan gives up after the fifth segment",
+       Jpeg({kApp0, kDqt, kDqt, kDqt, kDqt, kExif}), false, false, 5},
+      {"the fifth segment is looked at", Jpeg({kApp0, kDqt, kDqt, kDqt, kExif}), true, true, 6},
       {"with metadata before it the fifth may be EXIF", Jpeg({kApp0, kComment, kDqt, kDqt, kExif}),
        true, true, 6},
-      {"an EXIF segment after the fifth is dropped, its slot reused",
-       Jpeg({kComment, kDqt, kDqt, kDqt, kDqt, kExif, kDqt}), true, false, 7},
+      {"an EXIF segment after the fifth is taken too",
+       Jpeg({kComment, kDqt, kDqt, kDqt, kDqt, kExif, kDqt}), true, true, 8},
+      {"an APP1 without EXIF is dropped, its slot reused", Jpeg({kXmp, kApp0}), false, false, 2},
       {"a comment alone is metadata", Jpeg({kApp0, kComment}), true, false, 3},
       {"IPTC is metadata", Jpeg({kIptc}), true, false, 2},
       {"APP0 alone is not", Jpeg({kApp0}), false, false, 2},
@@ -114,21 +116,31 @@ TEST(JpegScan, KeepsSegmentsAndTheirRoles) {
   EXPECT_EQ(comment.Data.View(), std::string("\x00\x07hello", 7));
 }
 
-TEST(JpegScan, ChecksTheExifHeaderOfTheFirstApp1Only) {
-  const std::pair<std::string, const char*> cases[] = {
-      {Jpeg({kXmp, kExif}), "Incorrect Exif header"},
-      {Jpeg({ExifSegment("XX" + SimpleTiff().substr(2))}), "Invalid Exif alignment marker"},
+// The first APP1 that starts with "Exif" and a zero byte is the EXIF segment, wherever it
+// stands; XMP before it is passed over.
+TEST(JpegScan, TakesTheFirstApp1ThatHoldsExif) {
+  struct Case {
+    std::string jpeg;
+    const char* error;  // what the scan alone leaves
+    int32_t tags;
   };
-  for (const auto& [jpeg, error] : cases) {
-    TimgData scanned;  // the scan alone keeps the error it met
-    exif::detail::MemoryByteStream stream(jpeg);
+  const Case cases[] = {
+      {Jpeg({kXmp, kExif}), "", 2},
+      {Jpeg({kApp0, kXmp, kXmp, kComment, kExif}), "", 2},
+      {Jpeg({kExif, ExifSegment(SimpleTiff(Order::Motorola))}), "", 2},
+      {Jpeg({ExifSegment("XX" + SimpleTiff().substr(2))}), "Invalid Exif alignment marker", 0},
+  };
+  for (const Case& c : cases) {
+    TimgData scanned;
+    exif::detail::MemoryByteStream stream(c.jpeg);
     EXPECT_TRUE(scanned.ScanJpegSections(stream));
-    EXPECT_EQ(scanned.ErrorText, error);
-    TimgData reader;  // a read that succeeds as a whole overwrites it
-    EXPECT_TRUE(reader.ProcessBytes("a.jpg", jpeg));
+    EXPECT_EQ(scanned.ErrorText, c.error);
+    TimgData reader;  // a read that succeeds as a whole overwrites the error
+    EXPECT_TRUE(reader.ProcessBytes("a.jpg", c.jpeg));
     EXPECT_EQ(reader.ErrorText, "<none>");
     EXPECT_TRUE(reader.HasExif());
-    EXPECT_EQ(reader.ExifInfo->TagCount, 0);
+    EXPECT_EQ(reader.ExifInfo->TagCount, c.tags);
+    EXPECT_FALSE(reader.ExifInfo->BigEndian);  // the first EXIF segment, not the second
   }
 }
 
@@ -164,24 +176,36 @@ TEST(Container, HandsItsSettingsOnAndResetForgetsTheLastFile) {
   EXPECT_FALSE(reader.BigEndian);
 }
 
-TEST(TiffScan, ReadsTheDirectoryAfterTheHeaderWhateverTheHeaderSays) {
-  TiffBuilder tiff(Order::Motorola, 500);  // the header points elsewhere
-  tiff.Ifd({tiff.Ascii(0x010F, "Canon"), tiff.Ascii(0x0110, "EOS D30")});
+// The first directory is read where the header says, near or far (beyond 256,000 bytes), in
+// both byte orders; an offset outside the file, or into the header, is refused.
+TEST(TiffScan, ReadsTheDirectoryWhereTheHeaderSays) {
+  for (Order order : {Order::Intel, Order::Motorola}) {
+    for (uint32_t at : {8u, 500u, 300000u}) {
+      TiffBuilder tiff(order);
+      tiff.PadTo(at);
+      tiff.SetFirstIfd(tiff.Ifd({tiff.Ascii(0x010F, "Canon"), tiff.Ascii(0x0110, "EOS D30")}));
+      TimgData reader;
+      ASSERT_TRUE(reader.ProcessBytes("scan.tif", tiff.Bytes())) << at;
+      const exif::detail::TImageInfo& info = *reader.ExifInfo;
+      EXPECT_EQ(info.ModelText, "EOS D30") << at;
+      EXPECT_EQ(info.BigEndian, order == Order::Motorola);
+      EXPECT_FALSE(reader.BigEndian);  // the container's own order is left alone
+      EXPECT_TRUE(info.FromTiff);
+      EXPECT_FALSE(reader.ReadingTiff);
+      EXPECT_EQ(info.Tags[0].RawPos, (at + 2 + 2 * 12 + 4) - 7);  // file offset x at position x - 7
+    }
+    for (uint32_t bad : {0u, 4u, 7u, 100000u, 0xFFFFFFFFu}) {
+      TiffBuilder tiff(order, bad);
+      tiff.Ifd({tiff.Ascii(0x010F, "Canon")});
+      TimgData reader;
+      EXPECT_FALSE(reader.ProcessBytes("scan.tif", tiff.Bytes())) << bad;
+      EXPECT_EQ(reader.ErrorText, "Invalid TIFF directory offset") << bad;
+    }
+  }
+  // BigTIFF (magic 43, 8-byte offsets) is refused rather than read as garbage.
   TimgData reader;
-  ASSERT_TRUE(reader.ProcessBytes("scan.tif", tiff.Bytes()));
-  const exif::detail::TImageInfo& info = *reader.ExifInfo;
-  EXPECT_EQ(info.ModelText, "EOS D30");
-  EXPECT_TRUE(info.BigEndian);
-  EXPECT_FALSE(reader.BigEndian);  // the container's own order is left alone
-  EXPECT_TRUE(info.FromTiff);
-  EXPECT_FALSE(reader.ReadingTiff);
-  EXPECT_EQ(info.Tags[0].RawPos, (8 + 2 + 2 * 12 + 4) - 7);  // file offset x at position x - 7
-
-  TiffBuilder moved(Order::Intel);
-  moved.Append(std::string(2, '\0'));  // offset 8 now holds a directory of 0 entries
-  moved.SetFirstIfd(moved.Ifd({moved.Ascii(0x010F, "Canon")}));
-  EXPECT_TRUE(reader.ProcessBytes("scan.tif", moved.Bytes()));
-  EXPECT_EQ(reader.ExifInfo->TagCount, 0);
+  EXPECT_FALSE(reader.ProcessBytes("big.tif", std::string("II+\0\x08\0\0\0\x10\0\0\0\0\0\0\0", 16)));
+  EXPECT_EQ(reader.ErrorText, "BigTIFF files are not read");
 }
 
 TEST(TiffScan, RefusesFilesWithoutAWholeHeaderAndReadsUpToTheLimit) {
