@@ -43,7 +43,7 @@ TEST(Decoders, RewriteTheValueTexts) {
        {{"0", "Off"}, {"24", "Off, auto mode"}, {"25", "On, auto mode"}, {"7", "On, strobe return"},
         {"89", "On, auto mode, red-eye reduction"}, {"65", "On, red-eye reduction"},
         {"16", "Off, surpressed"}, {"5", "On, no strobe return"},
-        {"42", "Off, UNKNOWN, forced, no flash function"}}},
+        {"42", "Off, UNKNOWN, forced, no flash function"}, {"1, 0", "On"}, {"24, 1", "Off, auto mode"}}},
       {exif::detail::DecodeComponents,  // a quote, the bytes up to the first zero, a quote
        {{"\"\x01\x02\x03\"", "YCbCr"}, {"\"\"", ""}, {"\"\x04\x05\x06\"", "RGB"},
         {"\"\x07\x01\xFF\x02\x03\"", "YCb"}}},
@@ -60,19 +60,19 @@ TEST(Decoders, RewriteTheValueTexts) {
   for (const auto& [decode, examples] : groups) {
     for (const auto& [input, shown] : examples) EXPECT_EQ(decode(input), shown) << input;
   }
-  for (const char* notOneInteger : {"1, 0", "", "1/1", " 2x"}) {
+  for (const char* notOneInteger : {"", "1/1", " 2x", "x, 1"}) {
     EXPECT_THROW(exif::detail::DecodeFlash(notOneInteger), exif::detail::ConversionError) << notOneInteger;
   }
   EXPECT_THROW(exif::detail::DecodeTwoByteText("72/1, 0/1"), exif::detail::ConversionError);
   EXPECT_THROW(exif::detail::DecodeTwoByteText("72, 0, , 0"), exif::detail::ConversionError);
 }
 
-// A Flash value of two numbers is a failing decoder: in the first directory it ends the read,
-// in the EXIF directory only that directory's later entries.
+// A two-byte text given as fractions is a failing decoder: in the first directory it ends the
+// read, in the EXIF directory only that directory's later entries.
 TEST(Decoders, AFailingDecoderEndsItsDirectory) {
   TiffBuilder first(Order::Intel);
-  first.Ifd(
-      {first.Ascii(0x010F, "Canon"), first.Short(0x9209, {1, 0}), first.Ascii(0x0110, "EOS")});
+  first.Ifd({first.Ascii(0x010F, "Canon"), first.Rational(0x9C9B, {{72, 1}, {0, 1}}),
+             first.Ascii(0x0110, "EOS")});
   for (const std::string name : {"photo.jpg", "photo.tif"}) {
     exif::detail::TimgData reader;
     EXPECT_FALSE(reader.ProcessBytes(
@@ -84,14 +84,13 @@ TEST(Decoders, AFailingDecoderEndsItsDirectory) {
   }
   TiffBuilder t(Order::Motorola);
   const uint32_t exifIfd = t.Ifd(
-      {t.Rational(0x829A, {{1, 60}}), t.Short(0x9209, {1, 0}), t.Rational(0x920A, {{50, 1}})});
+      {t.Rational(0x829A, {{1, 60}}), t.Rational(0x9C9B, {{72, 1}, {0, 1}}), t.Rational(0x920A, {{50, 1}})});
   t.SetFirstIfd(t.Ifd({t.Long(0x8769, {exifIfd}), t.Ascii(0x0110, "EOS")}));
   const auto reader = ReadJpegExif(t.Bytes());
   const TImageInfo& info = exiftest::Info(reader);
   EXPECT_EQ(reader->ErrorText, "<none>");
   EXPECT_EQ(info.StoredTagText("ExposureTime") + "|" + info.StoredTagText("FocalLength"),
             "1/60 sec|");
-  EXPECT_EQ(info.FlashValue, 0);
   EXPECT_EQ(info.ModelText, "EOS");
 }
 

@@ -55,12 +55,12 @@ TEST(IfdWalk, TracesOneLinePerEntryInBothByteOrders) {
        },
        "\r\nMake = Nikon\r\nExif Offset = 8\r\nExposure Time = 1/125 sec\r\nGPSInfo = 34"
        "\r\nGPSVersion ID = 2, 2, 0, 0\r\nGPSLatitude Ref = N\r\nCopyright = me"},
-      {"control characters as dots; UNDEFINED quoted up to its first zero",
+      {"control characters as dots; ASCII and UNDEFINED up to their first zero",
        [](TiffBuilder& t) {
          t.Ifd({t.Ascii(0x010F, "Ca\tnon"), t.Undefined(0xA000, ByteText({'0', '1', 0, '9'})),
                 t.Ascii(0x010E, std::string("two\0zeros", 9))});
        },
-       "\r\nMake = Ca.non\r\nFlash Pix Version = \"01\"\r\nImage Description = two.zeros"},
+       "\r\nMake = Ca.non\r\nFlash Pix Version = \"01\"\r\nImage Description = two"},
       {"user comment without its code prefix and last byte",
        [](TiffBuilder& t) {
          t.Ifd({t.Undefined(0x9286, std::string("ASCII\0\0\0  Hello world \x01\0", 24))});

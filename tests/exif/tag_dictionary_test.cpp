@@ -108,7 +108,8 @@ TEST(DecodeValueMap, FindsTheWordsOfAValue) {
       {"12:twelve,2:two", "2", "two"},
       {"1: Off", "1", " Off"},  // words are not trimmed
       {orientation, "3", "Rotated 180°"},
-      {orientation, "2", ""},
+      {orientation, "2", "Mirror horizontal"},
+      {orientation, "9", ""},
       {LookupTag(0x0106, 1).ValueMap, "2", "RGB"},
   };
   for (const auto& [map, value, words] : cases) {
