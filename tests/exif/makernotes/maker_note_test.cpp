@@ -15,6 +15,7 @@
 
 #include "exif/byte_stream.h"
 #include "exif/container.h"
+#include "exif/field_types.h"
 #include "exif/ifd_walk.h"
 #include "exif/image_info.h"
 #include "note_builder.h"
@@ -56,14 +57,6 @@ Entries MakerEntries(const TImageInfo& info) {
     if (entry.Id == 1) entries.emplace_back(entry.Name, entry.Text);
   }
   return entries;
-}
-
-// The last entry the pass stored; the walk stores the MakerNote tag itself after it.
-const TTagEntry& LastMakerEntry(const TImageInfo& info) {
-  for (size_t i = info.StoredTags().size(); i-- > 0;) {
-    if (info.StoredTags()[i].Id == 1) return info.StoredTags()[i];
-  }
-  throw std::logic_error("no maker-note entry stored");
 }
 
 const TTagEntry& Stored(const TImageInfo& info, const char* name) {
@@ -124,6 +117,7 @@ TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
        "",
        {{0x0000, 'U', {}, "MLT0"}, {0x0E00, 'U', {}, "PrintIM0100"}},
        "\r\nModelID = \"MLT0\"\r\nPIMdata = \"PrintIM0100\""},
+      {"KONICA MINOLTA", Layout::Plain, "", {{0x0000, 'U', {}, "MLT0"}}, "\r\nModelID = \"MLT0\""},
       {"NIKON CORPORATION",
        Layout::NikonTiff,
        "",  // with ExifVersion 0220
@@ -141,7 +135,7 @@ TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
     }
   }
   // Other makes are not read and leave no trace.
-  for (const char* make : {"KONICA MINOLTA", "PENTAX Corporation", "NIKKON", "Cano", ""}) {
+  for (const char* make : {"KODAK", "PENTAX Corporation", "NIKKON", "Cano", ""}) {
     const std::string note = Plain(Order::Intel, {{0x0006, 'A', {}, "IMG:JPEG file"}});
     const auto reader = ReadJpegExif(ExifWithNote(Order::Intel, {make}, note));
     EXPECT_FALSE(Info(reader).MakerNoteRead) << make;
@@ -240,8 +234,8 @@ TEST(MakerNote, SkipsSkipRecordsTracesUnknownTagsAndStoresTheRest) {
 }
 
 TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
-  // Eight numbers are shown, so the eleventh (Image Size 1, "Medium") and the ninth custom
-  // function are never seen; the eighth custom function is the last and gives no line.
+  // The arrays are read from their own numbers, all twelve; the custom functions from the text
+  // of eight, so the ninth is never seen and the eighth, the last, gives no line.
   const std::vector<Value> values = {
       {0x0001, 'S', {16, 1, 0, 3, 16, 1, 0, 2, 0, 0, 1, 5}},
       {0x0004, 'S', {0, 0, 0, 0, 0, 0, 0, 1, 7}},
@@ -250,19 +244,21 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
     const auto reader = ReadJpegExif(ExifWithNote(order, {"Canon"}, Plain(order, values)));
     const TImageInfo& info = Info(reader);
     EXPECT_EQ(info.MakerNoteTraceText,
-              "\r\nMacro mode = Macro\r\nSelf Timer =  1\r\nCompression Rate = Basic"
+              "\r\nMacro mode = Macro\r\nSelf Timer = 0\r\nCompression Rate = Fine"
               "\r\nFlash Mode = External flash\r\nDrive Mode = Continuous\r\nFocus Mode = AI Focus"
-              "\r\nExposureInfo1 = 16, 1, 0, 3, 16, 1, 0, 2"
+              "\r\nImage Size = Medium\r\nEasy Shoot = Night\r\nExposureInfo1 = 16, 1, 0, 3, 16, 1, 0, 2"
               "\r\nWhite balance = Sunny\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1"
               "\r\nShutter AE Lock Button = AF/AF lock\r\nNoise Reduction =  Off"
               "\r\nAEB Sequence = 0\r\nAEB Sequence =  -"
               "\r\nCustomFunctions = 20, 514, 256, 1792, 1793, 1794, 4096, 769");
     const Entries stored = {{"Macro mode", "Macro"},
-                            {"Self Timer", " 1"},
-                            {"Compression Rate", "Basic"},
+                            {"Self Timer", "0"},
+                            {"Compression Rate", "Fine"},
                             {"Flash Mode", "External flash"},
                             {"Drive Mode", "Continuous"},
                             {"Focus Mode", "AI Focus"},
+                            {"Image Size", "Medium"},
+                            {"Easy Shoot", "Night"},
                             {"ExposureInfo1", "16, 1, 0, 3, 16, 1, 0, 2"},
                             {"White balance", "Sunny"},
                             {"ExposureInfo2", "0, 0, 0, 0, 0, 0, 0, 1"},
@@ -274,7 +270,7 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
     EXPECT_EQ(MakerEntries(info), stored);
     const TTagEntry& computed = Stored(info, "Self Timer");
     EXPECT_EQ(std::tie(computed.Tag, computed.DataType, computed.Raw),
-              std::make_tuple(0, 2, std::string(" 1")));
+              std::make_tuple(0, 2, std::string("0")));
   }
 }
 
@@ -311,41 +307,65 @@ TEST(MakerNote, TracesInTheFourFormsAndFollowsTheSettings) {
   EXPECT_FALSE(Info(storeOnly).MakerNoteRead);
 }
 
-// Values away from their entries: inside the note up to its last byte, otherwise from the
-// EXIF block, where Olympus offsets land on the TIFF offset and the others 9 bytes before it,
-// in JPEG and TIFF-file blocks alike. The 18-byte Canon and 26-byte Olympus notes are followed
-// by `after`; TIFF offset `past` lies 9 bytes into it.
-TEST(MakerNote, ValuesOutsideTheNoteComeFromTheExifBlock) {
-  const std::string after("canon-fb\0olymp-fb\0", 18);
-  const std::string olymp("OLYMP\0\1\0", 8);
-  const uint32_t past = kNoteOffset + 18 + 9;
+// A note moved inside the EXIF data (a photo re-saved by software that did not correct the
+// note's offsets) is re-based so that its values lie after its table again; a note whose
+// values fit no base shows none of them and says why. Values may run on past a note the
+// camera counted short, and come from the bytes after it.
+TEST(MakerNote, MovedNotesAreReBasedAndInconsistentOnesWithheld) {
+  const std::vector<Value> values = {{0x0006, 'A', {}, "IMG:JPEG file"}, {0x0007, 'A', {}, "Firmware 1.0"},
+                                     {0x0009, 'A', {}, "Tom Rowan"}};
+  const std::string expected =
+      "\r\nImageType = \"IMG:JPEG file\"\r\nFirmwareVersion = \"Firmware 1.0\"\r\nOwnerName = \"Tom Rowan\"";
+  // The note's values begin right after its table of 3 entries and its link: note byte 42.
+  const auto moved = [&](Order order, int32_t by) {
+    std::string note = Plain(order, values);
+    exiftest::TiffBuilder t(order);
+    for (uint32_t entry = 0; entry < 3; ++entry) {  // all three lie away from their entries
+      const size_t field = 2 + 12 * entry + 8;
+      const uint32_t offset = static_cast<uint32_t>(exif::detail::RawToInteger(
+          note.substr(field, 4), order == Order::Motorola));
+      note.replace(field, 4, exiftest::U32(order, static_cast<uint32_t>(static_cast<int32_t>(offset) + by)));
+    }
+    return note;
+  };
   struct Case {
     const char* what;
-    const char* make;
-    std::string note;
-    size_t from;  // where the value starts in the TIFF bytes
-    size_t size;
+    int32_t by;  // how far the offsets point from where the values are
+    std::string trace;
   };
   const Case cases[] = {
-      {"a value ending at the note's last byte", "Canon",
-       Plain(Order::Intel, {{0x0009, 'A', {}, "in note"}}), kNoteOffset + 18, 8},
-      {"one byte past the end: block position offset + 0", "Canon",
-       Plain(Order::Intel, {{0x0009, 'O', {2, 11, kNoteOffset + 8}}}), kNoteOffset - 1, 11},
-      {"far past the note", "Canon", Plain(Order::Intel, {{0x0009, 'O', {2, 9, past}}}),
-       kNoteOffset + 18, 9},
-      {"far past the note, Olympus", "OLYMPUS",
-       Plain(Order::Intel, {{0x0209, 'O', {2, 9, past + 8}}}, olymp), kNoteOffset + 26 + 9, 9},
-      {"cut at the block's end", "Canon", Plain(Order::Intel, {{0x0009, 'O', {2, 1000, past}}}),
-       kNoteOffset + 18, 18},
+      {"in place", 0, expected},
+      {"moved back", -300, expected},
+      {"moved on", 4000, expected},
+      {"moved a little", 6, expected},
+      {"moved a little back", -6, expected},
   };
-  for (bool tiffFile : {false, true}) {
-    for (const Case& c : cases) {
-      const std::string tiff = ExifWithNote(Order::Intel, {c.make}, c.note, after);
-      const auto reader = tiffFile ? ReadTiffFile(tiff) : ReadJpegExif(tiff);
-      EXPECT_EQ(LastMakerEntry(Info(reader)).Raw, tiff.substr(c.from, c.size))
-          << c.what << (tiffFile ? " (TIFF)" : "");
+  for (Order order : kOrders) {
+    for (bool tiffFile : {false, true}) {
+      for (const Case& c : cases) {
+        const std::string tiff = ExifWithNote(order, {"Canon"}, moved(order, c.by));
+        const auto reader = tiffFile ? ReadTiffFile(tiff) : ReadJpegExif(tiff);
+        EXPECT_EQ(Info(reader).MakerNoteTraceText, c.trace) << c.what << (tiffFile ? " (TIFF)" : "");
+        EXPECT_EQ(MakerEntries(Info(reader)).size(), 3u) << c.what;
+      }
     }
+    // Two values whose offsets disagree: no base places both, nothing is shown.
+    std::string note = Plain(order, values);
+    note.replace(2 + 12 + 8, 4, exiftest::U32(order, 0x100000));
+    note.replace(2 + 8, 4, exiftest::U32(order, 0x200000));
+    const auto reader = ReadJpegExif(ExifWithNote(order, {"Canon"}, note));
+    EXPECT_EQ(Info(reader).MakerNoteTraceText, exif::detail::kWithheldLine);
+    EXPECT_TRUE(MakerEntries(Info(reader)).empty());
+    EXPECT_EQ(reader->ErrorText, "<none>");
   }
+  // A note counted 4 bytes short: its last value runs on into the bytes after it.
+  const std::string full = Plain(Order::Intel, {{0x0009, 'A', {}, "Sarah Clifton"}});
+  const std::string tiff = ExifWithNote(Order::Intel, {"Canon"}, full);
+  std::string shortNote = tiff;
+  const size_t countAt = tiff.find(exiftest::U32(Order::Intel, static_cast<uint32_t>(full.size())));
+  shortNote.replace(countAt, 4, exiftest::U32(Order::Intel, static_cast<uint32_t>(full.size() - 4)));
+  const auto reader = ReadJpegExif(shortNote);
+  EXPECT_EQ(Info(reader).MakerNoteTraceText, "\r\nOwnerName = \"Sarah Clifton\"");
 }
 
 struct HostileCase {
@@ -378,7 +398,7 @@ TEST(MakerNoteGuards, HostileNotesStayInsideTheirBytesAndTheWalkGoesOn) {
         Layout::Plain,
         "",
         {{0x0006, 'O', {2, 16, 0x7FFFFFFF}}, {0x0007, 'O', {7, 16, 0x7FFFFE00}}},
-        "\r\nImageType = \"\"\r\nFirmwareVersion = \"\""}},
+        std::string(exif::detail::kWithheldLine)}},
       {"counts whose byte size overflows 32 bits",
        {"Canon",
         Layout::Plain,
@@ -405,10 +425,10 @@ TEST(MakerNoteGuards, HostileNotesStayInsideTheirBytesAndTheWalkGoesOn) {
       ExpectWalkRestored(*reader, order, c.fault);
     }
   }
-  // An offset that wraps negative comes before the block, which counts as its first byte.
+  // An offset that wraps negative points before the note, where no value may lie.
   const auto reader = ReadJpegExif(ExifWithNote(
       Order::Intel, {"Canon"}, Plain(Order::Intel, {{0x0007, 'O', {7, 16, 0xFFFFFFF0}}})));
-  EXPECT_EQ(LastMakerEntry(Info(reader)).Raw, reader->ExifSection->Data.Copy(1, 16));
+  EXPECT_EQ(Info(reader).MakerNoteTraceText, exif::detail::kWithheldLine);
 }
 
 TEST(MakerNoteGuards, AnErrorEndsTheDirectoryAndKeepsWhatWasRead) {

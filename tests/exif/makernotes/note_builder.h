@@ -116,9 +116,9 @@ inline std::string BuildNote(Layout layout, Order order, const std::string& pref
 }
 
 struct Camera {
-  Camera(std::string make, std::string model = "Model",
-         std::optional<std::string> exifVersion = std::nullopt)
-      : make(std::move(make)), model(std::move(model)), exifVersion(std::move(exifVersion)) {}
+  Camera(std::string theMake, std::string theModel = "Model",
+         std::optional<std::string> theExifVersion = std::nullopt)
+      : make(std::move(theMake)), model(std::move(theModel)), exifVersion(std::move(theExifVersion)) {}
 
   std::string make;
   std::string model;
