@@ -19,12 +19,12 @@ namespace fs = std::filesystem;
 using exiftest::Order;
 using exiftest::TiffBuilder;
 
-// A decodable photo with an EXIF block; withFocalLength false drops that tag
-// so that the later summary lines move up.
-imaging::Bytes CameraPhoto(bool withFocalLength, const std::string& model = "EOS Test") {
+// A decodable photo with an EXIF block; withFocalLength and withIso false drop
+// those tags, so that the later summary lines move up.
+imaging::Bytes CameraPhoto(bool withFocalLength, const std::string& model = "EOS Test", bool withIso = true) {
   TiffBuilder tiff(Order::Motorola);
-  std::vector<exiftest::Field> exifFields = {tiff.Rational(0x829A, {{1, 60}}), tiff.Rational(0x829D, {{28, 10}}),
-                                             tiff.Short(0x8827, {100})};
+  std::vector<exiftest::Field> exifFields = {tiff.Rational(0x829A, {{1, 60}}), tiff.Rational(0x829D, {{28, 10}})};
+  if (withIso) exifFields.push_back(tiff.Short(0x8827, {100}));
   if (withFocalLength) exifFields.push_back(tiff.Rational(0x920A, {{50, 1}}));
   exifFields.push_back(tiff.Short(0x9209, {25}));
   const uint32_t exifIfd = tiff.Ifd(exifFields);
@@ -81,12 +81,20 @@ TEST_F(InfoLabels, ShowSizeAndSummaryValuesWithTheSummarysOwnBlank) {
   EXPECT_EQ(form_->pristrojl->text(), QStringLiteral("Foťák: EOS Test"));
 }
 
-TEST_F(InfoLabels, LinesMoveUpWhenATagIsMissing) {
-  Open(Write("nofocal.jpg", CameraPhoto(false)));
-  // Without a focal length the aperture label shows the ISO line, the ISO label the flash line.
-  EXPECT_EQ(form_->clonal->text(), QStringLiteral("Clona:  100"));
-  EXPECT_EQ(form_->isol->text(), QStringLiteral("ISO:  Yes"));
-  EXPECT_EQ(form_->bleskl->text(), QStringLiteral("Blesk: ???"));  // no eleventh line
+// Each label shows its own value, whichever summary lines are missing: a photo
+// without ISO shows an empty ISO label, not the next line's value.
+TEST_F(InfoLabels, EachLabelShowsItsOwnValueWhateverIsMissing) {
+  struct Case {
+    bool focal, iso;
+    const char* isoLabel;
+  };
+  for (const Case& c : {Case{false, true, "ISO:  100"}, Case{true, false, "ISO: "}, Case{false, false, "ISO: "}}) {
+    Open(Write("partial.jpg", CameraPhoto(c.focal, "EOS Test", c.iso)));
+    EXPECT_EQ(form_->casl->text(), QStringLiteral("Čas:  1/60 sec"));
+    EXPECT_EQ(form_->clonal->text(), QStringLiteral("Clona:  F2.8"));
+    EXPECT_EQ(form_->isol->text(), QString::fromUtf8(c.isoLabel));
+    EXPECT_EQ(form_->bleskl->text(), QStringLiteral("Blesk:  Yes"));
+  }
 }
 
 TEST_F(InfoLabels, PhotoWithoutExifKeepsThePlaceholders) {
