@@ -144,6 +144,45 @@ TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
   }
 }
 
+// Notes with a header of their own take their byte order (and, for Olympus and Nikon, the base
+// of their offsets) from it, whatever the order of the EXIF data around them.
+TEST(MakerNote, NotesWithTheirOwnHeaderReadInEitherByteOrder) {
+  using exiftest::U16;
+  using exiftest::U32;
+  const std::vector<Value> values = {{0x0201, 'S', {3}}, {0x0209, 'A', {}, "E-1 camera"}};
+  for (Order exifOrder : kOrders) {
+    for (Order noteOrder : kOrders) {
+      const std::string mark = noteOrder == Order::Motorola ? "MM" : "II";
+      // Olympus: "OLYMPUS", a zero, the mark and a version; offsets from the note's start.
+      const std::string olympus =
+          notetest::MakerDirectory(noteOrder, std::string("OLYMPUS\0", 8) + mark + std::string("\x03\0", 2),
+                                   notetest::Fields(noteOrder, values), 0);
+      // Nikon: "Nikon", a zero, version 2.10, two zeros, a TIFF header; offsets from that header.
+      const std::string nikon = BuildNote(Layout::NikonTiff, noteOrder, "",
+                                          {{0x0002, 'S', {0, 400}}, {0x0004, 'A', {}, "FINE   "}});
+      const std::pair<Camera, std::string> notes[] = {{{"OLYMPUS CORPORATION"}, olympus},
+                                                      {{"NIKON CORPORATION", "D70", "0210"}, nikon}};
+      const char* const traces[] = {"\r\nJpegQual = SHQ\r\nCamera ID = \"E-1 camera\"",
+                                    "\r\nISO Speed = 0, 400\r\nQuality = \"FINE   \""};
+      for (size_t i = 0; i < 2; ++i) {
+        const auto reader = ReadJpegExif(ExifWithNote(exifOrder, notes[i].first, notes[i].second));
+        EXPECT_EQ(Info(reader).MakerNoteTraceText, traces[i]) << notes[i].first.make;
+        ExpectWalkRestored(*reader, exifOrder, notes[i].first.make);
+      }
+    }
+    // Casio's second layout: "QVC" and three zeros, then its directory with its own table;
+    // offsets from the EXIF data's header, numbers in the EXIF data's order.
+    const std::string casio = Plain(exifOrder,
+                                    {{0x0008, 'S', {2}}, {0x0014, 'S', {64}}, {0x3006, 'A', {}, "San Jose"},
+                                     {0x3002, 'S', {3}}, {0x001D, 'R', {63, 10}}},
+                                    std::string("QVC\0\0\0", 6));
+    const auto reader = ReadJpegExif(ExifWithNote(exifOrder, {"CASIO COMPUTER CO.,LTD"}, casio));
+    EXPECT_EQ(Info(reader).MakerNoteTraceText,
+              "\r\nQualityMode = Fine\r\nISO = 64\r\nHometownCity = \"San Jose\"\r\nQuality = Fine"
+              "\r\nFocalLength = 63/10");
+  }
+}
+
 // With the newer table the two entries are "ISO Speed" and "Quality", with the older one
 // "FamilyID" and "ColorMode"; the long value shows that the start and shift fit. ExifVersion
 // is compared with "0210" byte-wise, a prefix being the smaller.
