@@ -92,7 +92,7 @@ MAKER = {
         "Adapter": "AuxiliaryLens", "Lens information": "Lens",
         "Manual Focus Distance": "ManualFocusDistance",
         "Mode": "ShootingMode", "Scene Mode": "SceneMode",
-        "Hue Adjustment": "HueAdjustment", "Saturation": "Saturation",
+        "Hue Adjustment": "HueAdjustment", "Saturation": "SaturationAdj",
         "Noise Reduction": "NoiseReduction",
     },
     "Olympus": {
@@ -113,6 +113,34 @@ MAKER = {
         "DigiZoom": "DigitalZoom",
     },
 }
+
+# Makers whose notes come in layouts with tables of their own: a name of one table counts only
+# for a note whose trace shows that table (a name only it has), so that a note read with the
+# one table is not charged with the other's names.
+LAYOUTS = {
+    "Nikon": [
+        {"FamilyID", "Quality", "ColorMode", "ImageAdjustment", "ISOSpeed", "WhiteBalance",
+         "Focus", "DigitalZoom", "Converter"},
+        {"Family ID", "ISO Speed", "White Balance", "Image Sharpening", "Focus Mode",
+         "Flash Setting", "Auto Flash Mode", "White Bias Value", "Adapter", "Lens information",
+         "Manual Focus Distance", "Mode", "Scene Mode", "Hue Adjustment", "Saturation",
+         "Noise Reduction", "Quality", "Color Mode", "Digital Zoom", "Image Adjustment"},
+    ],
+}
+
+
+def layout_names(group, values):
+    """The names of `group` that count for a trace with these values."""
+    layouts = LAYOUTS.get(group)
+    if not layouts:
+        return None
+    names = set()
+    for i, layout in enumerate(layouts):
+        others = set().union(*(l for j, l in enumerate(layouts) if j != i))
+        if any(name in values for name in layout - others):
+            names |= layout
+    return names
+
 
 # (the reader's words, the dump's printed words) that mean the same, either way round; ASCII
 # case is ignored. All are words of the reader's tables as they have always been.
@@ -282,9 +310,11 @@ def maker_values(ours, dump, printed):
     results = []
     values = trace_values(ours.get("makerNoteTrace", []))
     for group, names in MAKER.items():
+        counted = layout_names(group, values)
         tags = {}
         for name, tag in names.items():
-            tags.setdefault(tag, []).append(name)
+            if counted is None or name.split("#")[0] in counted:
+                tags.setdefault(tag, []).append(name)
         for tag, candidates in tags.items():
             key = f"{group}:{tag}"
             if key not in dump:

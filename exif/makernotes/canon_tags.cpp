@@ -13,6 +13,7 @@
 #include "exif/makernotes/maker_tables.h"
 #include "exif/makernotes/text_fields.h"
 #include "exif/number_text.h"
+#include "exif/printf_format.h"
 #include "exif/text_filters.h"
 #include "exif/value_map.h"
 
@@ -52,18 +53,28 @@ struct Word {
   std::string_view Text;
 };
 
+// How a field shows its number.
+enum class Shown { Number, Words, FocalLength, Distance };
+
 // One field of an array value: the 16-bit number at its index, shown as its word when the
-// field has words, otherwise as the number.
+// field has words (the number when it lacks one), as a length in focal units, as a distance
+// in centimetres, or as the number.
 struct CanonField {
   int Index;
   std::string_view Name;
-  std::span<const Word> Words;  // empty for a plain field
+  Shown How = Shown::Number;
+  std::span<const Word> Words = {};
 };
 
-constexpr CanonField Plain(int index, std::string_view name) { return {index, name, {}}; }
-constexpr CanonField Mapped(int index, std::string_view name, std::span<const Word> words) {
-  return {index, name, words};
+constexpr CanonField Plain(int index, std::string_view name, Shown how = Shown::Number) {
+  return {index, name, how, {}};
 }
+constexpr CanonField Mapped(int index, std::string_view name, std::span<const Word> words) {
+  return {index, name, Shown::Words, words};
+}
+
+// The camera settings' index of the focal units (per millimetre) that its lengths count in.
+constexpr size_t kFocalUnitsIndex = 25;
 
 // Meanings as Canon documents them; the words the reader has always shown are kept where the
 // meaning agrees.
@@ -123,8 +134,8 @@ constexpr CanonField kSettingsFields[] = {
     Mapped(17, "Metering Mode", kMeteringMode),
     Mapped(19, "AF Point", kAfPoint),
     Mapped(20, "Exposure Mode", kExposureMode),
-    Plain(23, "Long focal"),
-    Plain(24, "Short focal"),
+    Plain(23, "Long focal", Shown::FocalLength),
+    Plain(24, "Short focal", Shown::FocalLength),
     Plain(25, "Focal Units"),
     Plain(29, "Flash Details"),
     Mapped(32, "Focus Mode", kFocusContinuous),
@@ -136,7 +147,7 @@ constexpr CanonField kShotInfoFields[] = {
     Plain(10, "OpticalZoom Step"),
     Plain(14, "AF point"),
     Mapped(15, "Flash bias", kFlashBias),
-    Plain(19, "Distance"),
+    Plain(19, "Distance", Shown::Distance),
 };
 
 // Custom function f (1..15) is row f - 1, with a value map keyed by the setting. The texts
@@ -178,15 +189,24 @@ bool AppendFieldLine(std::string& lines, DecodeContext& context, std::string_vie
   return context.AddField(name, text);
 }
 
-// The word for a number; the number itself for a plain field; nothing for a number the
-// field's words lack.
-std::string FieldText(const CanonField& field, uint16_t number) {
-  if (field.Words.empty()) return IntegerText(number);
-  const auto signedNumber = static_cast<int16_t>(number);
-  for (const Word& word : field.Words) {
-    if (word.Value == number || word.Value == signedNumber) return std::string(word.Text);
+// The field's text for its number; `focalUnits` is the settings' units per millimetre.
+std::string FieldText(const CanonField& field, uint16_t number, uint16_t focalUnits) {
+  switch (field.How) {
+    case Shown::Words: {
+      const auto signedNumber = static_cast<int16_t>(number);
+      for (const Word& word : field.Words) {
+        if (word.Value == number || word.Value == signedNumber) return std::string(word.Text);
+      }
+      return IntegerText(signedNumber);  // a number the documentation has no word for
+    }
+    case Shown::FocalLength:
+      return focalUnits == 0 ? IntegerText(number) : FormatText("%.2f mm", {number / static_cast<double>(focalUnits)});
+    case Shown::Distance:
+      return FormatText("%.2f m", {number / 100.0});
+    case Shown::Number:
+      break;
   }
-  return {};
+  return IntegerText(number);
 }
 
 std::string DecodeFields(DecodeContext& context, std::span<const CanonField> fields) {
@@ -195,12 +215,14 @@ std::string DecodeFields(DecodeContext& context, std::span<const CanonField> fie
   // The arrays are 16-bit numbers; a value of another type has no fields.
   if (context.Type != kShort && context.Type != kSShort) return lines;
   const size_t count = context.Raw.size() / 2;
+  const auto numberAt = [&](size_t index) {
+    return static_cast<uint16_t>(RawToInteger(context.Raw.substr(2 * index, 2), context.BigEndian));
+  };
+  const uint16_t focalUnits = count > kFocalUnitsIndex ? numberAt(kFocalUnitsIndex) : 0;
   for (const CanonField& field : fields) {
     const auto index = static_cast<size_t>(field.Index);
     if (index >= count) continue;  // the camera did not write this field
-    const auto number = static_cast<uint16_t>(
-        RawToInteger(context.Raw.substr(2 * index, 2), context.BigEndian));
-    if (!AppendFieldLine(lines, context, field.Name, FieldText(field, number))) break;
+    if (!AppendFieldLine(lines, context, field.Name, FieldText(field, numberAt(index), focalUnits))) break;
   }
   return lines;
 }

@@ -4,13 +4,22 @@
 #include <iterator>
 #include <vector>
 
+#include "exif/ascii.h"
+#include "exif/field_types.h"
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
+#include "exif/number_text.h"
+#include "exif/printf_format.h"
+#include "exif/text_filters.h"
 
 namespace exif::detail {
 namespace {
 
+using makernote_rows::NoteRow;
 using makernote_rows::Row;
+
+// Distances of 0x20000000 mm and more stand for infinity.
+constexpr int32_t kInfiniteDistance = 0x20000000;
 
 // clang-format off
 constexpr TagDef kCasioDefs[] = {
@@ -19,7 +28,7 @@ constexpr TagDef kCasioDefs[] = {
     Row(0x0003, "FocusingMode", "2:Macro,3:Auto Focus,4:Manual Focus,5:Infinity"),
     Row(0x0004, "FlashMode", "1:Auto,2:On,3:Off,4:Red Eye Reduction"),
     Row(0x0005, "FlashIntensity", "11:Weak,13:Normal,15:Strong"),
-    Row(0x0006, "ObjectDistance"),
+    Row(0x0006, "ObjectDistance", {}, DecodeCasioDistance),
     Row(0x0007, "WhiteBalance", "1:Auto,2:Tungsten,3:Daylight,4:Fluorescent,5:Shade,129:Manual"),
     Row(0x0008, "Skip"),
     Row(0x0009, "Skip"),
@@ -68,7 +77,7 @@ constexpr TagDef kCasioType2Defs[] = {
     Row(0x2011, "WhiteBalanceBias"),
     Row(0x2012, "WhiteBalance2", "0:Manual,1:Daylight,2:Cloudy,3:Shade,4:Flash?,6:Fluorescent,9:Tungsten?,10:Tungsten,12:Flash"),
     Row(0x2021, "AFPointPosition"),
-    Row(0x2022, "ObjectDistance"),
+    Row(0x2022, "ObjectDistance", {}, DecodeCasioDistance),
     Row(0x2034, "FlashDistance"),
     Row(0x3000, "RecordMode", "2:Program AE,3:Shutter Priority,4:Aperture Priority,5:Manual,6:Best Shot,17:Movie,19:Movie (19),20:YouTube Movie"),
     Row(0x3001, "ReleaseMode", "1:Normal,3:AE Bracketing,11:WB Bracketing,13:Contrast Bracketing,19:High Speed Burst"),
@@ -78,9 +87,9 @@ constexpr TagDef kCasioType2Defs[] = {
     Row(0x3007, "BestShotMode"),
     Row(0x3008, "AutoISO", "1:On,2:Off,7:On (high sensitivity),8:On (anti-shake),10:High Speed"),
     Row(0x3009, "AFMode", "0:Off,1:Spot,2:Multi,3:Face Detection,4:Tracking,5:Intelligent"),
-    Row(0x3011, "Sharpness2"),
-    Row(0x3012, "Contrast2"),
-    Row(0x3013, "Saturation2"),
+    NoteRow(0x3011, "Sharpness2", DecodeSigned16),
+    NoteRow(0x3012, "Contrast2", DecodeSigned16),
+    NoteRow(0x3013, "Saturation2", DecodeSigned16),
     Row(0x3014, "ISO2"),
     Row(0x3015, "ColorMode", "0:Off,2:Black & White,3:Sepia"),
     Row(0x3016, "Enhancement", "0:Off,1:Scenery,3:Green,5:Underwater,9:Flesh Tones"),
@@ -98,6 +107,18 @@ static_assert(TagsAscending(kCasioType2Defs));
 std::span<const TTagEntry> CasioTags() {
   static const std::vector<TTagEntry> table = BuildTagTable(kCasioDefs);
   return table;
+}
+
+std::string DecodeCasioDistance(const std::string& text) {
+  int32_t millimetres = 0;
+  if (!ParseInt32(text, millimetres)) return text;
+  if (millimetres >= kInfiniteDistance) return "inf";
+  return FormatText("%g m", {millimetres / 1000.0});
+}
+
+std::string DecodeSigned16(const std::string& text, DecodeContext& context) {
+  if (context.Raw.size() != 2) return MakePrintable(text);
+  return IntegerText(static_cast<int16_t>(RawToInteger(context.Raw, context.BigEndian)));
 }
 
 std::span<const TTagEntry> CasioType2Tags() {

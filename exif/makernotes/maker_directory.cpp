@@ -123,14 +123,14 @@ struct Reading {
 std::string ValueText(const Reading& r, std::string_view value, uint16_t type,
                       const TTagEntry* record) {
   if (type == kAscii) return Quoted(AsciiText(value));
-  if (type == kUndefined) return Quoted(value);
+  if (type == kUndefined) return Quoted(AsciiText(value));  // text padded with zero bytes
   const bool maps = r.Info.Options.useTagDecoders;
   try {
     if (record == nullptr) return RawToText(value, type, {}, {}, r.Layout.BigEndian, maps);
     const std::string map = maps ? FindValueMap(record->Tag, r.Layout.Table) : std::string();
     return RawToText(value, type, record->FormatString, map, r.Layout.BigEndian, maps);
   } catch (const std::exception&) {
-    return Quoted(value);
+    return Quoted(AsciiText(value));
   }
 }
 

@@ -21,8 +21,9 @@ constexpr TagDef NoteRow(uint16_t tag, std::string_view name, NoteDecoder decode
 
 // A row with a Description of its own.
 constexpr TagDef Described(uint16_t tag, std::string_view name, std::string_view description,
-                           std::string_view valueMap = {}, TagDecoder decoder = nullptr) {
-  return TagDef(tag, name, description, valueMap, {}, decoder);
+                           std::string_view valueMap = {}, TagDecoder decoder = nullptr,
+                           NoteDecoder contextDecoder = nullptr) {
+  return TagDef(tag, name, description, valueMap, {}, decoder, contextDecoder);
 }
 
 }  // namespace exif::detail::makernote_rows

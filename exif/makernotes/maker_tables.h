@@ -34,6 +34,16 @@ std::span<const TTagEntry> SeikoTags();
 std::span<const TTagEntry> SanyoTags();
 std::span<const TTagEntry> MinoltaTags();
 
+// Casio 0x0006 and 0x2022: millimetres as metres ("0.179 m"), "inf" for infinity.
+std::string DecodeCasioDistance(const std::string& text);
+// A two-byte value of any type as one signed 16-bit number in the note's byte order.
+std::string DecodeSigned16(const std::string& text, DecodeContext& context);
+
+// Olympus 0x1017, 0x1018: the first number in 256ths ("1.41406").
+std::string DecodeOlympusBalance(const std::string& text, DecodeContext& context);
+// Two-byte values as signed numbers joined by ", " (Olympus 0x1011 colour matrix).
+std::string DecodeSigned16List(const std::string& text, DecodeContext& context);
+
 // Nikon 0x008D: the quoted ASCII mode text, e.g. "MODE2" -> "Mode 2 (Adobe RGB)".
 std::string DecodeNikonColorMode(const std::string& text);
 // Nikon 0x0084: four fractions, e.g. "18/1, 70/1, 35/10, 45/10" -> "18.0-70.0(mm)  F3.5-F4.5".

@@ -3,13 +3,20 @@
 #include <iterator>
 #include <vector>
 
+#include "exif/field_types.h"
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
+#include "exif/number_text.h"
+#include "exif/printf_format.h"
+#include "exif/text_filters.h"
 
 namespace exif::detail {
 namespace {
 
 using makernote_rows::Described;
+
+// A list of numbers shows at most this many.
+constexpr size_t kMaxListed = 64;
 
 // clang-format off
 constexpr TagDef kOlympusDefs[] = {
@@ -31,11 +38,11 @@ constexpr TagDef kOlympusDefs[] = {
     Described(0x100D, "Zoom", "Zoom"),
     Described(0x100E, "MacroFocus", "Macro Focus"),
     Described(0x100F, "Sharpness", "Sharpness"),
-    Described(0x1011, "ColorMatrix", "Color Matrix"),
+    Described(0x1011, "ColorMatrix", "Color Matrix", {}, nullptr, DecodeSigned16List),
     Described(0x1012, "BlackLevel", "Black Level"),
     Described(0x1015, "WhiteBalance", "White Balance"),
-    Described(0x1017, "RedBias", "Red Bias"),
-    Described(0x1018, "BlueBias", "Blue Bias"),
+    Described(0x1017, "RedBias", "Red Bias", {}, nullptr, DecodeOlympusBalance),
+    Described(0x1018, "BlueBias", "Blue Bias", {}, nullptr, DecodeOlympusBalance),
     Described(0x101A, "SerialNumber", "SerialNumber"),
     Described(0x1023, "FlashBias", "Flash Bias"),
     Described(0x1029, "Contrast", "Contrast"),
@@ -53,6 +60,23 @@ static_assert(std::size(kOlympusDefs) == kOlympusTagCount);
 static_assert(TagsUnique(kOlympusDefs));
 
 }  // namespace
+
+std::string DecodeOlympusBalance(const std::string& text, DecodeContext& context) {
+  // The first number in 256ths; what follows it is the scale's own record.
+  if (context.Raw.size() < 2) return MakePrintable(text);
+  const auto number = static_cast<uint16_t>(RawToInteger(context.Raw.substr(0, 2), context.BigEndian));
+  return FormatText("%g", {number / 256.0});
+}
+
+std::string DecodeSigned16List(const std::string& text, DecodeContext& context) {
+  if (context.Raw.size() < 2 || context.Raw.size() % 2 != 0) return MakePrintable(text);
+  std::string numbers;
+  for (size_t i = 0; i < context.Raw.size() && i < 2 * kMaxListed; i += 2) {
+    if (i > 0) numbers += ", ";
+    numbers += IntegerText(static_cast<int16_t>(RawToInteger(context.Raw.substr(i, 2), context.BigEndian)));
+  }
+  return numbers;
+}
 
 std::span<const TTagEntry> OlympusTags() {
   static const std::vector<TTagEntry> table = BuildTagTable(kOlympusDefs);
