@@ -114,29 +114,31 @@ TEST(MakerDecoders, CanonArraysReadEachFieldFromItsOwnNumber) {
   settings[17] = 3;       // metering mode
   settings[19] = 0x3003;  // AF point
   settings[20] = 2;       // exposure mode
-  settings[23] = 682;     // long focal
+  settings[23] = 682;     // long focal, in
+  settings[25] = 32;      // focal units per millimetre
   settings[32] = 1;       // focus (continuous)
   const std::string expected =
       "\r\nMacro mode = Normal\r\nSelf Timer = 100\r\nCompression Rate = RAW\r\nFlash Mode = Not fired"
       "\r\nDrive Mode = Continuous, Speed Priority\r\nFocus Mode = One-Shot\r\nImage Size = Large"
       "\r\nEasy Shoot = Full Auto\r\nContrast = Low\r\nSaturation = Normal\r\nSharpness = Normal"
       "\r\nCCD ISO = Not used\r\nMetering Mode = Evaluative\r\nAF Point = Center"
-      "\r\nExposure Mode = Shutter speed priority AE\r\nLong focal = 682\r\nShort focal = 0"
-      "\r\nFocal Units = 0\r\nFlash Details = 0\r\nFocus Mode = Continuous";
+      "\r\nExposure Mode = Shutter speed priority AE\r\nLong focal = 21.31 mm\r\nShort focal = 0.00 mm"
+      "\r\nFocal Units = 32\r\nFlash Details = 0\r\nFocus Mode = Continuous";
   for (bool bigEndian : {false, true}) {
     const CanonRun run = RunCanon(exif::detail::DecodeCanonSettings, settings, bigEndian);
     EXPECT_EQ(run.lines, expected) << bigEndian;
     ASSERT_EQ(run.stored.size(), 20u);
     EXPECT_EQ(run.stored[1], std::make_pair(std::string("Self Timer"), std::string("100")));
   }
-  // Fields past the camera's last number are absent; a number without a word gives no line.
-  EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, {0, 9, 7}, false).lines, "\r\nSelf Timer = 7");
+  // Fields past the camera's last number are absent; a number without a word shows as itself.
+  EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, {0, 9, 7}, false).lines,
+            "\r\nMacro mode = 9\r\nSelf Timer = 7");
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, {0, 2, 0}, false, 4).lines, "");  // not 16-bit
   std::vector<int> shot(20, 0);
   shot[7] = 1, shot[9] = 4, shot[10] = 6, shot[14] = 0x3002, shot[15] = 0xFFF4, shot[19] = 782;
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonShotInfo, shot, true).lines,
             "\r\nWhite balance = Sunny\r\nSequence Number = 4\r\nOpticalZoom Step = 6"
-            "\r\nAF point = 12290\r\nFlash bias = -0.33 EV\r\nDistance = 782");
+            "\r\nAF point = 12290\r\nFlash bias = -0.33 EV\r\nDistance = 7.82 m");
 }
 
 // The custom functions are read from the value text; the last number never is.
