@@ -19,7 +19,7 @@ void FillInfoLabels(TForm1& form, const QString& path) {
   const std::int64_t size = text::FileSizeOf(path.toStdString());
   form.velikostl->setText(QStringLiteral("Velikost: %1 B").arg(size));
 
-  exif::Reader reader;
+  exif::Reader reader(exif::SummaryOnly());
   if (!reader.ProcessFile(path.toStdString()) || !reader.HasExif()) return;
   const std::optional<exif::Summary> summary = reader.GetSummary();
   if (!summary) return;

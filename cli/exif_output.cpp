@@ -141,7 +141,10 @@ int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err) {
   if (array) out << "[";
   bool first = true;
   for (const std::string& file : options.files) {
-    exif::Reader reader;
+    // The summary needs neither the traces nor the maker notes, the tag list no traces.
+    exif::ReaderOptions readerOptions = options.view == ExifView::Summary ? exif::SummaryOnly() : exif::ReaderOptions{};
+    if (options.view == ExifView::Tags) readerOptions.traces = false;
+    exif::Reader reader(readerOptions);
     const bool processed = reader.ProcessFile(file);
     if (!processed) {
       err << Shown(file) << ": " << FailureText(file, reader) << "\n";

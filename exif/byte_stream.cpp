@@ -17,6 +17,22 @@ int64_t MemoryByteStream::Read(char* buffer, int64_t count) {
   return static_cast<int64_t>(taken);
 }
 
+int64_t MemoryByteStream::ReadAt(int64_t offset, char* buffer, int64_t count) const {
+  if (offset < 0 || count <= 0 || offset >= static_cast<int64_t>(bytes_.size())) return 0;
+  return static_cast<int64_t>(bytes_.copy(buffer, static_cast<size_t>(count), static_cast<size_t>(offset)));
+}
+
+int64_t FileByteStream::ReadAt(int64_t offset, char* buffer, int64_t count) const {
+  int64_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd_, buffer + done, static_cast<size_t>(count - done), offset + done);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<int64_t>(got);
+  }
+  return done;
+}
+
 FileByteStream::FileByteStream(const std::string& path) {
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) throw FileOpenError("cannot open " + path, {errno, std::generic_category()});
@@ -27,6 +43,7 @@ FileByteStream::FileByteStream(const std::string& path) {
     fd_ = -1;
     throw FileOpenError("not a regular file: " + path, {error, std::generic_category()});
   }
+  size_ = info.st_size;
 }
 
 FileByteStream::~FileByteStream() {
@@ -43,7 +60,7 @@ int64_t FileByteStream::Read(char* buffer, int64_t count) {
         const ssize_t got = ::read(fd_, buffer + done, static_cast<size_t>(count - done));
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        done += got;
+        done += static_cast<int64_t>(got);
         continue;
       }
       buffer_.resize(kReadAhead);
@@ -58,12 +75,21 @@ int64_t FileByteStream::Read(char* buffer, int64_t count) {
     position_ += taken;
     done += static_cast<int64_t>(taken);
   }
+  consumed_ += done;
   return done;
 }
 
 std::string ReadBytes(ByteStream& stream, int64_t count) {
   constexpr int64_t kChunk = 64 * 1024;
   std::string bytes;
+  // A stream that knows its length is read in one go, into one allocation.
+  if (const int64_t left = stream.Remaining(); left >= 0 && count > kChunk) {
+    bytes.resize(static_cast<size_t>(std::min(count, left)));
+    const int64_t got = stream.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
+    bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
+    if (got < count && stream.Remaining() <= 0) return bytes;
+    count -= got;
+  }
   while (count > 0) {
     const int64_t wanted = std::min(count, kChunk);
     const size_t before = bytes.size();

@@ -2,6 +2,7 @@
 // Read-only byte streams for the container scan: a file, or bytes already in memory. A read
 // near the end delivers fewer bytes without failing.
 
+#include <algorithm>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -15,6 +16,14 @@ class ByteStream {
   virtual ~ByteStream() = default;
   // Reads up to `count` bytes into `buffer`; returns how many were read (0 at the end).
   virtual int64_t Read(char* buffer, int64_t count) = 0;
+  // How many bytes are left, when the stream knows; -1 otherwise.
+  virtual int64_t Remaining() const { return -1; }
+  // Reads up to `count` bytes from byte `offset` of the whole stream, wherever the stream
+  // stands; how many were read, or -1 when the stream cannot read out of order.
+  virtual int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const {
+    (void)offset, (void)buffer, (void)count;
+    return -1;
+  }
 };
 
 class MemoryByteStream : public ByteStream {
@@ -22,6 +31,8 @@ class MemoryByteStream : public ByteStream {
   // The bytes must outlive the stream.
   explicit MemoryByteStream(std::string_view bytes) : bytes_(bytes) {}
   int64_t Read(char* buffer, int64_t count) override;
+  int64_t Remaining() const override { return static_cast<int64_t>(bytes_.size() - position_); }
+  int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const override;
 
  private:
   std::string_view bytes_;
@@ -48,9 +59,13 @@ class FileByteStream : public ByteStream {
   FileByteStream(const FileByteStream&) = delete;
   FileByteStream& operator=(const FileByteStream&) = delete;
   int64_t Read(char* buffer, int64_t count) override;
+  int64_t Remaining() const override { return std::max<int64_t>(size_ - consumed_, 0); }
+  int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const override;
 
  private:
   int fd_ = -1;
+  int64_t size_ = 0;      // the file's size when opened
+  int64_t consumed_ = 0;  // bytes handed out
   std::string buffer_;  // read ahead, so that marker scans byte by byte stay cheap
   size_t position_ = 0;
 };

@@ -1,6 +1,8 @@
 #include "exif/bytes.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <new>
 
 namespace exif::detail {
 
@@ -19,13 +21,22 @@ bool SpanInside(int64_t size, int64_t pos, int64_t count) {
   return pos >= 1 && count >= 0 && count <= size && pos - 1 <= size - count;
 }
 
-ByteString::ByteString(std::string bytes)
-    : bytes_(std::make_shared<const std::string>(std::move(bytes))) {}
-
-std::string_view ByteString::View() const {
-  return bytes_ ? std::string_view(*bytes_) : std::string_view();
+ByteString::ByteString(std::string bytes) {
+  auto owned = std::make_shared<const std::string>(std::move(bytes));
+  view_ = *owned;
+  owner_ = std::move(owned);
 }
 
-int64_t ByteString::Length() const { return static_cast<int64_t>(View().size()); }
+ByteString ByteString::Zeros(int64_t length, char*& fill) {
+  const auto size = static_cast<size_t>(std::max<int64_t>(length, 0));
+  // calloc hands large blocks out as fresh zero pages, touched only where written.
+  char* bytes = static_cast<char*>(std::calloc(size == 0 ? 1 : size, 1));
+  if (bytes == nullptr) throw std::bad_alloc();
+  ByteString zeros;
+  zeros.owner_ = std::shared_ptr<const void>(bytes, [](const void* p) { std::free(const_cast<void*>(p)); });
+  zeros.view_ = std::string_view(bytes, size);
+  fill = bytes;
+  return zeros;
+}
 
 }  // namespace exif::detail

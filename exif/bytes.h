@@ -22,9 +22,12 @@ class ByteString {
  public:
   ByteString() = default;
   explicit ByteString(std::string bytes);
+  // `length` zero bytes that the caller fills in through `fill` before sharing the string;
+  // pages never filled cost no memory.
+  static ByteString Zeros(int64_t length, char*& fill);
 
-  std::string_view View() const;
-  int64_t Length() const;
+  std::string_view View() const { return view_; }
+  int64_t Length() const { return static_cast<int64_t>(view_.size()); }
   bool Empty() const { return Length() == 0; }
   // The copy rule applied to this string.
   std::string Copy(int64_t pos, int64_t count) const { return CopyBytes(View(), pos, count); }
@@ -36,7 +39,8 @@ class ByteString {
   }
 
  private:
-  std::shared_ptr<const std::string> bytes_;
+  std::shared_ptr<const void> owner_;
+  std::string_view view_;
 };
 
 }  // namespace exif::detail

@@ -1,6 +1,10 @@
 #include "exif/container.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <vector>
 #include <exception>
 #include <filesystem>
 #include <system_error>
@@ -97,9 +101,7 @@ bool TimgData::ReadGuarded(const std::string& fileName, ReadFn read) {
 
 bool TimgData::ProcessFile(const std::string& fileName) {
   Reset();
-  std::error_code error;
-  if (!std::filesystem::exists(std::filesystem::path(fileName), error)) return false;
-  ReadFileInfo(fileName);
+  if (!ReadFileInfo(fileName)) return false;
   return ReadGuarded(fileName, [&](FileKind kind) {
     FileByteStream stream(fileName);  // a file that cannot be opened escapes to the guard
     return ReadStream(kind, stream);
@@ -114,19 +116,16 @@ bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes)
   });
 }
 
-void TimgData::ReadFileInfo(const std::string& fileName) {
-  namespace fs = std::filesystem;
-  const fs::path path(fileName);
-  std::error_code error;
-  if (!fs::exists(path, error)) return;
+bool TimgData::ReadFileInfo(const std::string& fileName) {
+  // One look at the file gives whether it exists, its size and its date.
+  struct stat info {};
+  if (::stat(fileName.c_str(), &info) != 0) return errno != ENOENT && errno != ENOTDIR;
   FilePath = fileName;
-  const auto size = fs::file_size(path, error);
-  FileLength = error ? 0 : static_cast<int64_t>(size);
-  const auto written = fs::last_write_time(path, error);
-  if (!error) {
-    FileModified = std::chrono::time_point_cast<std::chrono::system_clock::duration>(
-        std::chrono::file_clock::to_sys(written));
-  }
+  FileLength = S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0;
+  FileModified = std::chrono::system_clock::time_point(
+      std::chrono::duration_cast<std::chrono::system_clock::duration>(
+          std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+  return true;
 }
 
 namespace {
@@ -140,12 +139,77 @@ class ReplayStream : public ByteStream {
     while (position_ < head_.size() && done < count) buffer[done++] = head_[position_++];
     return done < count ? done + rest_.Read(buffer + done, count - done) : done;
   }
+  int64_t Remaining() const override {
+    const int64_t rest = rest_.Remaining();
+    return rest < 0 ? rest : rest + static_cast<int64_t>(head_.size() - position_);
+  }
+  int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const override {
+    return rest_.ReadAt(offset, buffer, count);
+  }
 
  private:
   std::string head_;
   size_t position_ = 0;
   ByteStream& rest_;
 };
+
+// Tags whose value leads to another directory.
+bool IsDirectoryPointer(uint16_t tag) {
+  return tag == 0x8769 || tag == 0xA005 || tag == 0x014A || tag == 0x8825;
+}
+
+// A maker note's values may run on a little past it; so much more is read after one.
+constexpr int64_t kMakerNoteSlack = 64 * 1024;
+constexpr uint16_t kMakerNoteTag = 0x927C;
+constexpr size_t kMostDirectories = 64;
+
+// The bytes of a TIFF file (after its 8-byte header) that the walk reads, each at its place in
+// a block of zeros as long as the bytes the reader may read: the directories from the first
+// on, every value their entries point at, and the directories the pointer tags lead to. The
+// rest of the file (the image data, often nearly all of it) is never read.
+ByteString SparseTiffBlock(const ByteStream& stream, bool bigEndian, int64_t firstOffset, int64_t length) {
+  constexpr int64_t kHeader = 8;
+  char* bytes = nullptr;
+  ByteString block = ByteString::Zeros(length, bytes);
+  const std::string_view view = block.View();
+  int64_t budget = length;  // nothing is read twice over
+  // Reads file bytes [offset, offset + count) that lie in the block; false when none do.
+  const auto fetch = [&](int64_t offset, int64_t count) {
+    const int64_t from = std::max(offset, kHeader);
+    const int64_t to = std::min(offset + std::min(count, length), kHeader + length);
+    if (from >= to || budget <= 0) return false;
+    budget -= to - from;
+    stream.ReadAt(from, bytes + (from - kHeader), to - from);
+    return true;
+  };
+  const auto number = [&](int64_t offset, int64_t size) {
+    return RawToInteger(CopyBytes(view, offset - kHeader + 1, size), bigEndian);
+  };
+  std::vector<int64_t> pending{firstOffset};
+  std::vector<int64_t> seen;
+  while (!pending.empty() && seen.size() < kMostDirectories) {
+    const int64_t directory = pending.back();
+    pending.pop_back();
+    if (std::find(seen.begin(), seen.end(), directory) != seen.end()) continue;
+    seen.push_back(directory);
+    if (!fetch(directory, 2)) continue;
+    const int64_t count = static_cast<uint16_t>(number(directory, 2));
+    fetch(directory + 2, 12 * count + 4);
+    for (int64_t i = 0; i < count; ++i) {
+      const int64_t entry = directory + 2 + 12 * i;
+      const auto tag = static_cast<uint16_t>(number(entry, 2));
+      const auto type = static_cast<uint32_t>(static_cast<uint16_t>(number(entry + 2, 2)));
+      const int64_t size = int64_t{FieldTypeSize(type)} * number(entry + 4, 4);
+      int64_t value = entry + 8;
+      if (size > 4) {
+        value = static_cast<uint32_t>(number(entry + 8, 4));
+        fetch(value, size + (tag == kMakerNoteTag ? kMakerNoteSlack : 0));
+      }
+      if (IsDirectoryPointer(tag) && size >= 4) pending.push_back(static_cast<uint32_t>(number(value, 4)));
+    }
+  }
+  return block;
+}
 
 }  // namespace
 
@@ -223,7 +287,9 @@ bool TimgData::ScanJpegSections(ByteStream& stream) {
     section.Marker = marker;
     section.Size = length;
     // A body cut off by the end of the file keeps the bytes that were there.
-    section.Data = ByteString(lengthBytes + ReadBytes(stream, length - 2));
+    std::string data = lengthBytes;
+    data += ReadBytes(stream, length - 2);
+    section.Data = ByteString(std::move(data));
 
     switch (marker) {
       case kMarkerEndOfImage:
@@ -298,7 +364,14 @@ bool TimgData::ScanTiff(ByteStream& stream) {
 
   tSection& section = Section(1);
   // The block starts after the header, at file offset 8.
-  section.Data = ByteString(ReadBytes(stream, std::max<int64_t>(Options.tiffReadLimit - 8, 0)));
+  const int64_t wanted = std::max<int64_t>(Options.tiffReadLimit - 8, 0);
+  const int64_t left = stream.Remaining();
+  char probe = 0;
+  if (left >= 0 && stream.ReadAt(0, &probe, 1) == 1) {
+    section.Data = SparseTiffBlock(stream, bigEndian, firstOffset, std::min(left, wanted));
+  } else {
+    section.Data = ByteString(ReadBytes(stream, wanted));
+  }
   section.Marker = 0;
   section.Size = static_cast<int32_t>(section.Data.Length());
   SectionCount = 1;

@@ -64,7 +64,8 @@ class TimgData : public tEndInd {
   bool HasMetadata() const;
 
   // The steps of ProcessFile.
-  void ReadFileInfo(const std::string& fileName);
+  // Takes the file's size and date; false when there is no such file.
+  bool ReadFileInfo(const std::string& fileName);
   bool ReadJpegFile(const std::string& fileName);
   bool ReadTiffFile(const std::string& fileName);
   bool ScanJpegSections(ByteStream& stream);

@@ -78,7 +78,7 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockL
   const DepthGuard depth(walkDepth_);
 
   const int64_t count = ReadUInt16(start);
-  if (Options.traceDetailLevel > 0) {
+  if (Options.traces && Options.traceDetailLevel > 0) {
     TraceText +=
         "\r\nDirectory: Start, entries = " + std::to_string(start) + ", " + std::to_string(count);
   }
@@ -158,7 +158,7 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
     case kMakerNote:
       MakerNoteData = ByteString(raw);
       MakerNotePos = valuePos;
-      MakerNoteRead = ReadMakerNote();
+      if (Options.makerNotes) MakerNoteRead = ReadMakerNote();
       break;
     case kExifOffset:
     case kInteroperabilityOffset:
@@ -221,6 +221,7 @@ void TImageInfo::FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, in
 
 void TImageInfo::AppendTraceLine(uint16_t tag, std::string_view description, std::string_view text,
                                  int32_t byteCount, int64_t valuePos) {
+  if (!Options.traces) return;
   TraceText += "\r\n";
   if (Options.traceDetailLevel > 0) TraceText += "tag[$" + Hex4(tag) + "]: ";
   TraceText += description;

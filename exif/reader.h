@@ -32,7 +32,20 @@ struct ReaderOptions {
   int32_t traceDetailLevel = 0;
   // Bytes of a TIFF file read at most; directories and values beyond are not read.
   int64_t tiffReadLimit = int64_t{64} << 20;
+  // The traces (one line per entry) are written; a reader that only wants the summary or
+  // the tags saves that work.
+  bool traces = true;
+  // Maker notes are read; the summary needs nothing from them.
+  bool makerNotes = true;
 };
+
+// Options for a reader whose only use is the summary: no traces, no maker notes.
+inline ReaderOptions SummaryOnly() {
+  ReaderOptions options;
+  options.traces = false;
+  options.makerNotes = false;
+  return options;
+}
 
 // The values the window's labels and the summary text show, taken from one read.
 struct Summary {

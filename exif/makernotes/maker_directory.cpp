@@ -137,6 +137,7 @@ std::string ValueText(const Reading& r, std::string_view value, uint16_t type,
 void AppendTrace(TImageInfo& info, const Entry& entry, std::string_view shownName,
                  std::string_view valueText, std::string_view shownText, bool multiLine,
                  std::string_view value, int64_t valuePos) {
+  if (!info.Options.traces) return;
   std::string& trace = info.MakerNoteTraceText;
   // A decoder's lines are its own; a single value cannot start a line.
   const std::string shown = multiLine ? std::string(shownText) : EscapeControls(shownText);
@@ -239,7 +240,7 @@ void ReadEntries(const Reading& r) {
       NoteShift(entries, r.Layout.ValueShift, tableEnd, bytes.Length(),
                 static_cast<int64_t>(NoteSpace(r.Info).size()));
   if (!shift) {
-    r.Info.MakerNoteTraceText += kWithheldLine;
+    if (r.Info.Options.traces) r.Info.MakerNoteTraceText += kWithheldLine;
     return;
   }
   for (const Entry& entry : entries) {
