@@ -2,6 +2,7 @@
 // check and the status text.
 
 #include "exif/container.h"
+#include "exif/reader.h"
 
 #include <gtest/gtest.h>
 
@@ -264,3 +265,24 @@ TEST(ProcessFile, RecordsTheFilesNameSizeAndDate) {
 }
 
 }  // namespace
+
+// A reader for the summary alone writes no traces and reads no maker note, and gives the same
+// summary as a full reader.
+TEST(Container, ASummaryOnlyReaderGivesTheSameSummary) {
+  TiffBuilder t(Order::Motorola);
+  const uint32_t exifIfd = t.Ifd({t.Rational(0x829A, {{1, 60}}), t.Short(0x8827, {200}),
+                                  t.Undefined(0x927C, std::string(40, '\0'))});
+  t.SetFirstIfd(t.Ifd({t.Ascii(0x010F, "Canon"), t.Ascii(0x0110, "EOS"), t.Long(0x8769, {exifIfd})}));
+  const std::string jpeg = Jpeg({ExifSegment(t.Bytes())});
+  exif::Reader full;
+  exif::Reader brief(exif::SummaryOnly());
+  ASSERT_TRUE(full.ProcessBytes("a.jpg", jpeg));
+  ASSERT_TRUE(brief.ProcessBytes("a.jpg", jpeg));
+  const auto date = [](std::chrono::system_clock::time_point) { return std::string("d"); };
+  EXPECT_EQ(exif::SummaryText(*brief.GetSummary(), date), exif::SummaryText(*full.GetSummary(), date));
+  EXPECT_EQ(brief.GetSummary()->iso, "200");
+  EXPECT_EQ(brief.Exif()->Trace(), "");
+  EXPECT_NE(full.Exif()->Trace(), "");
+  EXPECT_FALSE(brief.Detail().ExifInfo->MakerNoteRead);
+  EXPECT_TRUE(full.Detail().ExifInfo->MakerNoteRead);
+}
