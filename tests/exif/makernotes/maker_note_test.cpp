@@ -184,9 +184,9 @@ TEST(MakerNote, NotesWithTheirOwnHeaderReadInEitherByteOrder) {
 }
 
 // With the newer table the two entries are "ISO Speed" and "Quality", with the older one
-// "FamilyID" and "ColorMode"; the long value shows that the start and shift fit. ExifVersion
-// is compared with "0210" byte-wise, a prefix being the smaller.
-TEST(MakerNote, ChoosesTheNikonLayoutByExifVersionModelAndSource) {
+// "FamilyID" and "ColorMode"; the long value shows that the start and shift fit. The note's
+// own header decides, whatever the ExifVersion, the model or the kind of file say.
+TEST(MakerNote, ChoosesTheNikonLayoutByTheNotesHeader) {
   struct Case {
     const char* what;
     Camera camera;
