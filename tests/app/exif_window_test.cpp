@@ -22,10 +22,12 @@ namespace fs = std::filesystem;
 using exiftest::Order;
 using exiftest::TiffBuilder;
 
-// A decodable photo carrying an EXIF segment with the given make and model.
-imaging::Bytes PhotoWithExif(const std::string& make, const std::string& model) {
+// A decodable photo carrying an EXIF segment with the given make, model and comment.
+imaging::Bytes PhotoWithExif(const std::string& make, const std::string& model, const std::string& comment = "") {
   TiffBuilder tiff(Order::Intel);
-  tiff.Ifd({tiff.Ascii(0x010F, make), tiff.Ascii(0x0110, model)});
+  std::vector<exiftest::Field> fields = {tiff.Ascii(0x010F, make), tiff.Ascii(0x0110, model)};
+  if (!comment.empty()) fields.push_back(tiff.Undefined(0x9286, std::string("ASCII\0\0\0", 8) + comment));
+  tiff.Ifd(fields);
   const std::string app1 = exiftest::ExifSegment(tiff.Bytes());
   imaging::Bytes jpeg = imaging::EncodeJpeg(
       fixtures::MakeRaster(32, 24, [](int x, int y) { return imaging::MakeColour(x * 8, y * 10, 60); }), 90, false);
@@ -95,6 +97,15 @@ TEST_F(DetailsWindow, ShowsTheTraceOfThePhotoOpenedWhenItWasShown) {
   Open("plain.jpg", imaging::EncodeJpeg(fixtures::MakeRaster(8, 8, [](int, int) { return 0u; }), 90, false));
   QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
   EXPECT_TRUE(Memo().isEmpty()) << Memo().toStdString();
+}
+
+// A value's control characters show as escapes: a comment cannot start a line of its own.
+TEST_F(DetailsWindow, AValueCannotForgeATraceLine) {
+  Open("forged.jpg", PhotoWithExif("Maker", "One", "Hi\x1b[2J\r\nModel = Forged"));
+  QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
+  EXPECT_TRUE(Memo().contains(QStringLiteral("User Comment = Hi\\x1B[2J\\r\\nModel = Forged"))) << Memo().toStdString();
+  EXPECT_EQ(Memo().count(QStringLiteral("Model = ")), 2);  // the real line and the escaped text
+  EXPECT_FALSE(Memo().contains(QChar(0x1B)));
 }
 
 TEST_F(DetailsWindow, WindowsHaveTheirCaptionsSizesAndLinks) {
