@@ -1,6 +1,7 @@
 #include "app/info_labels.h"
 
 #include "app/main_window.h"
+#include "app/native_path.h"
 #include "exif/container.h"
 #include "exif/summary.h"
 #include "text/display_text.h"
@@ -13,11 +14,11 @@ QString Shown(const std::string& bytes) { return QString::fromStdString(text::To
 }  // namespace
 
 void FillInfoLabels(TForm1& form, const QString& path) {
-  const std::int64_t size = text::FileSizeOf(path.toStdString());
+  const std::int64_t size = text::FileSizeOf(NativePath(path));
   form.velikostl->setText(QStringLiteral("Velikost: %1 B").arg(size));
 
   exif::TimgData reader(exif::kBuildAll);
-  if (!reader.ProcessFile(path.toStdString()) || !reader.HasExif() || !reader.ExifInfo) return;
+  if (!reader.ProcessFile(NativePath(path)) || !reader.HasExif() || !reader.ExifInfo) return;
   const text::Tparsedstring lines = text::SplitText('\r', exif::SummaryText(*reader.ExifInfo));
   // The labels take the summary's lines by position; a shorter summary leaves
   // the labels it does not reach at their placeholders.
