@@ -271,7 +271,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == hp945chb) prosvitekchb->setChecked(false);
     if (watched == prosvitekchb) hp945chb->setChecked(false);
   }
-  if (key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+  const bool enterPressed = key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (enterPressed) {
     if (auto* button = qobject_cast<QPushButton*>(watched); button && button->isEnabled()) {
       if (!key->isAutoRepeat()) button->click();
       return true;

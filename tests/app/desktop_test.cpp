@@ -1,7 +1,6 @@
 // The window as a person meets it on the desktop: dialogs, keys, names that
 // are not UTF-8, file data that looks like markup, the chart's colours.
 
-#include "app/exif_window.h"
 #include "app/main_window.h"
 #include "app/native_path.h"
 #include "app/platform.h"
@@ -208,24 +207,6 @@ TEST_F(Desktop, SaveDialogSuggestsANameAsksBeforeReplacingAndRemembersTheBox) {
   EXPECT_EQ(imaging::ReadWholeFile(existing), (imaging::Bytes{'o', 'l', 'd'}));
 }
 
-TEST_F(Desktop, OpenDialogStartsInTheFolderUsedLast) {
-  fs::create_directories(dir_ / "photos");
-  const std::string photo = (dir_ / "photos" / "a.jpg").string();
-  fixtures::WriteFile(photo, DarkPhoto());
-  const Platform desktop = DesktopPlatform();
-  QStringList folders;
-  for (int run = 0; run < 2; ++run) {
-    WhenModal<QFileDialog>([&](QFileDialog* d) {
-      folders << d->directory().absolutePath();
-      d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromStdString(photo));
-      static_cast<QDialog*>(d)->accept();  // the dialog's own "save" or "open"
-    });
-    EXPECT_EQ(desktop.chooseOpenFile(nullptr), QString::fromStdString(photo));
-  }
-  ASSERT_EQ(folders.size(), 2);
-  EXPECT_EQ(folders[1], Q(dir_ / "photos"));
-}
-
 TEST(QtTranslations, CzechDialogsAndButtons) {
   QTranslator translator;
   ASSERT_TRUE(LoadQtTranslations(translator, QLocale(QLocale::Czech)))
@@ -312,7 +293,7 @@ TEST_F(Desktop, ChartBackgroundIsTheWindowColour) {
 }
 
 // A camera model written as markup that would show a local picture: the
-// label, its tooltip, an error message and the details window show it as text.
+// label, its tooltip and an error message show it as text.
 TEST_F(Desktop, PhotoDataIsNeverReadAsMarkup) {
   const std::string image = "/tmp/r" + std::to_string(::getpid()) + ".png";
   QImage marked(48, 48, QImage::Format_RGB32);
@@ -326,8 +307,6 @@ TEST_F(Desktop, PhotoDataIsNeverReadAsMarkup) {
   photo.insert(photo.begin() + 2, app1.begin(), app1.end());
 
   TForm1 form(Fake());
-  Texifform details(Fake());
-  form.SetSecondaryWindows(nullptr, &details);
   form.show();
   form.OpenPhotoFile(QString::fromStdString(Write("model.jpg", photo)));
   ASSERT_TRUE(errors_.isEmpty()) << errors_.join("; ").toStdString();
@@ -354,15 +333,6 @@ TEST_F(Desktop, PhotoDataIsNeverReadAsMarkup) {
   DesktopPlatform().showError(&form, QString::fromStdString(markup));
   EXPECT_TRUE(messagePlain);
 
-  // The details window shows the trace as it is and takes no typing.
-  form.podrobnostilClick();
-  ASSERT_TRUE(details.exifmemo->toPlainText().contains(QString::fromStdString(markup)));
-  const QString trace = details.exifmemo->toPlainText();
-  details.exifmemo->setFocus();
-  QTest::keyClicks(details.exifmemo, QStringLiteral("xyz"));
-  QTest::keyClick(details.exifmemo, Qt::Key_Delete);
-  EXPECT_EQ(details.exifmemo->toPlainText(), trace);
-  details.close();
   fs::remove(image);
 }
 
