@@ -1,6 +1,7 @@
 #include "app/exif_window.h"
 
 #include "app/edge_text.h"
+#include "app/native_path.h"
 
 #include <QShowEvent>
 
@@ -16,6 +17,8 @@ Texifform::Texifform(Platform platform, QWidget* parent)
   exifmemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   exifmemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   exifmemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  exifmemo->setReadOnly(true);  // a record of the file, not a draft
+  exifmemo->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   QPalette face = exifmemo->palette();
   face.setColor(QPalette::Base, palette().color(QPalette::Window));
   exifmemo->setPalette(face);
@@ -45,7 +48,7 @@ void Texifform::showEvent(QShowEvent* event) {
 
 void Texifform::FormShow() {
   exifmemo->clear();
-  exifmemo->setPlainText(QString::fromStdString(DetailsTraceText(path_.toStdString())));
+  exifmemo->setPlainText(QString::fromStdString(DetailsTraceText(NativePath(path_))));
 }
 
 void Texifform::Label3Click() { platform_.openUrl(QUrl(QString::fromLatin1(kReaderHome))); }

@@ -13,4 +13,12 @@ QString HelpFilePath(const Platform& platform) {
   return beside;
 }
 
-void OpenHelp(const Platform& platform) { platform.openUrl(QUrl::fromLocalFile(HelpFilePath(platform))); }
+void OpenHelp(const Platform& platform, QWidget* parent) {
+  const QString path = HelpFilePath(platform);
+  if (!QFileInfo::exists(path)) {
+    platform.showError(parent, QStringLiteral("Nápověda nebyla nalezena: ") + path);
+  } else if (!platform.openUrl(QUrl::fromLocalFile(path))) {
+    platform.showError(parent, QStringLiteral("Nápovědu nelze otevřít, v systému chybí program, který by ji "
+                                              "zobrazil.\n") + path);
+  }
+}

@@ -5,10 +5,13 @@
 
 #include <QString>
 
+class QWidget;
+
 inline constexpr const char* kHelpFileName = "pvnapoveda.html";
 
 // The help file's path in the folder of the running executable.
 QString HelpFilePath(const Platform& platform);
 
-// Asks the desktop to open the help file; a failure is silently ignored.
-void OpenHelp(const Platform& platform);
+// Asks the desktop to open the help file; when the file is missing or no
+// program can show it, says so in a message.
+void OpenHelp(const Platform& platform, QWidget* parent);

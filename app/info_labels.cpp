@@ -1,6 +1,7 @@
 #include "app/info_labels.h"
 
 #include "app/main_window.h"
+#include "app/native_path.h"
 #include "exif/reader.h"
 #include "text/display_text.h"
 #include "text/fce_import_so.h"
@@ -16,11 +17,11 @@ QString Value(const std::string& value) { return value.empty() ? QString() : QSt
 }  // namespace
 
 void FillInfoLabels(TForm1& form, const QString& path) {
-  const std::int64_t size = text::FileSizeOf(path.toStdString());
+  const std::int64_t size = text::FileSizeOf(NativePath(path));
   form.velikostl->setText(QStringLiteral("Velikost: %1 B").arg(size));
 
   exif::Reader reader(exif::SummaryOnly());
-  if (!reader.ProcessFile(path.toStdString()) || !reader.HasExif()) return;
+  if (!reader.ProcessFile(NativePath(path)) || !reader.HasExif()) return;
   const std::optional<exif::Summary> summary = reader.GetSummary();
   if (!summary) return;
   // Each label takes its own value, so a photo without one of them shows that label empty

@@ -1,17 +1,23 @@
 // Start-up: the main window, then the about and details windows (hidden).
 // With a photo path as the first argument, the window opens that photo.
+// Qt's own dialogs and buttons speak the user's language when its
+// translations are installed.
 
 #include "app/about_window.h"
 #include "app/exif_window.h"
 #include "app/main_window.h"
+#include "app/native_path.h"
 #include "app/platform.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QFontDatabase>
+#include <QLocale>
 #include <QTimer>
+#include <QTranslator>
 
 #include <clocale>
+#include <filesystem>
+#include <system_error>
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -23,6 +29,8 @@ int main(int argc, char* argv[]) {
   QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   font.setPointSize(8);
   QApplication::setFont(font);
+  QTranslator qtTranslations;
+  if (LoadQtTranslations(qtTranslations, QLocale())) QApplication::installTranslator(&qtTranslations);
 
   const Platform platform = DesktopPlatform();
   TForm1 form(platform);
@@ -32,9 +40,13 @@ int main(int argc, char* argv[]) {
   CentreOnScreen(&form);
   form.show();
 
-  const QStringList args = QApplication::arguments();
-  if (args.size() > 1) {
-    const QString photo = QFileInfo(args.at(1)).absoluteFilePath();
+  // The path's bytes as given: Qt's own arguments() would turn a name that is
+  // not UTF-8 into one that no longer exists.
+  if (argc > 1) {
+    std::error_code error;
+    const std::filesystem::path given(argv[1]);
+    const std::filesystem::path absolute = std::filesystem::absolute(given, error);
+    const QString photo = PathFromNative((error ? given : absolute.lexically_normal()).native());
     QTimer::singleShot(0, &form, [&form, photo] { form.OpenPhotoFile(photo); });
   }
   return QApplication::exec();

@@ -5,6 +5,7 @@
 #include "app/help.h"
 #include "app/icons.h"
 #include "app/info_labels.h"
+#include "app/native_path.h"
 #include "imaging/errors.h"
 #include "imaging/histogram_chart.h"
 #include "imaging/render.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 #include <new>
@@ -64,6 +66,7 @@ TForm1::TForm1(Platform platform, QWidget* parent) : QWidget(parent), platform_(
   setAutoFillBackground(true);
   setWindowIcon(PictureIcon(Picture::Window));
   BuildControls();
+  BindKeys();
 }
 
 void TForm1::BuildControls() {
@@ -225,6 +228,24 @@ void TForm1::BuildControls() {
   for (const auto& [object, name] : names) object->setObjectName(QString::fromLatin1(name));
 }
 
+void TForm1::BindKeys() {
+  // A button's shortcut clicks it only while it is enabled.
+  otevritb->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+  ulozitb->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+  prepocitatb->setShortcut(QKeySequence(Qt::Key_F5));
+  napoveda->setShortcut(QKeySequence(Qt::Key_F1));
+  addAction(napoveda);
+  auto* quit = new QAction(this);
+  quit->setObjectName(QStringLiteral("konec"));
+  quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+  connect(quit, &QAction::triggered, this, &QWidget::close);
+  addAction(quit);
+  // Outside a dialog a push button ignores Enter; these take it as a click.
+  for (QPushButton* b : {otevritb, prepocitatb, ulozitb, napovedab, oprogramub}) b->installEventFilter(this);
+}
+
+imaging::ColourValue TForm1::ChartBackground() const { return ToColourValue(palette().color(QPalette::Window)); }
+
 void TForm1::SetSecondaryWindows(Toprogramuf* about, Texifform* details) {
   about_ = about;
   details_ = details;
@@ -240,12 +261,23 @@ void TForm1::ResetSummaryLabels() {
   bleskl->setText(QStringLiteral("Blesk: ???"));
 }
 
-// Pressing a mouse button on one mode box clears the other; the pressed
-// box then toggles by its own click handling.
+// Pressing a mouse button or the space bar on one mode box clears the other;
+// the pressed box then toggles by its own handling. Enter on a focused
+// button clicks it.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
+  const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
+  const bool spacePressed = key && key->key() == Qt::Key_Space && !key->isAutoRepeat();
+  if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick || spacePressed) {
     if (watched == hp945chb) prosvitekchb->setChecked(false);
     if (watched == prosvitekchb) hp945chb->setChecked(false);
+  }
+  const bool enterPressed = key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+                            (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+  if (enterPressed) {
+    if (auto* button = qobject_cast<QPushButton*>(watched); button && button->isEnabled()) {
+      if (!key->isAutoRepeat()) button->click();
+      return true;
+    }
   }
   return QWidget::eventFilter(watched, event);
 }
@@ -322,7 +354,7 @@ void TForm1::OpenPhotoFile(const QString& path) {
     // everything of the photo on screen, its analysis included.
     ShowStatus(QStringLiteral("Probíhá analýza: ") + path);
     pb1->setValue(0);
-    imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(path.toStdString(), [&](int y, int rows) {
+    imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(NativePath(path), [&](int y, int rows) {
       pb1->setRange(0, rows);
       ProcessPendingMessages();
       pb1->setValue(y);
@@ -344,7 +376,7 @@ void TForm1::OpenPhotoFile(const QString& path) {
     Image1->SetPicture(image1Raster_);
     Image2->SetPicture(image2Raster_);
 
-    imaging::DrawHistogram(chart_, analysis_.histogram, palette().color(QPalette::Window).rgb() & 0xFFFFFF);
+    imaging::DrawHistogram(chart_, analysis_.histogram, ChartBackground());
     histo->SetPicture(chart_);
     ShowStatus(QString());
     pb1->setValue(0);
@@ -397,7 +429,7 @@ void TForm1::prepocitatbClick() {
         &histogram);
     image2Raster_ = std::move(out);
     Image2->SetPicture(image2Raster_);
-    imaging::DrawHistogram(chart_, histogram, palette().color(QPalette::Window).rgb() & 0xFFFFFF);
+    imaging::DrawHistogram(chart_, histogram, ChartBackground());
     histo->SetPicture(chart_);
     ShowStatus(QString());
     pb1->setValue(0);
@@ -409,7 +441,7 @@ void TForm1::ulozitbClick() {
     ShowStatus(QStringLiteral("Počítá se výsledná bitmapa..."));
     pb1->setValue(0);
     const double q = imaging::ExponentFor(efektspin->Value());
-    imaging::JpegImage jpeg = imaging::RenderFullResolution(photoPath_.toStdString(), [&](int y, int rows) {
+    imaging::JpegImage jpeg = imaging::RenderFullResolution(NativePath(photoPath_), [&](int y, int rows) {
       pb1->setRange(0, rows);
       ProcessPendingMessages();
       pb1->setValue(y);
@@ -419,17 +451,17 @@ void TForm1::ulozitbClick() {
     sb->repaint();
     ShowStatus(QStringLiteral("Ukládá se..."));
     pb1->setValue(0);
-    const QString target = platform_.chooseSaveFile(this);
+    const QString target = platform_.chooseSaveFile(this, photoPath_).path;
     if (!target.isEmpty()) {
       jpeg.SetCompressionQuality(kompresespin->Value());
-      jpeg.SaveToFile(target.toStdString());
+      jpeg.SaveToFile(NativePath(target));
     }
     ShowStatus(QString());
     sb->repaint();
   });
 }
 
-void TForm1::napovedaExecute() { OpenHelp(platform_); }
+void TForm1::napovedaExecute() { OpenHelp(platform_, this); }
 
 void TForm1::oprogramuExecute() {
   if (!about_) return;

@@ -89,6 +89,10 @@ class TForm1 : public QWidget {
 
  private:
   void BuildControls();
+  // Shortcuts, Enter on the focused button, the mode boxes from the keyboard.
+  void BindKeys();
+  // The chart's background: the window's own colour.
+  imaging::ColourValue ChartBackground() const;
   void ResetSummaryLabels();
   void FillInfoLabels(const QString& path);
   imaging::BrightenSettings CurrentSettings(double exponent) const;

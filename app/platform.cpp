@@ -1,25 +1,97 @@
 #include "app/platform.h"
 
+#include "app/native_path.h"
+
+#include <QCheckBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QSettings>
+#include <QTranslator>
+
+namespace {
+
+const QString kOpenFolderKey = QStringLiteral("dialogs/openFolder");
+const QString kSaveFolderKey = QStringLiteral("dialogs/saveFolder");
+const QString kKeepMetadataKey = QStringLiteral("dialogs/keepMetadata");
+
+// A remembered folder, if it still exists.
+QString RememberedFolder(const QString& key) {
+  const QString folder = ProgramSettings()->value(key).toString();
+  return !folder.isEmpty() && QFileInfo(folder).isDir() ? folder : QString();
+}
+
+QString ChooseOpenFile(QWidget* parent) {
+  // Camera files are often named in capitals; the desktop's names are case-sensitive.
+  const QString path = QFileDialog::getOpenFileName(parent, QString(), RememberedFolder(kOpenFolderKey),
+                                                    QStringLiteral("jpeg fotky (*.jpg *.JPG *.jpeg *.JPEG)"));
+  if (!path.isEmpty()) ProgramSettings()->setValue(kOpenFolderKey, QFileInfo(path).absolutePath());
+  return path;
+}
+
+// The name is taken as chosen (no extension added); an existing file is
+// replaced only after the dialog's own question.
+SaveChoice ChooseSaveFile(QWidget* parent, const QString& sourcePath) {
+  const std::unique_ptr<QSettings> settings = ProgramSettings();
+  QFileDialog dialog(parent);
+  dialog.setObjectName(QStringLiteral("SavePictureDialog1"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);  // a desktop's own dialog takes no check box
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(QStringLiteral("JPEG Image File (*.jpg)"));
+  const QFileInfo suggested(SuggestedSaveName(sourcePath));
+  QString folder = suggested.absolutePath();
+  if (!QFileInfo(folder).isDir()) folder = RememberedFolder(kSaveFolderKey);
+  if (!folder.isEmpty()) dialog.setDirectory(folder);
+  dialog.selectFile(suggested.fileName());
+
+  auto* keep = new QCheckBox(QStringLiteral("zachovat metadata"), &dialog);
+  keep->setObjectName(QStringLiteral("keepMetadata"));
+  keep->setToolTip(QStringLiteral("Přenést do uložené fotky údaje EXIF, XMP a barevný profil původní fotky"));
+  keep->setChecked(settings->value(kKeepMetadataKey, false).toBool());
+  if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) grid->addWidget(keep, grid->rowCount(), 0, 1, -1);
+
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  SaveChoice choice{dialog.selectedFiles().constFirst(), keep->isChecked()};
+  settings->setValue(kSaveFolderKey, QFileInfo(choice.path).absolutePath());
+  settings->setValue(kKeepMetadataKey, choice.keepMetadata);
+  return choice;
+}
+
+void ShowError(QWidget* parent, const QString& message) {
+  // Messages quote file names, which must never be read as markup.
+  QMessageBox box(QMessageBox::Critical, QCoreApplication::applicationName(), message, QMessageBox::Ok, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.exec();
+}
+
+}  // namespace
+
+std::unique_ptr<QSettings> ProgramSettings() {
+  return std::make_unique<QSettings>(QStringLiteral("prosvitek"), QStringLiteral("prosvitek"));
+}
+
+QString SuggestedSaveName(const QString& sourcePath) {
+  const QFileInfo source(DisplayPath(sourcePath));
+  return source.dir().filePath(source.completeBaseName() + QStringLiteral("-prosvitek.jpg"));
+}
+
+bool LoadQtTranslations(QTranslator& translator, const QLocale& locale) {
+  return translator.load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+}
 
 Platform DesktopPlatform() {
   Platform p;
-  p.chooseOpenFile = [](QWidget* parent) {
-    // Camera files are often named in capitals; the desktop's names are case-sensitive.
-    return QFileDialog::getOpenFileName(parent, QString(), QString(),
-                                        QStringLiteral("jpeg fotky (*.jpg *.JPG *.jpeg *.JPEG)"));
-  };
-  // No overwrite question and no default extension: the name is taken as chosen.
-  p.chooseSaveFile = [](QWidget* parent) {
-    return QFileDialog::getSaveFileName(parent, QString(), QString(), QStringLiteral("JPEG Image File (*.jpg)"),
-                                        nullptr, QFileDialog::DontConfirmOverwrite);
-  };
-  p.showError = [](QWidget* parent, const QString& message) {
-    QMessageBox::critical(parent, QCoreApplication::applicationName(), message);
-  };
+  p.chooseOpenFile = ChooseOpenFile;
+  p.chooseSaveFile = ChooseSaveFile;
+  p.showError = ShowError;
   p.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   p.executableFolder = [] { return QCoreApplication::applicationDirPath(); };
   return p;

@@ -5,13 +5,25 @@
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 
+class QLocale;
+class QSettings;
+class QTranslator;
 class QWidget;
 
+// What the save dialog gives: the chosen path (empty when cancelled) and
+// whether the source's metadata is to be kept.
+struct SaveChoice {
+  QString path;
+  bool keepMetadata = false;
+};
+
 struct Platform {
-  // The open and save picture dialogs; an empty result means cancelled.
+  // The open picture dialog; an empty result means cancelled.
   std::function<QString(QWidget* parent)> chooseOpenFile;
-  std::function<QString(QWidget* parent)> chooseSaveFile;
+  // The save picture dialog for a photo made from sourcePath.
+  std::function<SaveChoice(QWidget* parent, const QString& sourcePath)> chooseSaveFile;
   // The standard error message box.
   std::function<void(QWidget* parent, const QString& message)> showError;
   // Opening a file, web or mailto address with the desktop's default handler.
@@ -21,3 +33,13 @@ struct Platform {
 };
 
 Platform DesktopPlatform();
+
+// The program's settings between runs (the dialogs' folders, the metadata box).
+std::unique_ptr<QSettings> ProgramSettings();
+
+// "<name>-prosvitek.jpg" in the source's folder.
+QString SuggestedSaveName(const QString& sourcePath);
+
+// Loads Qt's own translations for the locale (dialogs, standard buttons)
+// into translator; gives whether they were found.
+bool LoadQtTranslations(QTranslator& translator, const QLocale& locale);

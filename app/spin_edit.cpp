@@ -1,8 +1,10 @@
 #include "app/spin_edit.h"
 
 #include <QKeyEvent>
+#include <QRegularExpressionValidator>
 #include <QToolButton>
 
+#include <algorithm>
 #include <limits>
 
 bool ParseInteger(const QString& text, int* value) {
@@ -40,6 +42,27 @@ TSpinEdit::TSpinEdit(QWidget* parent)
   edit_->installEventFilter(this);
   setFocusProxy(edit_);
   setFocusPolicy(Qt::StrongFocus);
+  UpdateValidator();
+}
+
+void TSpinEdit::SetMinValue(int value) {
+  min_ = value;
+  UpdateValidator();
+}
+
+void TSpinEdit::SetMaxValue(int value) {
+  max_ = value;
+  UpdateValidator();
+}
+
+void TSpinEdit::UpdateValidator() {
+  // Binds what a person types or pastes; values the program sets are shown as they are.
+  const qsizetype digits = std::max(QString::number(min_).size(), QString::number(max_).size());
+  const QRegularExpression pattern(QStringLiteral("[0-9]{0,%1}").arg(digits));
+  if (auto* v = qobject_cast<QRegularExpressionValidator*>(const_cast<QValidator*>(edit_->validator())))
+    v->setRegularExpression(pattern);
+  else
+    edit_->setValidator(new QRegularExpressionValidator(pattern, edit_));
 }
 
 int TSpinEdit::Value() const {

@@ -3,6 +3,7 @@
 // integer reads as the minimum; setting a value clamps it into the range
 // unless minimum and maximum are equal; losing the focus clamps the shown
 // value the same way; the arrows step by one within the same limits.
+// Typing takes digits only, no more of them than the range's widest bound has.
 
 #include <QLineEdit>
 #include <QWidget>
@@ -20,8 +21,8 @@ class TSpinEdit : public QWidget {
   int MinValue() const { return min_; }
   int MaxValue() const { return max_; }
   // Plain settings: changing the range does not re-clamp the shown value.
-  void SetMinValue(int value) { min_ = value; }
-  void SetMaxValue(int value) { max_ = value; }
+  void SetMinValue(int value);
+  void SetMaxValue(int value);
 
   QString Text() const { return edit_->text(); }
   void SetText(const QString& text) { edit_->setText(text); }
@@ -36,6 +37,8 @@ class TSpinEdit : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
 
  private:
+  void UpdateValidator();
+
   QLineEdit* edit_;
   QToolButton* up_;
   QToolButton* down_;

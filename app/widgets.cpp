@@ -26,6 +26,14 @@ QImage ToQImage(const imaging::Raster& raster) {
   return image;
 }
 
+imaging::ColourValue ToColourValue(const QColor& colour) {
+  return imaging::MakeColour(colour.red(), colour.green(), colour.blue());
+}
+
+QString PlainToolTip(const QString& text) {
+  return QStringLiteral("<p style='white-space:pre'>") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 void TImage::SetPicture(const imaging::Raster& raster) {
   image_ = ToQImage(raster);
   update();
@@ -37,7 +45,9 @@ void TImage::paintEvent(QPaintEvent*) {
   painter.drawImage(0, 0, image_);
 }
 
-TLinkLabel::TLinkLabel(const QString& text, const QColor& colour, QWidget* parent) : QLabel(text, parent) {
+TLinkLabel::TLinkLabel(const QString& text, const QColor& colour, QWidget* parent) : QLabel(parent) {
+  setTextFormat(Qt::PlainText);
+  setText(text);
   QFont f = font();
   f.setUnderline(true);
   setFont(f);
@@ -52,7 +62,12 @@ void TLinkLabel::mousePressEvent(QMouseEvent* event) {
   QLabel::mousePressEvent(event);
 }
 
-TFitLabel::TFitLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {}
+TFitLabel::TFitLabel(const QString& text, QWidget* parent) : QLabel(parent) {
+  // Photo data (EXIF values, file names) is shown here: markup in it must
+  // stay text, or a file could make the window load any local file.
+  setTextFormat(Qt::PlainText);
+  setText(text);
+}
 
 bool TFitLabel::event(QEvent* e) {
   if (e->type() == QEvent::ToolTip) {
@@ -77,5 +92,5 @@ void TFitLabel::paintEvent(QPaintEvent* e) {
   painter.scale(scale, 1.0);
   painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::WindowText));
   painter.drawText(QRect(0, 0, room, height()), static_cast<int>(alignment()), shown);
-  if (shown != text()) setToolTip(text());
+  if (shown != text()) setToolTip(PlainToolTip(text()));
 }

@@ -14,6 +14,13 @@ void CentreOnScreen(QWidget* window);
 // A copy of the raster as a Qt image (previews and the chart are small).
 QImage ToQImage(const imaging::Raster& raster);
 
+// A toolkit colour as the photo code's colour value (red in the low byte).
+imaging::ColourValue ToColourValue(const QColor& colour);
+
+// A tooltip that shows text exactly as it is, never as markup: tooltips are
+// read as rich text whenever they look like it.
+QString PlainToolTip(const QString& text);
+
 // Shows a raster at its own size from the top-left corner.
 class TImage : public QWidget {
   Q_OBJECT
@@ -32,7 +39,7 @@ class TImage : public QWidget {
 
 // A label of fixed width whose text never spills over its neighbours: a text
 // too wide is drawn slightly condensed, and beyond that cut with an ellipsis
-// (the whole text then shows as the tooltip).
+// (the whole text then shows as the tooltip). Text is plain, never markup.
 class TFitLabel : public QLabel {
   Q_OBJECT
 
@@ -44,7 +51,7 @@ class TFitLabel : public QLabel {
   bool event(QEvent* event) override;
 };
 
-// A label with a click event, drawn as a link (underlined, hand cursor).
+// A label with a click event, drawn as a link (underlined, hand cursor); plain text.
 class TLinkLabel : public QLabel {
   Q_OBJECT
 

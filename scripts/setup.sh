@@ -4,6 +4,7 @@
 PACKAGES=(
   cmake g++ ninja-build pkg-config
   qt6-base-dev libjpeg62-turbo-dev
+  qt6-translations-l10n  # Qt's own dialogs and standard buttons in Czech
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core

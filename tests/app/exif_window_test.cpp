@@ -41,7 +41,7 @@ class DetailsWindow : public ::testing::Test {
     dir_ = fs::temp_directory_path() / ("prosvitek-details-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
     platform_.chooseOpenFile = [this](QWidget*) { return next_; };
-    platform_.chooseSaveFile = [](QWidget*) { return QString(); };
+    platform_.chooseSaveFile = [](QWidget*, const QString&) { return SaveChoice{}; };
     platform_.showError = [this](QWidget*, const QString& m) { errors_ << m; };
     platform_.openUrl = [this](const QUrl& u) {
       opened_ << u;

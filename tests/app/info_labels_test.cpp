@@ -43,7 +43,7 @@ class InfoLabels : public ::testing::Test {
     dir_ = fs::temp_directory_path() / ("prosvitek-info-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
     platform_.chooseOpenFile = [this](QWidget*) { return next_; };
-    platform_.chooseSaveFile = [](QWidget*) { return QString(); };
+    platform_.chooseSaveFile = [](QWidget*, const QString&) { return SaveChoice{}; };
     platform_.showError = [this](QWidget*, const QString& m) { errors_ << m; };
     platform_.openUrl = [](const QUrl&) { return true; };
     platform_.executableFolder = [] { return QString(); };

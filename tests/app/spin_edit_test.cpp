@@ -18,7 +18,9 @@ TEST(ParseInteger, OneDecimalIntegerWithLeadingBlanks) {
   for (const Case& c : cases) {
     int v = 0;
     EXPECT_EQ(ParseInteger(QString::fromLatin1(c.text), &v), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
 }
 
@@ -81,6 +83,22 @@ TEST_F(SpinFixture, EqualMinimumAndMaximumTakeAnyValue) {
   // Changing the range does not re-clamp what is shown.
   spin->SetMaxValue(200);
   EXPECT_EQ(spin->Value(), 250);
+}
+
+// Letters once read as the minimum ("9O" saved at quality 1): now they cannot be typed.
+TEST_F(SpinFixture, TypingTakesDigitsOnlyUpToTheWidestBound) {
+  struct Case { int min, max; const char* typed; const char* shown; int value; };
+  const Case cases[] = {{1, 100, "9O", "9", 9},       {1, 150, "abc", "", 1},       {1, 150, "1234", "123", 123},
+                        {1, 100, "-5", "5", 5},       {1, 100, " 7+", "7", 7},      {0, 0, "42", "4", 4},
+                        {101, 255, "2999", "299", 299}, {5, 20, "1.5", "15", 15}};
+  for (const Case& c : cases) {
+    spin->SetMinValue(c.min);
+    spin->SetMaxValue(c.max);
+    spin->SetText(QString());
+    Type(QString::fromLatin1(c.typed));
+    EXPECT_EQ(spin->Text(), QString::fromLatin1(c.shown)) << c.typed;
+    EXPECT_EQ(spin->Value(), c.value) << c.typed;
+  }
 }
 
 }  // namespace
