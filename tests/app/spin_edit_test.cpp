@@ -18,7 +18,9 @@ TEST(ParseInteger, OneDecimalIntegerWithLeadingBlanks) {
   for (const Case& c : cases) {
     int v = 0;
     EXPECT_EQ(ParseInteger(QString::fromLatin1(c.text), &v), c.ok) << c.text;
-    if (c.ok) EXPECT_EQ(v, c.value) << c.text;
+    if (c.ok) {
+      EXPECT_EQ(v, c.value) << c.text;
+    }
   }
 }
 

@@ -45,7 +45,7 @@ TEST(RawToNumber, ByType) {
   EXPECT_DOUBLE_EQ(RawToNumber(ByteText({255, 255, 255, 255, 0, 0, 0, 2}), 10, kMotorola), -0.5);
   EXPECT_EQ(RawToNumber(ByteText({0, 0, 0, 1, 0, 0, 0, 0}), 5, kMotorola), 0);  // 1/0
   EXPECT_EQ(RawToNumber(ByteText({0, 3, 0, 4}), 3, kMotorola), 0x00030004);     // all components
-  EXPECT_FLOAT_EQ(RawToNumber(ByteText({0, 0, 0xC0, 0x3F}), 11, kIntel), 1.5);  // IEEE value
+  EXPECT_DOUBLE_EQ(RawToNumber(ByteText({0, 0, 0xC0, 0x3F}), 11, kIntel), 1.5);  // IEEE value
   EXPECT_EQ(RawToNumber(ByteText({0x7F, 0xC0, 0, 0}), 11, kMotorola), 0);       // NaN
   EXPECT_EQ(RawToNumber(ByteText({0x3F, 0xC0}), 11, kMotorola), 0);             // cut short
   for (uint32_t type : {0u, 2u, 7u, 13u}) EXPECT_EQ(RawToNumber("abcd", type, kMotorola), 0);

@@ -116,9 +116,9 @@ inline std::string BuildNote(Layout layout, Order order, const std::string& pref
 }
 
 struct Camera {
-  Camera(std::string make, std::string model = "Model",
-         std::optional<std::string> exifVersion = std::nullopt)
-      : make(std::move(make)), model(std::move(model)), exifVersion(std::move(exifVersion)) {}
+  Camera(std::string cameraMake, std::string cameraModel = "Model",
+         std::optional<std::string> rawExifVersion = std::nullopt)
+      : make(std::move(cameraMake)), model(std::move(cameraModel)), exifVersion(std::move(rawExifVersion)) {}
 
   std::string make;
   std::string model;
