@@ -96,16 +96,20 @@ int main(int argc, char** argv) {
   cli::BrightenOptions brighten;
   long long threshold = 0;
   CLI::App* brightenCmd = app.add_subcommand("brighten", "Zesvětlí fotky a uloží je jako okno.");
-  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí 15).")->transform(WholeNumber(1, 150));
+  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí 15).")
+      ->transform(WholeNumber(1, 150));
   CLI::Option* thresholdOpt =
       brightenCmd->add_option("--threshold", threshold, "Práh jasu; jako v okně se vejde do rozsahu fotky.")
           ->transform(WholeNumber(-kThresholdLimit, kThresholdLimit, true));
-  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí 3).")->transform(WholeNumber(0, 20));
+  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí 3).")
+      ->transform(WholeNumber(0, 20));
   brightenCmd->add_flag("--shift", brighten.shift, "Posun místo mocninné křivky.");
-  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí 85).")->transform(WholeNumber(1, 100));
-  brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")->transform(WholeNumber(1, 1024));
-  CLI::Option* outOpt = brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.")
-                            ->check(NonEmpty("souboru"));
+  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí 85).")
+      ->transform(WholeNumber(1, 100));
+  brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")
+      ->transform(WholeNumber(1, 1024));
+  CLI::Option* outOpt =
+      brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.")->check(NonEmpty("souboru"));
   CLI::Option* dirOpt = brightenCmd->add_option("--out-dir", brighten.outputDir, "Výstupní složka pro víc fotek.")
                             ->check(NonEmpty("složky"));
   outOpt->excludes(dirOpt);

@@ -89,8 +89,8 @@ std::uint64_t RandomId() {
   static std::atomic<std::uint64_t> counter{0};
   timespec now{};
   ::clock_gettime(CLOCK_MONOTONIC, &now);
-  return (static_cast<std::uint64_t>(::getpid()) << 40) ^ (counter++ << 20) ^
-         static_cast<std::uint64_t>(now.tv_nsec) ^ (static_cast<std::uint64_t>(now.tv_sec) << 32);
+  return (static_cast<std::uint64_t>(::getpid()) << 40) ^ (counter++ << 20) ^ static_cast<std::uint64_t>(now.tv_nsec) ^
+         (static_cast<std::uint64_t>(now.tv_sec) << 32);
 }
 
 // The temporary files that may exist, for a signal handler to remove. The

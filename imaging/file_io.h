@@ -62,9 +62,9 @@ class AtomicFile {
   [[noreturn]] void Fail(int err);
   [[noreturn]] void Refuse(const std::string& reason);
 
-  std::string target_;  // as given, for messages
-  int folder_ = -1;     // the folder of the file finally replaced or created
-  std::string name_;    // that file's name in folder_
+  std::string target_;     // as given, for messages
+  int folder_ = -1;        // the folder of the file finally replaced or created
+  std::string name_;       // that file's name in folder_
   std::string temporary_;  // the temporary file's name in folder_, once it may exist
   int fd_ = -1;
   bool inPlace_ = false;

@@ -257,17 +257,17 @@ TEST_F(Cli, BrightenOnEverySampleWritesOnlyTheOutputs) {
 // batch is stopped at an exact moment of a write, the signal sent, then the batch resumed.
 TEST_F(Cli, SignalsDuringAWriteLeaveOnlyWholePhotos) {
   struct Case {
-    const char* pause;   // see pause_preload.c
+    const char* pause;  // see pause_preload.c
     int signal;
     bool ignoredAtStart;
     std::size_t outputs;  // whole photos left
   };
   const Case cases[] = {
-      {"create:1", SIGTERM, false, 0},  // the temporary file was just created
-      {"create:2", SIGHUP, false, 1},
-      {"rename:2", SIGINT, false, 1},  // the second photo is written, not yet in place
-      {"rename:1", SIGHUP, true, 3},
-      {"create:3", SIGINT, true, 3},
+      {"create:1", SIGTERM, false, 0},  // the first temporary file was just created
+      {"create:2", SIGHUP, false, 1},   // the first photo is in place
+      {"rename:2", SIGINT, false, 1},   // the second photo is written, not yet in place
+      {"rename:1", SIGHUP, true, 3},    // as under nohup: the batch goes on
+      {"create:3", SIGINT, true, 3},    // as a shell's background job
   };
   std::vector<std::string> photos;
   for (int i = 0; i < 3; ++i) photos.push_back(Photo(std::to_string(i) + ".jpg", i));

@@ -61,12 +61,21 @@ TEST_F(WriteTarget, FollowsLinksAndReplacesTheFileTheyName) {
   struct Case {
     const char* what;
     std::function<std::string()> link;  // makes the link and the file it ends at; returns the link
-    std::string file;                    // the file the link ends at
+    std::string file;                   // the file the link ends at
   };
   fs::create_directories(dir_ / "real");
   const std::vector<Case> cases = {
-      {"relative", [&] { fs::create_symlink("real/a.jpg", dir_ / "a.jpg"); return Path("a.jpg"); }, Path("real/a.jpg")},
-      {"absolute", [&] { fs::create_symlink(dir_ / "real/b.jpg", dir_ / "b.jpg"); return Path("b.jpg"); },
+      {"relative",
+       [&] {
+         fs::create_symlink("real/a.jpg", dir_ / "a.jpg");
+         return Path("a.jpg");
+       },
+       Path("real/a.jpg")},
+      {"absolute",
+       [&] {
+         fs::create_symlink(dir_ / "real/b.jpg", dir_ / "b.jpg");
+         return Path("b.jpg");
+       },
        Path("real/b.jpg")},
       {"chain, relative to each link's folder",
        [&] {
@@ -131,8 +140,16 @@ TEST_F(WriteTarget, RefusesTargetsItMustNotReplace) {
     bool asOtherUser = false;           // root writes as nobody, who may not write the file
   };
   const std::vector<Case> cases = {
-      {"link to nothing", [&] { fs::create_symlink("missing.jpg", dir_ / "dangling"); return Path("dangling"); }},
-      {"folder", [&] { fs::create_directories(dir_ / "folder.jpg"); return Path("folder.jpg"); }},
+      {"link to nothing",
+       [&] {
+         fs::create_symlink("missing.jpg", dir_ / "dangling");
+         return Path("dangling");
+       }},
+      {"folder",
+       [&] {
+         fs::create_directories(dir_ / "folder.jpg");
+         return Path("folder.jpg");
+       }},
       {"socket",
        [&] {
          const int s = ::socket(AF_UNIX, SOCK_STREAM, 0);
