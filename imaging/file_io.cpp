@@ -203,6 +203,15 @@ int OpenFolder(int at, const std::string& path) {
 }  // namespace
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
+  try {
+    Open();
+  } catch (...) {
+    Abandon();  // no destructor runs for an object whose constructor failed
+    throw;
+  }
+}
+
+void AtomicFile::Open() {
   if (target_.empty()) Refuse("prázdný název souboru");
   // A pipe or a device cannot be replaced; it is written into. stat follows
   // every link, including the /proc ones of /dev/stdout that name no path.
@@ -299,11 +308,16 @@ void AtomicFile::CreateTemporary(const Existing* replaced) {
   if (::fchmod(fd_, replaced->mode & 0777) != 0) Fail(errno);
 }
 
-AtomicFile::~AtomicFile() {
+AtomicFile::~AtomicFile() { Abandon(); }
+
+void AtomicFile::Abandon() noexcept {
   if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
   if (!committed_ && !temporary_.empty()) ::unlinkat(folder_, temporary_.c_str(), 0);
+  temporary_.clear();
   pending_.reset();  // before the folder's descriptor can be reused
   if (folder_ >= 0) ::close(folder_);
+  folder_ = -1;
 }
 
 void AtomicFile::Fail(int err) { Refuse(Reason(err)); }

@@ -56,6 +56,8 @@ class AtomicFile {
 
  private:
   struct Existing;  // what an existing target passes on to its replacement
+  void Open();
+  void Abandon() noexcept;
   void OpenInPlace();
   void ResolveFolderAndName();
   void CreateTemporary(const Existing* replaced);
