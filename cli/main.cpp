@@ -10,7 +10,9 @@
 
 #include <charconv>
 #include <clocale>
+#include <exception>
 #include <iostream>
+#include <new>
 #include <string>
 
 #include <signal.h>
@@ -23,8 +25,8 @@ namespace {
 // the status the caller expects as soon as the handler returns.
 void OnTerminatingSignal(int number) {
   imaging::RemovePendingTemporaryFiles();
-  ::signal(number, SIG_DFL);
-  ::raise(number);
+  (void)::signal(number, SIG_DFL);
+  (void)::raise(number);
 }
 
 // Every signal whose default ends the process and that comes from outside it.
@@ -79,10 +81,9 @@ int UsageFailure(const std::string& reason) {
   return cli::kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::setlocale(LC_TIME, "");  // the EXIF summary shows the file's date as the user reads dates
+int Run(int argc, char** argv) {
+  // The EXIF summary shows the file's date as the user reads dates. No thread runs yet.
+  (void)std::setlocale(LC_TIME, "");  // NOLINT(concurrency-mt-unsafe)
   RemoveTemporaryFilesOnSignals();
   CLI::App app{"Prosvitek: zesvětlí tmavé části fotek JPEG a čte jejich EXIF.", "prosvitek-cli"};
   app.set_version_flag("--version", std::string("prosvitek-cli ") + PROSVITEK_VERSION);
@@ -158,4 +159,19 @@ int main(int argc, char** argv) {
   } catch (const cli::UsageError& e) {
     return UsageFailure(e.reason);
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // An exception escaping main would abort the program, past the removal of
+  // temporary files.
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "prosvitek-cli: nedostatek paměti\n";
+  } catch (const std::exception& e) {
+    std::cerr << "prosvitek-cli: " << e.what() << "\n";
+  }
+  return cli::kExitFailed;
 }

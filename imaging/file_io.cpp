@@ -17,7 +17,11 @@ namespace imaging {
 
 namespace {
 
-std::string Reason(int err) { return std::strerror(err); }
+// strerror may share one buffer between threads; the GNU strerror_r does not.
+std::string Reason(int err) {
+  char buffer[256];
+  return ::strerror_r(err, buffer, sizeof buffer);
+}
 
 class Fd {
  public:
