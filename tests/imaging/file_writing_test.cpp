@@ -197,7 +197,7 @@ TEST_F(WriteTarget, RefusesTargetsItMustNotReplace) {
 }
 
 TEST_F(WriteTarget, EveryNameLengthAndTheUsualPermissions) {
-  for (std::size_t length : {1, 200, 248, 255}) {
+  for (std::size_t length : {248, 255}) {  // 248 and up failed with names built from the target's
     const std::string target = Path(std::string(length, 'n'));
     WriteFileAtomically(target, Bytes{1, 2});
     EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2})) << length;
