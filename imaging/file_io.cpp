@@ -160,8 +160,8 @@ class PendingRegistration {
   }
   void Disarm() {
     if (slot_->state.load() == kLive) {
-      slot_->generation.fetch_add(1);  // a handler's copy taken before this is refused
       slot_->state.store(kClaimed);
+      slot_->generation.fetch_add(1);  // a handler's copy taken before this is refused, even once re-armed
     }
   }
 
