@@ -113,8 +113,11 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
   } else {
     std::error_code ec;
     fs::create_directories(o.outputDir, ec);
-    if (ec || !fs::is_directory(o.outputDir))
-      throw UsageError{"složku nelze vytvořit: " + o.outputDir + (ec ? " (" + ec.message() + ")" : "")};
+    // A folder we may not create is a failure of the run, not of its usage.
+    if (ec || !fs::is_directory(o.outputDir)) {
+      err << o.outputDir << ": složku nelze vytvořit" << (ec ? " (" + ec.message() + ")" : std::string()) << "\n";
+      return kExitFailed;
+    }
     std::map<FileId, std::string> inputs;
     for (const std::string& photo : o.photos)
       if (auto id = IdOf(photo)) inputs.emplace(*id, photo);

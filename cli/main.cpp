@@ -8,30 +8,83 @@
 
 #include <CLI/CLI.hpp>
 
+#include <charconv>
 #include <clocale>
-#include <csignal>
+#include <exception>
 #include <iostream>
+#include <new>
+#include <string>
+
+#include <signal.h>
 
 namespace {
 
 // An interrupted batch leaves neither half-written photos (writes go through
-// temporary files) nor the temporary files themselves.
-void OnTerminatingSignal(int signal) {
+// temporary files) nor the temporary files themselves. The other handled
+// signals are blocked while this runs; the re-raised one ends the process with
+// the status the caller expects as soon as the handler returns.
+void OnTerminatingSignal(int number) {
   imaging::RemovePendingTemporaryFiles();
-  std::signal(signal, SIG_DFL);
-  std::raise(signal);
+  (void)::signal(number, SIG_DFL);
+  (void)::raise(number);
 }
+
+// Every signal whose default ends the process and that comes from outside it.
+// One ignored when we start (nohup, a shell's background job) stays ignored.
+void RemoveTemporaryFilesOnSignals() {
+  static constexpr int kSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM,
+                                     SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
+  struct sigaction action {};
+  action.sa_handler = OnTerminatingSignal;
+  ::sigemptyset(&action.sa_mask);
+  for (int s : kSignals) ::sigaddset(&action.sa_mask, s);
+  for (int s : kSignals) {
+    struct sigaction old {};
+    if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) ::sigaction(s, &action, nullptr);
+  }
+}
+
+// A whole number as a person types it: decimal only ("010" is ten, where the
+// parser would read octal), within [minimum, maximum]. With clamp, any whole
+// number is taken and a value outside becomes the nearest bound, computed in
+// 64 bits; the text handed on is the plain decimal of the result.
+CLI::Validator WholeNumber(long long minimum, long long maximum, bool clamp = false) {
+  return CLI::Validator(
+      [=](std::string& text) -> std::string {
+        long long value = 0;
+        const char* const end = text.data() + text.size();
+        const auto [stop, error] = std::from_chars(text.data(), end, value);
+        if (text.empty() || stop != end || error == std::errc::invalid_argument)
+          return "„" + text + "“ není celé číslo";
+        const bool below = error == std::errc::result_out_of_range ? text.front() == '-' : value < minimum;
+        const bool above = error == std::errc::result_out_of_range ? text.front() != '-' : value > maximum;
+        if ((below || above) && !clamp)
+          return text + " je mimo rozsah " + std::to_string(minimum) + " až " + std::to_string(maximum);
+        text = std::to_string(below ? minimum : above ? maximum : value);
+        return {};
+      },
+      "");
+}
+
+CLI::Validator NonEmpty(const std::string& what) {
+  return CLI::Validator([what](std::string& text) { return text.empty() ? "prázdný název " + what : std::string(); },
+                        "");
+}
+
+// A typed threshold beyond nine digits (more than the window's field holds)
+// counts as nine nines: that changes no result and keeps the brightening
+// maths, which subtracts luminances from it, far from overflowing.
+constexpr long long kThresholdLimit = 999'999'999;
 
 int UsageFailure(const std::string& reason) {
   std::cerr << "prosvitek-cli: " << reason << "\n";
   return cli::kExitUsage;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::setlocale(LC_TIME, "");  // the EXIF summary shows the file's date as the user reads dates
-  for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, OnTerminatingSignal);
+int Run(int argc, char** argv) {
+  // The EXIF summary shows the file's date as the user reads dates. No thread runs yet.
+  (void)std::setlocale(LC_TIME, "");  // NOLINT(concurrency-mt-unsafe)
+  RemoveTemporaryFilesOnSignals();
   CLI::App app{"Prosvitek: zesvětlí tmavé části fotek JPEG a čte jejich EXIF.", "prosvitek-cli"};
   app.set_version_flag("--version", std::string("prosvitek-cli ") + PROSVITEK_VERSION);
   app.require_subcommand(1);
@@ -42,17 +95,24 @@ int main(int argc, char** argv) {
   analyseCmd->add_option("PHOTO", analyse.photo, "Fotka JPEG.")->required();
 
   cli::BrightenOptions brighten;
-  int threshold = 0;
+  long long threshold = 0;
   CLI::App* brightenCmd = app.add_subcommand("brighten", "Zesvětlí fotky a uloží je jako okno.");
-  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí 15).")->check(CLI::Range(1, 150));
+  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí 15).")
+      ->transform(WholeNumber(1, 150));
   CLI::Option* thresholdOpt =
-      brightenCmd->add_option("--threshold", threshold, "Práh jasu; jako v okně se vejde do rozsahu fotky.");
-  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí 3).")->check(CLI::Range(0, 20));
+      brightenCmd->add_option("--threshold", threshold, "Práh jasu; jako v okně se vejde do rozsahu fotky.")
+          ->transform(WholeNumber(-kThresholdLimit, kThresholdLimit, true));
+  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí 3).")
+      ->transform(WholeNumber(0, 20));
   brightenCmd->add_flag("--shift", brighten.shift, "Posun místo mocninné křivky.");
-  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí 85).")->check(CLI::Range(1, 100));
-  brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")->check(CLI::Range(1, 1024));
-  CLI::Option* outOpt = brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.");
-  CLI::Option* dirOpt = brightenCmd->add_option("--out-dir", brighten.outputDir, "Výstupní složka pro víc fotek.");
+  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí 85).")
+      ->transform(WholeNumber(1, 100));
+  brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")
+      ->transform(WholeNumber(1, 1024));
+  CLI::Option* outOpt =
+      brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.")->check(NonEmpty("souboru"));
+  CLI::Option* dirOpt = brightenCmd->add_option("--out-dir", brighten.outputDir, "Výstupní složka pro víc fotek.")
+                            ->check(NonEmpty("složky"));
   outOpt->excludes(dirOpt);
   brightenCmd->add_option("PHOTO", brighten.photos, "Fotky JPEG.")->required();
 
@@ -86,7 +146,7 @@ int main(int argc, char** argv) {
   try {
     if (*analyseCmd) return cli::Analyse(analyse, std::cout, std::cerr);
     if (*brightenCmd) {
-      if (*thresholdOpt) brighten.threshold = threshold;
+      if (*thresholdOpt) brighten.threshold = static_cast<int>(threshold);  // clamped while parsing
       if (!*outOpt && !*dirOpt) return UsageFailure("chybí výstup: -o SOUBOR nebo --out-dir SLOŽKA");
       return cli::Brighten(brighten, std::cerr);
     }
@@ -99,4 +159,19 @@ int main(int argc, char** argv) {
   } catch (const cli::UsageError& e) {
     return UsageFailure(e.reason);
   }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // An exception escaping main would abort the program, past the removal of
+  // temporary files.
+  try {
+    return Run(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::cerr << "prosvitek-cli: nedostatek paměti\n";
+  } catch (const std::exception& e) {
+    std::cerr << "prosvitek-cli: " << e.what() << "\n";
+  }
+  return cli::kExitFailed;
 }

@@ -11,7 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <map>
-#include <random>
+#include <cstring>
 #include <set>
 #include <utility>
 #include <vector>
@@ -47,27 +47,38 @@ bool OneLine(const std::string& s) { return !s.empty() && std::count(s.begin(), 
 
 TEST_F(Cli, UsageErrorsExitWithTwoAndOneLine) {
   const std::string photo = Photo("a.jpg");
-  const std::vector<std::vector<std::string>> cases = {
-      {"brighten", "--frobnicate", "-o", Path("o.jpg"), photo},
-      {"brighten", "--strength", "151", "-o", Path("o.jpg"), photo},
-      {"brighten", "--strength", "0", "-o", Path("o.jpg"), photo},
-      {"brighten", "--boost", "21", "-o", Path("o.jpg"), photo},
-      {"brighten", "--quality", "101", "-o", Path("o.jpg"), photo},
-      {"brighten", "--quality", "abc", "-o", Path("o.jpg"), photo},
-      {"brighten", photo},
-      {"brighten", "-o", photo, photo},
-      {"brighten", "-o", Path("o.jpg"), photo, photo},
-      {"brighten", "-o", Path("o.jpg"), "--out-dir", Path("d"), photo},
-      {"exif", "--trace", "--tags", photo},
-      {"analyse"},
-      {},
+  struct Case {
+    std::vector<std::string> args;
+    std::string says = {};  // part of the message, where it is ours
   };
-  for (const auto& args : cases) {
+  const std::vector<Case> cases = {
+      {{"brighten", "--frobnicate", "-o", Path("o.jpg"), photo}},
+      {{"brighten", "--strength", "151", "-o", Path("o.jpg"), photo}, "--strength: 151 je mimo rozsah 1 až 150"},
+      {{"brighten", "--strength", "0", "-o", Path("o.jpg"), photo}, "mimo rozsah"},
+      {{"brighten", "--boost", "21", "-o", Path("o.jpg"), photo}, "mimo rozsah 0 až 20"},
+      {{"brighten", "--quality", "101", "-o", Path("o.jpg"), photo}, "mimo rozsah 1 až 100"},
+      {{"brighten", "--quality", "abc", "-o", Path("o.jpg"), photo}, "--quality: „abc“ není celé číslo"},
+      {{"brighten", "--quality", "0x50", "-o", Path("o.jpg"), photo}, "není celé číslo"},
+      {{"brighten", "--quality", "99999999999999999999", "-o", Path("o.jpg"), photo}, "mimo rozsah"},
+      {{"brighten", "--threshold", "1e3", "-o", Path("o.jpg"), photo}, "není celé číslo"},
+      {{"brighten", "-j", "", "-o", Path("o.jpg"), photo}, "není celé číslo"},
+      {{"brighten", "-o", "", photo}, "-o: prázdný název souboru"},
+      {{"brighten", "--out-dir", "", photo}, "--out-dir: prázdný název složky"},
+      {{"brighten", photo}},
+      {{"brighten", "-o", photo, photo}},
+      {{"brighten", "-o", Path("o.jpg"), photo, photo}},
+      {{"brighten", "-o", Path("o.jpg"), "--out-dir", Path("d"), photo}},
+      {{"exif", "--trace", "--tags", photo}},
+      {{"analyse"}},
+      {{}},
+  };
+  for (const auto& [args, says] : cases) {
     const auto r = RunCli(args);
     std::string joined;
     for (const auto& a : args) joined += a + " ";
     EXPECT_EQ(r.status, 2) << joined;
     EXPECT_TRUE(OneLine(r.err)) << joined << "\n" << r.err;
+    EXPECT_NE(r.err.find(says), std::string::npos) << joined << "\n" << r.err;
     EXPECT_FALSE(fs::exists(Path("o.jpg"))) << joined;
   }
   EXPECT_EQ(RunCli({"--help"}).status, 0);
@@ -130,6 +141,44 @@ TEST_F(Cli, BatchGoesOnPastABrokenPhoto) {
   EXPECT_NE(r.err.find("hotovo: 2, selhalo: 1"), std::string::npos) << r.err;
   // No temporary files left behind.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out/deep"), fs::directory_iterator()), 2);
+}
+
+// Any whole number is a threshold: beyond nine digits it counts as nine nines, whatever
+// its size, and never overflows the brightening maths (a photo whose threshold range is a
+// single value takes a typed threshold as it is, as the window does).
+TEST_F(Cli, ThresholdsOfAnySizeAreClampedIn64Bits) {
+  const std::string photo = Path("two.jpg");
+  bool singleValue = false;  // a range of one value lets the typed threshold through unclamped
+  for (int grey = 100; grey < 140 && !singleValue; ++grey) {
+    fixtures::WriteFile(photo, imaging::EncodeJpeg(fixtures::MakeRaster(64, 16, [grey](int x, int) {
+                                                     const int g = x < 32 ? grey : grey + 1;
+                                                     return imaging::MakeColour(g, g, g);
+                                                   }), 100, false));
+    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+    singleValue = a.MaxLuminance == a.MinLuminance + 1;
+  }
+  ASSERT_TRUE(singleValue);
+  auto brighten = [&](const std::string& threshold, const std::string& out) {
+    const auto r = RunCli({"brighten", "--shift", "--threshold=" + threshold, "-o", Path(out), photo});
+    EXPECT_EQ(r.status, 0) << threshold << ": " << r.err;
+    return imaging::ReadWholeFile(Path(out));
+  };
+  const std::pair<const char*, const char*> same[] = {
+      {"-2147483648", "-999999999"},
+      {"-99999999999999999999999", "-999999999"},
+      {"99999999999999999999999", "999999999"},
+      {"0100", "100"},
+  };
+  for (const auto& [typed, clamped] : same) EXPECT_EQ(brighten(typed, "a.jpg"), brighten(clamped, "b.jpg")) << typed;
+}
+
+// A folder that cannot be made fails the run (1), it is not a usage error (2).
+TEST_F(Cli, OutDirThatCannotBeMadeFailsTheRun) {
+  const std::string photo = Photo("a.jpg");
+  const auto r = RunCli({"brighten", "--out-dir", (fs::path(photo) / "sub").string(), photo});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("složku nelze vytvořit"), std::string::npos) << r.err;
+  EXPECT_TRUE(OneLine(r.err)) << r.err;
 }
 
 TEST_F(Cli, OutDirNeverOverwritesInputsOrEarlierOutputs) {
@@ -204,39 +253,59 @@ TEST_F(Cli, BrightenOnEverySampleWritesOnlyTheOutputs) {
 }
 
 // A batch stopped by a signal while writing leaves no temporary file and no partial photo:
-// each output is whole or absent.
-TEST_F(Cli, InterruptedBatchLeavesOnlyWholePhotos) {
-  // Noise compresses badly, so each output is large and its write lasts long enough to hit.
-  std::mt19937 rng(7);
-  const imaging::Bytes noisy = imaging::EncodeJpeg(fixtures::MakeRaster(3000, 2000, [&rng](int, int) {
-                                                     const std::uint32_t v = rng();
-                                                     return imaging::MakeColour(v & 255, (v >> 8) & 255, v >> 24);
-                                                   }), 100, false);
-  std::vector<std::string> args = {"brighten", "-j", "1", "--quality", "100", "--out-dir", Path("out")};
-  for (int i = 0; i < 6; ++i) {
-    args.push_back(Path(std::to_string(i).append(".jpg")));
-    fixtures::WriteFile(args.back(), noisy);
-  }
-  const pid_t pid = testsupport::StartCli(args, Path("cli.out"), Path("cli.err"));
+// each output is whole or absent. A signal ignored at the start (nohup) stays ignored. The
+// batch is stopped at an exact moment of a write, the signal sent, then the batch resumed.
+TEST_F(Cli, SignalsDuringAWriteLeaveOnlyWholePhotos) {
+  struct Case {
+    const char* pause;  // see pause_preload.c
+    int signal;
+    bool ignoredAtStart;
+    std::size_t outputs;  // whole photos left
+  };
+  const Case cases[] = {
+      {"create:1", SIGTERM, false, 0},  // the first temporary file was just created
+      {"create:2", SIGHUP, false, 1},   // the first photo is in place
+      {"rename:2", SIGINT, false, 1},   // the second photo is written, not yet in place
+      {"rename:1", SIGHUP, true, 3},    // as under nohup: the batch goes on
+      {"create:3", SIGINT, true, 3},    // as a shell's background job
+  };
+  std::vector<std::string> photos;
+  for (int i = 0; i < 3; ++i) photos.push_back(Photo(std::to_string(i) + ".jpg", i));
   auto isTemporary = [](const fs::path& p) { return p.filename().string().starts_with("."); };
-  bool seenTemporary = false;
-  int status = 0;
-  while (!seenTemporary && ::waitpid(pid, &status, WNOHANG) == 0) {
-    std::error_code ec;  // the folder appears only when the batch starts
-    for (const auto& e : fs::directory_iterator(dir_ / "out", ec)) seenTemporary |= isTemporary(e.path());
-    ::usleep(200);  // a write and its flush last far longer; leave the core to the batch
-  }
-  if (seenTemporary) {
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, &status, 0);
-  }
-  ASSERT_TRUE(seenTemporary) << "the batch ended before a write could be interrupted";
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
-  for (const auto& e : fs::directory_iterator(dir_ / "out")) {
-    EXPECT_FALSE(isTemporary(e.path())) << "temporary file left: " << e.path();
-    const imaging::Bytes out = imaging::ReadWholeFile(e.path().string());
-    ASSERT_GE(out.size(), 2u) << e.path();
-    EXPECT_TRUE(out[out.size() - 2] == 0xFF && out.back() == 0xD9) << "partial photo: " << e.path();
+  for (const Case& c : cases) {
+    const std::string what = std::string(c.pause) + " " + strsignal(c.signal);
+    fs::remove_all(dir_ / "out");
+    std::vector<std::string> args = {"brighten", "-j", "1", "--out-dir", Path("out")};
+    args.insert(args.end(), photos.begin(), photos.end());
+    testsupport::ChildSetup setup;
+    setup.environment = {"LD_PRELOAD=" PROSVITEK_PAUSE_PRELOAD, std::string("PROSVITEK_PAUSE=") + c.pause,
+                         // the sanitizers' runtime wants to be loaded first; the preload is plain
+                         "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0"};
+    if (c.ignoredAtStart) setup.ignoredSignals = {c.signal};
+    const pid_t pid = testsupport::StartCli(args, Path("cli.out"), Path("cli.err"), PROSVITEK_CLI, setup);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, WUNTRACED), pid) << what;
+    ASSERT_TRUE(WIFSTOPPED(status)) << what << ": never paused; " << testsupport::Slurp(Path("cli.err"));
+    std::size_t temporary = 0;
+    for (const auto& e : fs::directory_iterator(dir_ / "out")) temporary += isTemporary(e.path());
+    EXPECT_EQ(temporary, 1u) << what << ": the pause is not inside a write";
+    ::kill(pid, c.signal);
+    ::kill(pid, SIGCONT);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid) << what;
+    if (c.ignoredAtStart) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << what << ": status " << status;
+    } else {
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << what << ": status " << status;
+    }
+    std::size_t files = 0, whole = 0;
+    for (const auto& e : fs::directory_iterator(dir_ / "out")) {
+      ++files;
+      EXPECT_FALSE(isTemporary(e.path())) << what << ": temporary file left: " << e.path();
+      const imaging::Bytes out = imaging::ReadWholeFile(e.path().string());
+      whole += out.size() >= 2 && out[out.size() - 2] == 0xFF && out.back() == 0xD9;
+    }
+    EXPECT_EQ(files, c.outputs) << what;
+    EXPECT_EQ(whole, c.outputs) << what;
   }
 }
 

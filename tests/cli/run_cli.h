@@ -1,6 +1,8 @@
 #pragma once
 // Runs prosvitek-cli as a separate process and collects what it says.
 
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -25,15 +27,25 @@ inline std::string Slurp(const std::filesystem::path& p) {
   return s.str();
 }
 
+// What the child gets beside its arguments: environment entries ("NAME=value")
+// and signals it finds ignored, as under nohup.
+struct ChildSetup {
+  std::vector<std::string> environment;
+  std::vector<int> ignoredSignals;
+};
+
 // Starts prosvitek-cli with its output and errors going to the given files.
 inline pid_t StartCli(const std::vector<std::string>& args, const std::filesystem::path& out,
-                      const std::filesystem::path& err, const std::string& cli = PROSVITEK_CLI) {
+                      const std::filesystem::path& err, const std::string& cli = PROSVITEK_CLI,
+                      const ChildSetup& setup = {}) {
   const pid_t pid = ::fork();
   if (pid == 0) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(cli.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    for (const std::string& e : setup.environment) ::putenv(const_cast<char*>(e.c_str()));
+    for (int s : setup.ignoredSignals) std::signal(s, SIG_IGN);
     if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr)) ::_exit(127);
     ::execv(cli.c_str(), argv.data());
     ::_exit(127);

@@ -6,9 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <set>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,10 +176,25 @@ TEST_F(AtomicWrite, ReplacesTargetAndLeavesNoTemporaryFile) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
+// A write that fails half-way (a full disk, met as a file-size limit, which
+// stops root too) or at the start (a folder refusing new files, which root
+// ignores) leaves the target as it was and nothing beside it.
 TEST_F(AtomicWrite, FailureKeepsTheExistingTargetByteForByte) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root ignores folder permissions";
   const std::string target = (dir_ / "keep.jpg").string();
   fixtures::WriteFile(target, Bytes{1, 2, 3});
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit small = saved;
+  small.rlim_cur = 2;
+  const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  EXPECT_THROW(WriteFileAtomically(target, Bytes{9, 9, 9, 9}), FileError);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, oldHandler);
+  EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+
+  if (::geteuid() == 0) return;
   fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
   EXPECT_THROW(WriteFileAtomically(target, Bytes{9, 9}), FileError);
   fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
