@@ -55,6 +55,7 @@ MAKER = {
         "White balance": "WhiteBalance", "Sequence Number": "SequenceNumber",
         "OpticalZoom Step": "OpticalZoomCode", "AF point": "AFPointsInFocus",
         "Flash bias": "FlashExposureComp", "Distance": "FocusDistanceUpper",
+        "Auto ISO": "AutoISO", "Base ISO": "BaseISO",
     },
     "Casio": {
         "RecordingMode": "RecordingMode", "Quality": "Quality", "FocusingMode": "FocusMode",

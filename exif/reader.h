@@ -35,11 +35,15 @@ struct ReaderOptions {
   // The traces (one line per entry) are written; a reader that only wants the summary or
   // the tags saves that work.
   bool traces = true;
-  // Maker notes are read; the summary needs nothing from them.
+  // Maker notes are read.
   bool makerNotes = true;
+  // The summary takes the ISO speed from the maker note when the EXIF data has none; without
+  // `makerNotes` a note is then still read when no ISO speed came before it.
+  bool makerNoteIso = true;
 };
 
-// Options for a reader whose only use is the summary: no traces, no maker notes.
+// Options for a reader whose only use is the summary: no traces, and a maker note read only
+// for an ISO speed the EXIF data lacks.
 inline ReaderOptions SummaryOnly() {
   ReaderOptions options;
   options.traces = false;
@@ -60,8 +64,8 @@ struct Summary {
   int32_t height = 0;
   std::string exposureTime;  // "1/250 sec", or the shutter speed's "0.0040 sec (1/250)"
   std::string focalLength;   // "5.80 mm"
-  std::string fNumber;       // "F2.8"
-  std::string iso;           // "100"
+  std::string fNumber;       // "F2.8"; from the ApertureValue when there is no FNumber
+  std::string iso;           // "100"; from the maker note when the EXIF data has none
   int32_t flash = 0;         // the Flash value's bits; bit 0 set when it fired
 
   bool Failed() const { return errorText != "<none>"; }
