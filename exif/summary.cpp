@@ -77,7 +77,9 @@ std::string_view BaseName(std::string_view path) {
 std::string FNumberText(const TImageInfo& info) {
   const bool hasFNumber = info.FindStoredTag("FNumber") >= 0;
   if (hasFNumber && StoredTagNumber(info, "FNumber") != 0) return info.StoredTagText("FNumber");
-  if (info.FindStoredTag("ApertureValue") >= 0) return ApexApertureText(StoredTagNumber(info, "ApertureValue"));
+  if (info.FindStoredTag("ApertureValue") >= 0) {
+    return ApexApertureText(StoredTagNumber(info, "ApertureValue"));
+  }
   return hasFNumber ? info.StoredTagText("FNumber") : std::string();
 }
 

@@ -88,7 +88,8 @@ constexpr size_t kBaseIsoIndex = 2;
 constexpr uint16_t kNoCameraIso = 0x7FFF;
 std::optional<long double> CameraIsoSpeed(uint16_t number) {
   if (number >= 16 && number <= 20) return 50.0L * (1 << (number - 16));
-  if ((number & 0xC000) == 0x4000 && number != kNoCameraIso && (number & 0x3FFF) != 0) return number & 0x3FFF;
+  const auto speed = static_cast<uint16_t>(number & 0x3FFF);
+  if ((number & 0xC000) == 0x4000 && number != kNoCameraIso && speed != 0) return speed;
   return std::nullopt;
 }
 
@@ -222,7 +223,9 @@ std::string FieldText(const CanonField& field, uint16_t number, uint16_t focalUn
     case Shown::CameraIso:
       if (number == kNoCameraIso) return {};
       if ((number & 0x4000) != 0) {
-        if (const std::optional<long double> speed = CameraIsoSpeed(number)) return FormatText("%.0f", {*speed});
+        if (const std::optional<long double> speed = CameraIsoSpeed(number)) {
+          return FormatText("%.0f", {*speed});
+        }
       }
       [[fallthrough]];
     case Shown::Words: {
@@ -238,7 +241,8 @@ std::string FieldText(const CanonField& field, uint16_t number, uint16_t focalUn
       return FormatText("%.2f m", {number / 100.0});
     case Shown::AutoIso:
       return FormatText("%.0f", {AutoIsoPercent(static_cast<int16_t>(number))});
-    case Shown::BaseIso:
+    case Shown::BaseIso:  // 0 or less: a field the camera left empty
+      if (static_cast<int16_t>(number) <= 0) return {};
       return FormatText("%.0f", {BaseIsoSpeed(static_cast<int16_t>(number))});
     case Shown::Number:
       break;
@@ -279,7 +283,6 @@ void ReadCanonIso(const NoteValue& value, MakerNoteIso& iso) {
   } else if (value.Tag == 0x0004) {
     const std::optional<uint16_t> adjustment = value.Short(kAutoIsoIndex);
     const std::optional<uint16_t> base = value.Short(kBaseIsoIndex);
-    // A base of 0 or less is a field the camera left empty.
     if (adjustment && base && static_cast<int16_t>(*base) > 0) {
       iso.AutoPercent = AutoIsoPercent(static_cast<int16_t>(*adjustment));
       iso.Base = BaseIsoSpeed(static_cast<int16_t>(*base));

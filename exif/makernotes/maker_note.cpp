@@ -42,7 +42,9 @@ bool StartsWith(const ByteString& note, std::string_view prefix) {
 // data's TIFF header.
 NoteLayout NikonLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
   constexpr int64_t kHeaderAt = 10;
-  if (!StartsWith(note, std::string_view("Nikon\0", 6))) return {NikonType2Tags(), 0, headerShift, exifOrder, ReadNikonIso};
+  if (!StartsWith(note, std::string_view("Nikon\0", 6))) {
+    return {NikonType2Tags(), 0, headerShift, exifOrder, ReadNikonIso};
+  }
   if (note.Copy(7, 1) == "\x01") return {NikonType1Tags(), 8, headerShift, exifOrder};
   const std::optional<bool> order = HeaderOrder(note, kHeaderAt);
   if (!order) return {NikonType2Tags(), 18, kHeaderAt + 1, exifOrder, ReadNikonIso};
@@ -77,7 +79,9 @@ NoteLayout FujiLayout(const ByteString& note) {
 // Casio notes: "QVC" and three zero bytes before a directory of the second table, or the first
 // table's directory at the start.
 NoteLayout CasioLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
-  if (StartsWith(note, std::string_view("QVC\0", 4))) return {CasioType2Tags(), 6, headerShift, exifOrder, ReadCasioType2Iso};
+  if (StartsWith(note, std::string_view("QVC\0", 4))) {
+    return {CasioType2Tags(), 6, headerShift, exifOrder, ReadCasioType2Iso};
+  }
   return {CasioTags(), 0, headerShift, exifOrder, ReadCasioIso};
 }
 
