@@ -192,6 +192,8 @@ void ReadEntry(const Reading& r, const Entry& entry, int64_t shift) {
   if (info.BuildMode != kBuildStoreOnly && info.BuildMode != kBuildAll) return;
   // From the value's own numbers, whatever the decoders and traces do.
   if (r.Layout.Iso != nullptr) r.Layout.Iso({entry.Tag, entry.Type, value, r.Layout.BigEndian}, info.NoteIso);
+  // A reader without maker notes reads a note for its ISO speed alone.
+  if (!info.Options.makerNotes) return;
 
   const std::string valueText = ValueText(r, value, entry.Type, record);
   DecodeContext context(info, r.Budget);

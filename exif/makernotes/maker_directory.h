@@ -72,7 +72,8 @@ struct NoteLayout {
   IsoReading Iso = nullptr;  // for the makers whose notes state the ISO speed
 };
 
-// Reads the maker directory that `layout` places in info.MakerNoteData. Values lie inside the
+// Reads the maker directory that `layout` places in info.MakerNoteData (with maker notes off
+// in the reader's options, only what the layout's ISO reading takes). Values lie inside the
 // note: when their offsets do not fit it (a photo re-saved by software that moved the note),
 // the note is re-based so that they do, and when no base fits them all the note's values are
 // withheld with one trace line saying so. An error ends the directory and is reported in the

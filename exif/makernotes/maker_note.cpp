@@ -111,7 +111,8 @@ std::optional<NoteLayout> TmsInfo::LayoutOf(const TImageInfo& info) const {
 bool TmsInfo::ReadMakerNote(TImageInfo& info, MakerNoteBudget& budget) {
   const std::optional<NoteLayout> layout = LayoutOf(info);
   if (!layout) return false;
-  ReadMakerDirectory(info, *layout, budget);
+  // A reader without maker notes reads a note only for the ISO speed it states.
+  if (info.Options.makerNotes || layout->Iso != nullptr) ReadMakerDirectory(info, *layout, budget);
   return true;
 }
 

@@ -315,7 +315,8 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
 }
 
 // Without an ISO speed in the EXIF data the summary shows the one the maker note states, in
-// either byte order, and a reader that reads only for the summary reads the note for it.
+// either byte order, and a reader that reads only for the summary reads the note for that
+// alone.
 TEST(MakerNote, TheSummaryTakesTheIsoTheNoteStates) {
   std::vector<uint32_t> settings(17, 0);  // Canon camera settings; the ISO at index 16
   const auto withIso = [&](uint32_t code) {
@@ -363,6 +364,7 @@ TEST(MakerNote, TheSummaryTakesTheIsoTheNoteStates) {
       EXPECT_EQ(full.GetSummary()->iso, c.iso) << c.what;
       EXPECT_EQ(brief.GetSummary()->iso, c.iso) << c.what;
       EXPECT_EQ(brief.Detail().ExifInfo->MakerNoteRead, !c.exifIso) << c.what;
+      EXPECT_TRUE(MakerEntries(*brief.Detail().ExifInfo).empty()) << c.what << ": read for the ISO alone";
     }
   }
 }
