@@ -73,7 +73,7 @@ TEST(SummaryText, ShowsTheStoredLinesThatHaveText) {
 }
 
 // Values as a photographer reads them: make and model without the blanks that pad them, the
-// exposure time as 1/N, the f-number of the APEX aperture when there is no usable FNumber.
+// f-number of the APEX aperture when there is no usable FNumber.
 TEST(SummaryText, ShowsValuesAsAPhotographerReadsThem) {
   using Fields = std::vector<std::pair<uint16_t, std::pair<int32_t, int32_t>>>;  // rationals
   struct Case {
@@ -87,8 +87,6 @@ TEST(SummaryText, ShowsValuesAsAPhotographerReadsThem) {
       {"padded make and model", "OLYMPUS CORPORATION     ", "E-1             ", {},
        "Make (Model): OLYMPUS CORPORATION (E-1)"},
       {"leading blanks stay", " RICOH ", "RDC ", {}, "Make (Model):  RICOH (RDC)"},
-      {"an exposure time in tenths of milliseconds", "M", "m", {{0x829A, {10, 4699}}},
-       "Exposure Time: 1/470 sec"},
       {"the aperture without FNumber", "M", "m", {{0x9202, {25, 10}}}, "FNumber: F2.4"},
       {"the aperture for an FNumber of 0/0", "M", "m", {{0x829D, {0, 0}}, {0x9202, {4, 1}}}, "FNumber: F4.0"},
       {"FNumber first", "M", "m", {{0x829D, {28, 10}}, {0x9202, {4, 1}}}, "FNumber: F2.8"},
