@@ -10,9 +10,16 @@ and compares, file by file:
   dates (DateTime, DateTimeOriginal, DateTimeDigitized), exposure time, f-number, ISO, focal
   length, flash, width, height and orientation. Every field the dump has counts once; a field
   the reader does not give counts as a disagreement. Texts are compared after trimming blanks
-  at their ends; numbers as numbers (exposure time within 1e-6 relative, f-number at one
-  decimal, focal length at two, flash, sizes and ISO exactly); orientation by its code (the
-  reader's words are turned back into the code its own table gives them).
+  at their ends; the exposure time (without " sec") must equal the dump's printed value
+  ("1/470", "0.8"); other numbers as numbers (f-number at one decimal, focal length at two,
+  flash, sizes and ISO exactly); orientation by its code (the reader's words are turned back
+  into the code its own table gives them).
+- the summary, for the same files: its make-and-model, exposure time, f-number and ISO lines
+  against what a photographer reads in the dump (FILE.exiftool.json where it is printed): make
+  and model as "MAKE (MODEL)" from the dump's trimmed texts; the exposure time against the
+  printed ExposureTime (ExifIFD, else IFD0; files with neither are not counted); the f-number
+  against Composite:Aperture at one decimal; the ISO, as numbers, against Composite:ISO, else
+  the EXIF ISO, else the ISO of the dump's maker group (Nikon:ISO, Casio:ISO, ...).
 - maker-note values: every value of the reader's maker-note trace whose name the table MAKER
   below maps to a tag of the dump's maker group counts once, when the dump has that tag.
   A value agrees when, with surrounding quotes and blanks removed, it equals the dump's
@@ -48,6 +55,7 @@ MAKER = {
         "White balance": "WhiteBalance", "Sequence Number": "SequenceNumber",
         "OpticalZoom Step": "OpticalZoomCode", "AF point": "AFPointsInFocus",
         "Flash bias": "FlashExposureComp", "Distance": "FocusDistanceUpper",
+        "Auto ISO": "AutoISO", "Base ISO": "BaseISO",
     },
     "Casio": {
         "RecordingMode": "RecordingMode", "Quality": "Quality", "FocusingMode": "FocusMode",
@@ -250,7 +258,12 @@ ORIENTATION = {
 }
 
 
-def base_fields(ours, dump):
+def exposure_agrees(mine, printed):
+    """The reader's exposure time text ("1/470 sec") against the dump's printed one ("1/470")."""
+    return mine is not None and mine.strip().removesuffix(" sec") == str(printed).strip()
+
+
+def base_fields(ours, dump, printed):
     """(field, agrees, ours, reference) for each base field the dump has."""
     tags = {}
     for t in ours.get("tags", []):
@@ -271,11 +284,10 @@ def base_fields(ours, dump):
         if ref is not None:
             mine = tags.get(name)
             add(name, mine is not None and mine.strip() == str(ref).strip(), mine, ref)
-    ref = first(dump, "ExifIFD:ExposureTime", "IFD0:ExposureTime")
+    ref = first(printed, "ExifIFD:ExposureTime", "IFD0:ExposureTime")
     if ref is not None:
         mine = tags.get("ExposureTime")
-        value = number(mine.replace(" sec", "")) if mine else None
-        add("ExposureTime", value is not None and close(value, float(ref)), mine, ref)
+        add("ExposureTime", exposure_agrees(mine, ref), mine, ref)
     ref = first(dump, "ExifIFD:FNumber", "IFD0:FNumber")
     if ref is not None:
         mine = tags.get("FNumber")
@@ -301,6 +313,52 @@ def base_fields(ours, dump):
         mine = tags.get("Orientation")
         add("Orientation", mine is not None and ORIENTATION.get(mine.strip().lower()) == first_integer(ref),
             mine, ref)
+    return results
+
+
+def summary_lines(ours):
+    """Label -> value of the summary's lines ("ISO: 100" gives "100" under "ISO")."""
+    lines = {}
+    for line in ours.get("summary", []):
+        label, _, value = line.strip().partition(": ")
+        lines.setdefault(label, value)
+    return lines
+
+
+def maker_iso(printed):
+    """The ISO of the dump's maker group: the first "<maker>:ISO" outside the EXIF, XMP and
+    composite groups."""
+    for key, value in printed.items():
+        group, _, name = key.partition(":")
+        if name == "ISO" and group not in ("ExifIFD", "IFD0", "Composite") and not group.startswith("XMP"):
+            return value
+    return None
+
+
+def summary_fields(ours, dump, printed):
+    """(field, agrees, ours, reference) for the summary's exposure time, f-number and ISO."""
+    lines = summary_lines(ours)
+    results = []
+    make, model = first(printed, "IFD0:Make"), first(printed, "IFD0:Model")
+    if make is not None or model is not None:
+        mine = lines.get("Make (Model)")
+        reference = f"{str(make or '').strip()} ({str(model or '').strip()})"
+        results.append(("Make (Model)", mine == reference, mine, reference))
+    ref = first(printed, "ExifIFD:ExposureTime", "IFD0:ExposureTime")
+    if ref is not None:
+        mine = lines.get("Exposure Time")
+        results.append(("ExposureTime", exposure_agrees(mine, ref), mine, ref))
+    ref = first(dump, "Composite:Aperture")
+    if ref is not None:
+        mine = lines.get("FNumber")
+        results.append(("FNumber", mine == "F%.1f" % float(ref), mine, ref))
+    ref = first(printed, "Composite:ISO", "ExifIFD:ISO", "IFD0:ISO")
+    if ref is None:
+        ref = maker_iso(printed)
+    if ref is not None:
+        mine = lines.get("ISO")
+        agrees = mine is not None and numbers(mine) is not None and numbers(mine) == numbers(ref)
+        results.append(("ISO", agrees, mine, ref))
     return results
 
 
@@ -343,13 +401,14 @@ def main():
     run = subprocess.run([args.cli, "exif", "--json", *files], capture_output=True, check=False)
     ours = json.loads(run.stdout.decode("utf-8"))
 
-    totals = {"base": [0, 0], "maker": [0, 0]}
+    totals = {"base": [0, 0], "summary": [0, 0], "maker": [0, 0]}
     for path, mine in zip(files, ours):
         dump = json.load(open(path + ".exiftool-n.json", encoding="utf-8"))[0]
         printed = json.load(open(path + ".exiftool.json", encoding="utf-8"))[0]
         rows = []
         if dump.get("File:ExifByteOrder"):
-            rows += [("base",) + r for r in base_fields(mine, dump)]
+            rows += [("base",) + r for r in base_fields(mine, dump, printed)]
+            rows += [("summary",) + r for r in summary_fields(mine, dump, printed)]
         rows += [("maker",) + r for r in maker_values(mine, dump, printed)]
         for kind, field, agrees, value, reference in rows:
             totals[kind][0] += agrees

@@ -141,7 +141,7 @@ int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err) {
   if (array) out << "[";
   bool first = true;
   for (const std::string& file : options.files) {
-    // The summary needs neither the traces nor the maker notes, the tag list no traces.
+    // The summary needs no traces and a maker note only for a missing ISO; the tag list no traces.
     exif::ReaderOptions readerOptions = options.view == ExifView::Summary ? exif::SummaryOnly() : exif::ReaderOptions{};
     if (options.view == ExifView::Tags) readerOptions.traces = false;
     exif::Reader reader(readerOptions);

@@ -37,6 +37,11 @@ std::string_view TrimBlanks(std::string_view text) {
   return text;
 }
 
+std::string_view TrimTrailingBlanks(std::string_view text) {
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  return text;
+}
+
 std::string_view TrimControls(std::string_view text) {
   while (!text.empty() && IsControlOrBlank(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsControlOrBlank(text.back())) text.remove_suffix(1);

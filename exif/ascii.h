@@ -20,6 +20,9 @@ bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 // Drops blanks (space) at both ends.
 std::string_view TrimBlanks(std::string_view text);
 
+// Drops blanks at the end only.
+std::string_view TrimTrailingBlanks(std::string_view text);
+
 // Drops blanks and control characters (codes 0..32) at both ends.
 std::string_view TrimControls(std::string_view text);
 

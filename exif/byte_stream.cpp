@@ -80,14 +80,20 @@ int64_t FileByteStream::Read(char* buffer, int64_t count) {
 }
 
 std::string ReadBytes(ByteStream& stream, int64_t count) {
-  constexpr int64_t kChunk = 64 * 1024;
   std::string bytes;
+  AppendBytes(stream, count, bytes);
+  return bytes;
+}
+
+void AppendBytes(ByteStream& stream, int64_t count, std::string& bytes) {
+  constexpr int64_t kChunk = 64 * 1024;
   // A stream that knows its length is read in one go, into one allocation.
   if (const int64_t left = stream.Remaining(); left >= 0 && count > kChunk) {
-    bytes.resize(static_cast<size_t>(std::min(count, left)));
-    const int64_t got = stream.Read(bytes.data(), static_cast<int64_t>(bytes.size()));
-    bytes.resize(static_cast<size_t>(std::max<int64_t>(got, 0)));
-    if (got < count && stream.Remaining() <= 0) return bytes;
+    const size_t before = bytes.size();
+    bytes.resize(before + static_cast<size_t>(std::min(count, left)));
+    const int64_t got = stream.Read(bytes.data() + before, static_cast<int64_t>(bytes.size() - before));
+    bytes.resize(before + static_cast<size_t>(std::max<int64_t>(got, 0)));
+    if (got < count && stream.Remaining() <= 0) return;
     count -= got;
   }
   while (count > 0) {
@@ -99,7 +105,6 @@ std::string ReadBytes(ByteStream& stream, int64_t count) {
     if (got < wanted) break;
     count -= got;
   }
-  return bytes;
 }
 
 int ReadByte(ByteStream& stream) {

@@ -72,6 +72,8 @@ class FileByteStream : public ByteStream {
 
 // Up to `count` bytes (fewer at the end of the stream); memory grows only with bytes read.
 std::string ReadBytes(ByteStream& stream, int64_t count);
+// The same bytes appended to `bytes`, without a copy of their own.
+void AppendBytes(ByteStream& stream, int64_t count, std::string& bytes);
 
 // The next byte, or -1 at the end of the stream.
 int ReadByte(ByteStream& stream);

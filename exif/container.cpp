@@ -287,8 +287,10 @@ bool TimgData::ScanJpegSections(ByteStream& stream) {
     section.Marker = marker;
     section.Size = length;
     // A body cut off by the end of the file keeps the bytes that were there.
-    std::string data = lengthBytes;
-    data += ReadBytes(stream, length - 2);
+    std::string data;
+    data.reserve(static_cast<size_t>(length));  // at most 64 KiB
+    data = lengthBytes;
+    AppendBytes(stream, length - 2, data);
     section.Data = ByteString(std::move(data));
 
     switch (marker) {

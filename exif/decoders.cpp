@@ -11,6 +11,7 @@
 #include "exif/number_text.h"
 #include "exif/printf_format.h"
 #include "exif/tag_dictionary.h"
+#include "exif/text_filters.h"
 
 namespace exif::detail {
 namespace {
@@ -60,7 +61,52 @@ ThreeNumbers ReadThreeFractions(std::string_view text) {
   return {FractionTextToNumber(first), FractionTextToNumber(second), FractionTextToNumber(third)};
 }
 
+// Digits only, at most ten of them (a 32-bit number fits).
+bool ParseUnsigned(std::string_view digits, uint64_t& value) {
+  if (digits.empty() || digits.size() > 10) return false;
+  value = 0;
+  for (const char c : digits) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<uint64_t>(c - '0');
+  }
+  return true;
+}
+
+// numerator / denominator rounded to the nearest integer, halves to even; exact, so that the
+// shown number never depends on how a binary fraction lands.
+uint64_t RoundedQuotient(uint64_t numerator, uint64_t denominator) {
+  const uint64_t quotient = numerator / denominator;
+  const uint64_t twiceRest = 2 * (numerator % denominator);
+  if (twiceRest > denominator || (twiceRest == denominator && quotient % 2 != 0)) return quotient + 1;
+  return quotient;
+}
+
 }  // namespace
+
+std::string DecodeExposureTime(const std::string& text) {
+  constexpr std::string_view kUnit = " sec";
+  const std::string_view all(text);
+  if (!all.ends_with(kUnit)) return MakePrintable(text);
+  const std::string_view fraction = all.substr(0, all.size() - kUnit.size());
+  const size_t slash = fraction.find('/');
+  uint64_t numerator = 0;
+  uint64_t denominator = 0;
+  if (slash == std::string_view::npos || !ParseUnsigned(fraction.substr(0, slash), numerator) ||
+      !ParseUnsigned(fraction.substr(slash + 1), denominator) || numerator == 0 || denominator == 0 ||
+      (numerator == 1 && denominator > 1)) {
+    return MakePrintable(text);
+  }
+  std::string shown;
+  // A quarter of a second is still read as 1/4 rather than "0.2".
+  if (4 * numerator <= denominator) {
+    shown.append("1/").append(std::to_string(RoundedQuotient(denominator, numerator)));
+  } else {
+    const uint64_t tenths = RoundedQuotient(10 * numerator, denominator);
+    shown.append(std::to_string(tenths / 10));
+    if (tenths % 10 != 0) shown.append(".").append(std::to_string(tenths % 10));
+  }
+  return shown.append(kUnit);
+}
 
 std::string DecodeComponents(const std::string& text) {
   static constexpr std::array<std::string_view, 7> kChannels{"", "Y", "Cb", "Cr", "R", "G", "B"};
@@ -122,8 +168,11 @@ std::string DecodeFlash(const std::string& text) {
 }
 
 std::string DecodeApexAperture(const std::string& text) {
+  return ApexApertureText(FractionTextToNumber(text));
+}
+
+std::string ApexApertureText(long double apex) {
   // Av = 2 log2(N), so N = 2^(Av / 2).
-  const long double apex = FractionTextToNumber(text);
   return FormatText("F%0.1f", {std::exp2(apex / 2)});
 }
 

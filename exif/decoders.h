@@ -22,6 +22,11 @@ class ConversionError : public std::runtime_error {
 
 // The decoders take the value text the walk built and give the text to show.
 
+// 829A ExposureTime, as "n/d sec": as a photographer reads it, "1/N sec" up to a quarter of a
+// second (N the nearest integer to d/n, halves to even) and otherwise seconds with one decimal,
+// a ".0" dropped ("0.8 sec", "2 sec"). A fraction 1/N (N above 1) stays as written; any other
+// text (several values, a zero, a sign) is shown as it is.
+std::string DecodeExposureTime(const std::string& text);
 // 9101 ComponentsConfiguration: the quoted codes 1..6 as "Y", "Cb", "Cr", "R", "G", "B".
 std::string DecodeComponents(const std::string& text);
 // 9201 ShutterSpeedValue: the APEX value as seconds, "%4.4f sec", then " (1/n)" up to 0.5 s.
@@ -31,6 +36,8 @@ std::string DecodeShutterSpeed(const std::string& text);
 std::string DecodeFlash(const std::string& text);
 // 9202 ApertureValue, 9205 MaxApertureValue: the APEX value as an f-number, "F%0.1f".
 std::string DecodeApexAperture(const std::string& text);
+// The f-number of an APEX aperture value as DecodeApexAperture shows it.
+std::string ApexApertureText(long double apex);
 // 9286 UserComment: the text from its 9th byte on (the quote and seven bytes of the
 // character-code prefix dropped); the walk then shows the comment it extracts itself.
 std::string DecodeUserComment(const std::string& text);

@@ -139,11 +139,13 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
     case kExifImageLength:
       PixelHeight = FirstComponentInteger(raw, type);
       break;
+    // Cameras pad make and model with blanks to a fixed width ("EX-Z3  "); a photographer
+    // reads them without. The trace keeps the bytes as written.
     case kMake:
-      MakeText = CopyBytes(text, 1, 32);
+      MakeText = TrimTrailingBlanks(CopyBytes(text, 1, 32));
       break;
     case kModel:
-      ModelText = CopyBytes(text, 1, 40);
+      ModelText = TrimTrailingBlanks(CopyBytes(text, 1, 40));
       break;
     case kDateTime:
     case kDateTimeOriginal:
@@ -158,7 +160,10 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
     case kMakerNote:
       MakerNoteData = ByteString(raw);
       MakerNotePos = valuePos;
-      if (Options.makerNotes) MakerNoteRead = ReadMakerNote();
+      // The ISO speed tag comes before the note in a well-formed EXIF directory.
+      if (Options.makerNotes || (Options.makerNoteIso && StoredTagText("ISOSpeedRatings").empty())) {
+        MakerNoteRead = ReadMakerNote();
+      }
       break;
     case kExifOffset:
     case kInteroperabilityOffset:

@@ -24,6 +24,18 @@ inline constexpr int32_t kBuildAll = 255;
 
 inline constexpr int32_t kTagCapacityStep = 25;
 
+// What a maker note says about the ISO speed; the summary shows it when the EXIF data has none.
+struct MakerNoteIso {
+  long double Stated = 0;       // the ISO the note states (Nikon, Casio, Canon's settings)
+  long double Base = 0;         // Canon's shot information: the base ISO
+  long double AutoPercent = 0;  // and the automatic adjustment in percent of it
+  // The stated ISO, otherwise base x adjustment / 100; 0 when the note gives neither.
+  long double Value() const {
+    if (Stated > 0) return Stated;
+    return Base > 0 && AutoPercent > 0 ? Base * AutoPercent / 100 : 0;
+  }
+};
+
 class TImageInfo : public tEndInd {
  public:
   // `owner` may be null; errors of the walk then go nowhere.
@@ -66,8 +78,8 @@ class TImageInfo : public tEndInd {
   int32_t TagCapacity = 0;
   TimgData* Owner = nullptr;
   std::string ExifVersionText;  // at most 6 bytes of tag 9000
-  std::string MakeText;         // at most 32 bytes of tag 010F
-  std::string ModelText;        // at most 40 bytes of tag 0110
+  std::string MakeText;         // at most 32 bytes of tag 010F, without trailing blanks
+  std::string ModelText;        // at most 40 bytes of tag 0110, without trailing blanks
   std::string DateTimeText;     // at most 20 bytes of tag 0132 or 9003, the later met
   int32_t PixelHeight = 0;
   int32_t PixelWidth = 0;
@@ -81,6 +93,7 @@ class TImageInfo : public tEndInd {
   std::string MakerNoteTraceText;
   bool MakerNoteRead = false;
   int64_t MakerNotePos = 0;  // 1-based position of the maker note in DataBlock
+  MakerNoteIso NoteIso;
   ReaderOptions Options;
 
  private:

@@ -35,11 +35,15 @@ struct ReaderOptions {
   // The traces (one line per entry) are written; a reader that only wants the summary or
   // the tags saves that work.
   bool traces = true;
-  // Maker notes are read; the summary needs nothing from them.
+  // Maker notes are read.
   bool makerNotes = true;
+  // The summary takes the ISO speed from the maker note when the EXIF data has none; without
+  // `makerNotes` a note is then still read, for its ISO speed alone, when none came before it.
+  bool makerNoteIso = true;
 };
 
-// Options for a reader whose only use is the summary: no traces, no maker notes.
+// Options for a reader whose only use is the summary: no traces, and a maker note read only
+// for an ISO speed the EXIF data lacks.
 inline ReaderOptions SummaryOnly() {
   ReaderOptions options;
   options.traces = false;
@@ -54,14 +58,14 @@ struct Summary {
   std::chrono::system_clock::time_point fileModified{};
   std::string errorText;  // "<none>" after a good read, otherwise what went wrong
   std::string photoDate;  // the EXIF date text, e.g. "2004:03:28 14:03:27"
-  std::string make;
+  std::string make;   // without the blanks that pad it
   std::string model;
   int32_t width = 0;
   int32_t height = 0;
-  std::string exposureTime;  // "1/250 sec", or the shutter speed's "0.0040 sec (1/250)"
+  std::string exposureTime;  // "1/250 sec", "0.8 sec", or the shutter speed's "0.0040 sec (1/250)"
   std::string focalLength;   // "5.80 mm"
-  std::string fNumber;       // "F2.8"
-  std::string iso;           // "100"
+  std::string fNumber;       // "F2.8"; from the ApertureValue when there is no FNumber
+  std::string iso;           // "100"; from the maker note when the EXIF data has none
   int32_t flash = 0;         // the Flash value's bits; bit 0 set when it fired
 
   bool Failed() const { return errorText != "<none>"; }

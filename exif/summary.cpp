@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "exif/container.h"
+#include "exif/decoders.h"
 #include "exif/image_info.h"
+#include "exif/number_text.h"
 
 namespace exif {
 namespace {
@@ -70,6 +72,25 @@ std::string_view BaseName(std::string_view path) {
   return separator == std::string_view::npos ? path : path.substr(separator + 1);
 }
 
+// The f-number: FNumber's text, or, without a usable FNumber (none, or 0), the f-number of
+// the APEX ApertureValue.
+std::string FNumberText(const TImageInfo& info) {
+  const bool hasFNumber = info.FindStoredTag("FNumber") >= 0;
+  if (hasFNumber && StoredTagNumber(info, "FNumber") != 0) return info.StoredTagText("FNumber");
+  if (info.FindStoredTag("ApertureValue") >= 0) {
+    return ApexApertureText(StoredTagNumber(info, "ApertureValue"));
+  }
+  return hasFNumber ? info.StoredTagText("FNumber") : std::string();
+}
+
+// The ISO speed of the EXIF data, or else the one the maker note states.
+std::string IsoText(const TImageInfo& info) {
+  std::string iso = info.StoredTagText("ISOSpeedRatings");
+  if (!iso.empty() || !info.Options.makerNoteIso) return iso;
+  const long double noteIso = info.NoteIso.Value();
+  return noteIso > 0 ? IntegerText(RoundToInt32(noteIso)) : std::string();
+}
+
 }  // namespace
 
 std::optional<Summary> SummaryOf(const TImageInfo& info) {
@@ -91,8 +112,8 @@ std::optional<Summary> SummaryOf(const TImageInfo& info) {
     summary.exposureTime = info.StoredTagText("ExposureTime");
     if (summary.exposureTime.empty()) summary.exposureTime = info.StoredTagText("ShutterSpeedValue");
     summary.focalLength = info.StoredTagText("FocalLength");
-    summary.fNumber = info.StoredTagText("FNumber");
-    summary.iso = info.StoredTagText("ISOSpeedRatings");
+    summary.fNumber = FNumberText(info);
+    summary.iso = IsoText(info);
   }
   summary.flash = info.FlashValue;
   return summary;

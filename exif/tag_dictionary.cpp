@@ -173,7 +173,7 @@ constexpr TagDef kExifTagDefs[] = {
     {0x828E, "CFAPattern"},
     {0x828F, "BatteryLevel"},
     {0x8298, "Copyright"},
-    {0x829A, "ExposureTime", {}, {}, "%s sec"},
+    {0x829A, "ExposureTime", {}, {}, "%s sec", DecodeExposureTime},
     {0x829D, "FNumber", {}, {}, "F%0.1f"},
     {0x83BB, "IPTC/NAA", "IPTC/NAA", {}},
     {0x84E3, "IT8RasterPadding"},

@@ -1,13 +1,16 @@
 // The Canon maker note: the directory at its first byte; with the decoders that split the
 // camera-settings, shot-information and custom-function arrays into named fields.
 
+#include <cmath>
 #include <iterator>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "exif/ascii.h"
 #include "exif/field_types.h"
+#include "exif/image_info.h"
 #include "exif/makernotes/maker_directory.h"
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
@@ -54,11 +57,11 @@ struct Word {
 };
 
 // How a field shows its number.
-enum class Shown { Number, Words, FocalLength, Distance };
+enum class Shown { Number, Words, FocalLength, Distance, CameraIso, AutoIso, BaseIso };
 
 // One field of an array value: the 16-bit number at its index, shown as its word when the
 // field has words (the number when it lacks one), as a length in focal units, as a distance
-// in centimetres, or as the number.
+// in centimetres, as an ISO speed, or as the number.
 struct CanonField {
   int Index;
   std::string_view Name;
@@ -69,9 +72,31 @@ struct CanonField {
 constexpr CanonField Plain(int index, std::string_view name, Shown how = Shown::Number) {
   return {index, name, how, {}};
 }
-constexpr CanonField Mapped(int index, std::string_view name, std::span<const Word> words) {
-  return {index, name, Shown::Words, words};
+constexpr CanonField Mapped(int index, std::string_view name, std::span<const Word> words,
+                            Shown how = Shown::Words) {
+  return {index, name, how, words};
 }
+
+// Indexes of the ISO fields: the camera settings' ISO, the shot information's automatic
+// adjustment and base ISO.
+constexpr size_t kCameraIsoIndex = 16;
+constexpr size_t kAutoIsoIndex = 1;
+constexpr size_t kBaseIsoIndex = 2;
+
+// The camera settings' ISO is a code (16 to 20 for ISO 50 to 800, others for the automatic
+// modes), or on newer cameras the speed itself with bit 14 set; 0x7FFF stands for none.
+constexpr uint16_t kNoCameraIso = 0x7FFF;
+std::optional<long double> CameraIsoSpeed(uint16_t number) {
+  if (number >= 16 && number <= 20) return 50.0L * (1 << (number - 16));
+  const auto speed = static_cast<uint16_t>(number & 0x3FFF);
+  if ((number & 0xC000) == 0x4000 && number != kNoCameraIso && speed != 0) return speed;
+  return std::nullopt;
+}
+
+// The shot information counts ISO in 32nds of a stop: the automatic adjustment from 100 %,
+// the base ISO from 100 / 32.
+long double AutoIsoPercent(int16_t number) { return 100 * std::exp2(number / 32.0L); }
+long double BaseIsoSpeed(int16_t number) { return 100.0L / 32 * std::exp2(number / 32.0L); }
 
 // The camera settings' index of the focal units (per millimetre) that its lengths count in.
 constexpr size_t kFocalUnitsIndex = 25;
@@ -97,7 +122,8 @@ constexpr Word kEasyShoot[] = {{0, "Full Auto"}, {1, "Manual"}, {2, "Landscape"}
                                {4, "Slow Shutter"}, {5, "Night"}, {6, "B&W"}, {7, "Sepia"},
                                {8, "Portrait"}, {9, "Sports"}, {10, "Macro/Close-Up"}, {11, "Pan Focus"}};
 constexpr Word kLowNormalHigh[] = {{-1, "Low"}, {0, "Normal"}, {1, "High"}};
-constexpr Word kCcdIso[] = {{0, "Not used"}, {15, "auto"}, {16, "50"}, {17, "100"}, {18, "200"}, {19, "400"}};
+constexpr Word kCcdIso[] = {{0, "Not used"}, {14, "Auto High"}, {15, "auto"}, {16, "50"},
+                            {17, "100"},     {18, "200"},       {19, "400"},  {20, "800"}};
 constexpr Word kMeteringMode[] = {{0, "Default"}, {1, "Spot"}, {2, "Average"}, {3, "Evaluative"},
                                   {4, "Partial"}, {5, "Center-weighted average"}};
 constexpr Word kAfPoint[] = {{0x2005, "Manual AF point selection"}, {0x3000, "None (MF)"},
@@ -130,7 +156,7 @@ constexpr CanonField kSettingsFields[] = {
     Mapped(13, "Contrast", kLowNormalHigh),
     Mapped(14, "Saturation", kLowNormalHigh),
     Mapped(15, "Sharpness", kLowNormalHigh),
-    Mapped(16, "CCD ISO", kCcdIso),
+    Mapped(kCameraIsoIndex, "CCD ISO", kCcdIso, Shown::CameraIso),
     Mapped(17, "Metering Mode", kMeteringMode),
     Mapped(19, "AF Point", kAfPoint),
     Mapped(20, "Exposure Mode", kExposureMode),
@@ -142,6 +168,8 @@ constexpr CanonField kSettingsFields[] = {
 };
 
 constexpr CanonField kShotInfoFields[] = {
+    Plain(kAutoIsoIndex, "Auto ISO", Shown::AutoIso),
+    Plain(kBaseIsoIndex, "Base ISO", Shown::BaseIso),
     Mapped(7, "White balance", kWhiteBalance),
     Plain(9, "Sequence Number"),
     Plain(10, "OpticalZoom Step"),
@@ -192,6 +220,14 @@ bool AppendFieldLine(std::string& lines, DecodeContext& context, std::string_vie
 // The field's text for its number; `focalUnits` is the settings' units per millimetre.
 std::string FieldText(const CanonField& field, uint16_t number, uint16_t focalUnits) {
   switch (field.How) {
+    case Shown::CameraIso:
+      if (number == kNoCameraIso) return {};
+      if ((number & 0x4000) != 0) {
+        if (const std::optional<long double> speed = CameraIsoSpeed(number)) {
+          return FormatText("%.0f", {*speed});
+        }
+      }
+      [[fallthrough]];
     case Shown::Words: {
       const auto signedNumber = static_cast<int16_t>(number);
       for (const Word& word : field.Words) {
@@ -203,6 +239,11 @@ std::string FieldText(const CanonField& field, uint16_t number, uint16_t focalUn
       return focalUnits == 0 ? IntegerText(number) : FormatText("%.2f mm", {number / static_cast<double>(focalUnits)});
     case Shown::Distance:
       return FormatText("%.2f m", {number / 100.0});
+    case Shown::AutoIso:
+      return FormatText("%.0f", {AutoIsoPercent(static_cast<int16_t>(number))});
+    case Shown::BaseIso:  // 0 or less: a field the camera left empty
+      if (static_cast<int16_t>(number) <= 0) return {};
+      return FormatText("%.0f", {BaseIsoSpeed(static_cast<int16_t>(number))});
     case Shown::Number:
       break;
   }
@@ -232,6 +273,21 @@ std::string DecodeFields(DecodeContext& context, std::span<const CanonField> fie
 std::span<const TTagEntry> CanonTags() {
   static const std::vector<TTagEntry> table = BuildTagTable(kCanonDefs);
   return table;
+}
+
+void ReadCanonIso(const NoteValue& value, MakerNoteIso& iso) {
+  if (value.Tag == 0x0001) {
+    if (const std::optional<uint16_t> number = value.Short(kCameraIsoIndex)) {
+      if (const std::optional<long double> speed = CameraIsoSpeed(*number)) iso.Stated = *speed;
+    }
+  } else if (value.Tag == 0x0004) {
+    const std::optional<uint16_t> adjustment = value.Short(kAutoIsoIndex);
+    const std::optional<uint16_t> base = value.Short(kBaseIsoIndex);
+    if (adjustment && base && static_cast<int16_t>(*base) > 0) {
+      iso.AutoPercent = AutoIsoPercent(static_cast<int16_t>(*adjustment));
+      iso.Base = BaseIsoSpeed(static_cast<int16_t>(*base));
+    }
+  }
 }
 
 std::string DecodeCanonSettings(const std::string&, DecodeContext& context) {

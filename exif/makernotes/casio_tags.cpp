@@ -6,6 +6,7 @@
 
 #include "exif/ascii.h"
 #include "exif/field_types.h"
+#include "exif/image_info.h"
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
 #include "exif/number_text.h"
@@ -119,6 +120,27 @@ std::string DecodeCasioDistance(const std::string& text) {
 std::string DecodeSigned16(const std::string& text, DecodeContext& context) {
   if (context.Raw.size() != 2) return MakePrintable(text);
   return IntegerText(static_cast<int16_t>(RawToInteger(context.Raw, context.BigEndian)));
+}
+
+void ReadCasioIso(const NoteValue& value, MakerNoteIso& iso) {
+  if (value.Tag != 0x0014) return;
+  if (const std::optional<uint16_t> speed = value.Short(0); speed && *speed > 0) iso.Stated = *speed;
+}
+
+void ReadCasioType2Iso(const NoteValue& value, MakerNoteIso& iso) {
+  const std::optional<uint16_t> number = value.Short(0);
+  if (!number || *number == 0) return;
+  if (value.Tag == 0x3014) {
+    iso.Stated = *number;  // the newer tag wins, whichever comes first
+  } else if (value.Tag == 0x0014 && iso.Stated == 0) {
+    switch (*number) {
+      case 3: iso.Stated = 50; break;
+      case 4: iso.Stated = 64; break;
+      case 6: iso.Stated = 100; break;
+      case 9: iso.Stated = 200; break;
+      default: iso.Stated = *number;
+    }
+  }
 }
 
 std::span<const TTagEntry> CasioType2Tags() {

@@ -190,6 +190,10 @@ void ReadEntry(const Reading& r, const Entry& entry, int64_t shift) {
   const std::string_view shownName = record != nullptr ? record->Description : kUnknownName;
   if (UpperAscii(shownName) == kSkipName) return;
   if (info.BuildMode != kBuildStoreOnly && info.BuildMode != kBuildAll) return;
+  // From the value's own numbers, whatever the decoders and traces do.
+  if (r.Layout.Iso != nullptr) r.Layout.Iso({entry.Tag, entry.Type, value, r.Layout.BigEndian}, info.NoteIso);
+  // A reader without maker notes reads a note for its ISO speed alone.
+  if (!info.Options.makerNotes) return;
 
   const std::string valueText = ValueText(r, value, entry.Type, record);
   DecodeContext context(info, r.Budget);
@@ -253,6 +257,12 @@ void ReadEntries(const Reading& r) {
 }
 
 }  // namespace
+
+std::optional<uint16_t> NoteValue::Short(size_t index) const {
+  if (Type != kShort && Type != kSShort) return std::nullopt;
+  if (Raw.size() / 2 <= index) return std::nullopt;
+  return static_cast<uint16_t>(RawToInteger(Raw.substr(2 * index, 2), BigEndian));
+}
 
 bool MakerNoteBudget::Take(int64_t entries, int64_t valueBytes) {
   if (Exhausted || entries > Entries || valueBytes > ValueBytes) {

@@ -2,7 +2,9 @@
 // The directory reader shared by every maker: reads one maker directory out of the maker-note
 // bytes into the EXIF object's maker-note trace and tag store.
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -12,6 +14,7 @@
 namespace exif::detail {
 
 class TImageInfo;
+struct MakerNoteIso;
 
 // What the maker-note directories of one EXIF object may still read. A hostile block can hold
 // many maker-note tags, each pointing at the same large note, so the walk's own limits are
@@ -45,15 +48,32 @@ struct DecodeContext {
   bool AddField(std::string_view name, std::string_view text);
 };
 
+// One value of a maker directory as read: its tag, field type and bytes in the note's order.
+struct NoteValue {
+  uint16_t Tag = 0;
+  uint16_t Type = 0;
+  std::string_view Raw;
+  bool BigEndian = false;
+
+  // The index-th number of a SHORT or SSHORT value, as its 16 bits; nothing beyond the value
+  // or for another type.
+  std::optional<uint16_t> Short(size_t index) const;
+};
+
+// Takes what one value of a maker's note says about the ISO speed.
+using IsoReading = void (*)(const NoteValue& value, MakerNoteIso& iso);
+
 // Where a maker keeps its directory and whence its offsets count.
 struct NoteLayout {
   std::span<const TTagEntry> Table;
   int64_t Start = 0;       // 0-based offset of the entry count in the note
   int64_t ValueShift = 0;  // a value at offset x lies at 1-based note position x + ValueShift
   bool BigEndian = false;  // the byte order of the note's numbers
+  IsoReading Iso = nullptr;  // for the makers whose notes state the ISO speed
 };
 
-// Reads the maker directory that `layout` places in info.MakerNoteData. Values lie inside the
+// Reads the maker directory that `layout` places in info.MakerNoteData (with maker notes off
+// in the reader's options, only what the layout's ISO reading takes). Values lie inside the
 // note: when their offsets do not fit it (a photo re-saved by software that moved the note),
 // the note is re-based so that they do, and when no base fits them all the note's values are
 // withheld with one trace line saying so. An error ends the directory and is reported in the

@@ -42,15 +42,17 @@ bool StartsWith(const ByteString& note, std::string_view prefix) {
 // data's TIFF header.
 NoteLayout NikonLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
   constexpr int64_t kHeaderAt = 10;
-  if (!StartsWith(note, std::string_view("Nikon\0", 6))) return {NikonType2Tags(), 0, headerShift, exifOrder};
+  if (!StartsWith(note, std::string_view("Nikon\0", 6))) {
+    return {NikonType2Tags(), 0, headerShift, exifOrder, ReadNikonIso};
+  }
   if (note.Copy(7, 1) == "\x01") return {NikonType1Tags(), 8, headerShift, exifOrder};
   const std::optional<bool> order = HeaderOrder(note, kHeaderAt);
-  if (!order) return {NikonType2Tags(), 18, kHeaderAt + 1, exifOrder};
+  if (!order) return {NikonType2Tags(), 18, kHeaderAt + 1, exifOrder, ReadNikonIso};
   tEndInd header;
   header.DataBlock = note;
   header.BigEndian = *order;
   const int64_t directory = kHeaderAt + header.ReadInt32(kHeaderAt + 5);
-  return {NikonType2Tags(), directory, kHeaderAt + 1, *order};
+  return {NikonType2Tags(), directory, kHeaderAt + 1, *order, ReadNikonIso};
 }
 
 // Newer Olympus notes: "OLYMPUS", a zero, a byte-order mark and a version, the directory at
@@ -77,8 +79,10 @@ NoteLayout FujiLayout(const ByteString& note) {
 // Casio notes: "QVC" and three zero bytes before a directory of the second table, or the first
 // table's directory at the start.
 NoteLayout CasioLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
-  if (StartsWith(note, std::string_view("QVC\0", 4))) return {CasioType2Tags(), 6, headerShift, exifOrder};
-  return {CasioTags(), 0, headerShift, exifOrder};
+  if (StartsWith(note, std::string_view("QVC\0", 4))) {
+    return {CasioType2Tags(), 6, headerShift, exifOrder, ReadCasioType2Iso};
+  }
+  return {CasioTags(), 0, headerShift, exifOrder, ReadCasioIso};
 }
 
 }  // namespace
@@ -97,7 +101,7 @@ std::optional<NoteLayout> TmsInfo::LayoutOf(const TImageInfo& info) const {
   if (key == "OLYMP") return OlympusLayout(note, headerShift, order);
   if (key == "CASIO") return CasioLayout(note, headerShift, order);
   if (key == "FUJIF") return FujiLayout(note);
-  if (key == "CANON") return NoteLayout{CanonTags(), 0, headerShift, order};
+  if (key == "CANON") return NoteLayout{CanonTags(), 0, headerShift, order, ReadCanonIso};
   if (key == "SEIKO") return NoteLayout{SeikoTags(), 8, headerShift, order};
   if (key == "SANYO") return NoteLayout{SanyoTags(), 8, headerShift, order};
   if (key == "MINOL" || key == "KONIC") return NoteLayout{MinoltaTags(), 0, headerShift, order};
@@ -107,7 +111,8 @@ std::optional<NoteLayout> TmsInfo::LayoutOf(const TImageInfo& info) const {
 bool TmsInfo::ReadMakerNote(TImageInfo& info, MakerNoteBudget& budget) {
   const std::optional<NoteLayout> layout = LayoutOf(info);
   if (!layout) return false;
-  ReadMakerDirectory(info, *layout, budget);
+  // A reader without maker notes reads a note only for the ISO speed it states.
+  if (info.Options.makerNotes || layout->Iso != nullptr) ReadMakerDirectory(info, *layout, budget);
   return true;
 }
 

@@ -34,6 +34,18 @@ std::span<const TTagEntry> SeikoTags();
 std::span<const TTagEntry> SanyoTags();
 std::span<const TTagEntry> MinoltaTags();
 
+// What the notes say about the ISO speed (NoteLayout::Iso).
+// Nikon 0x0002: the second number (the first marks the high modes).
+void ReadNikonIso(const NoteValue& value, MakerNoteIso& iso);
+// Casio 0x0014: the number.
+void ReadCasioIso(const NoteValue& value, MakerNoteIso& iso);
+// Casio's second layout: 0x3014, the number; else 0x0014, a code of the older models (3, 4, 6,
+// 9 for 50, 64, 100, 200) or the number.
+void ReadCasioType2Iso(const NoteValue& value, MakerNoteIso& iso);
+// Canon: the camera settings' ISO when they give a number; the shot information's base ISO
+// and automatic adjustment.
+void ReadCanonIso(const NoteValue& value, MakerNoteIso& iso);
+
 // Casio 0x0006 and 0x2022: millimetres as metres ("0.179 m"), "inf" for infinity.
 std::string DecodeCasioDistance(const std::string& text);
 // A two-byte value of any type as one signed 16-bit number in the note's byte order.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "exif/bytes.h"
+#include "exif/image_info.h"
 #include "exif/makernotes/maker_rows.h"
 #include "exif/makernotes/maker_tables.h"
 #include "exif/number_text.h"
@@ -75,6 +76,11 @@ std::string TakePart(std::string& rest) {
 std::span<const TTagEntry> NikonType2Tags() {
   static const std::vector<TTagEntry> table = BuildTagTable(kNikonType2Defs);
   return table;
+}
+
+void ReadNikonIso(const NoteValue& value, MakerNoteIso& iso) {
+  if (value.Tag != 0x0002) return;
+  if (const std::optional<uint16_t> speed = value.Short(1); speed && *speed > 0) iso.Stated = *speed;
 }
 
 std::string DecodeNikonColorMode(const std::string& text) {

@@ -20,10 +20,14 @@ using exiftest::Order;
 using exiftest::TiffBuilder;
 
 // A decodable photo with an EXIF block; withFocalLength and withIso false drop
-// those tags, so that the later summary lines move up.
-imaging::Bytes CameraPhoto(bool withFocalLength, const std::string& model = "EOS Test", bool withIso = true) {
+// those tags, so that the later summary lines move up; withFNumber false leaves
+// the APEX aperture 4 (f/4) alone.
+imaging::Bytes CameraPhoto(bool withFocalLength, const std::string& model = "EOS Test", bool withIso = true,
+                           std::pair<int32_t, int32_t> exposure = {1, 60}, bool withFNumber = true) {
   TiffBuilder tiff(Order::Motorola);
-  std::vector<exiftest::Field> exifFields = {tiff.Rational(0x829A, {{1, 60}}), tiff.Rational(0x829D, {{28, 10}})};
+  std::vector<exiftest::Field> exifFields = {tiff.Rational(0x829A, {exposure}),
+                                             tiff.Rational(0x9202, {{4, 1}})};
+  if (withFNumber) exifFields.push_back(tiff.Rational(0x829D, {{28, 10}}));
   if (withIso) exifFields.push_back(tiff.Short(0x8827, {100}));
   if (withFocalLength) exifFields.push_back(tiff.Rational(0x920A, {{50, 1}}));
   exifFields.push_back(tiff.Short(0x9209, {25}));
@@ -95,6 +99,13 @@ TEST_F(InfoLabels, EachLabelShowsItsOwnValueWhateverIsMissing) {
     EXPECT_EQ(form_->isol->text(), QString::fromUtf8(c.isoLabel));
     EXPECT_EQ(form_->bleskl->text(), QStringLiteral("Blesk:  Yes"));
   }
+}
+
+TEST_F(InfoLabels, ShowValuesAsAPhotographerReadsThem) {
+  Open(Write("padded.jpg", CameraPhoto(true, "E-1             ", false, {10, 4699}, false)));
+  EXPECT_EQ(form_->casl->text(), QStringLiteral("Čas:  1/470 sec"));
+  EXPECT_EQ(form_->clonal->text(), QStringLiteral("Clona:  F4.0"));
+  EXPECT_EQ(form_->pristrojl->text(), QStringLiteral("Foťák: E-1"));
 }
 
 TEST_F(InfoLabels, PhotoWithoutExifKeepsThePlaceholders) {

@@ -266,8 +266,8 @@ TEST(ProcessFile, RecordsTheFilesNameSizeAndDate) {
 
 }  // namespace
 
-// A reader for the summary alone writes no traces and reads no maker note, and gives the same
-// summary as a full reader.
+// A reader for the summary alone writes no traces and, when the EXIF data has the ISO speed,
+// reads no maker note, and gives the same summary as a full reader.
 TEST(Container, ASummaryOnlyReaderGivesTheSameSummary) {
   TiffBuilder t(Order::Motorola);
   const uint32_t exifIfd = t.Ifd({t.Rational(0x829A, {{1, 60}}), t.Short(0x8827, {200}),

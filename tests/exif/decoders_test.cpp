@@ -35,6 +35,13 @@ TEST(TextFilters, CutAndMarkWhatTheyShow) {
 TEST(Decoders, RewriteTheValueTexts) {
   using Examples = std::vector<std::pair<std::string, std::string>>;  // input, shown
   const std::pair<exif::detail::TagDecoder, Examples> groups[] = {
+      {exif::detail::DecodeExposureTime,  // 1/N up to a quarter second, halves to even; seconds above
+       {{"10/4699 sec", "1/470 sec"}, {"5/300 sec", "1/60 sec"}, {"10000/600240 sec", "1/60 sec"},
+        {"125/10000 sec", "1/80 sec"}, {"1/345 sec", "1/345 sec"}, {"25/100 sec", "1/4 sec"},
+        {"2/9 sec", "1/4 sec"}, {"2/11 sec", "1/6 sec"}, {"8/10 sec", "0.8 sec"}, {"7/20 sec", "0.4 sec"},
+        {"13/20 sec", "0.6 sec"}, {"20/10 sec", "2 sec"}, {"1/1 sec", "1 sec"},
+        {"4294967295/143165576 sec", "30 sec"}, {"0/1 sec", "0/1 sec"}, {"1/0 sec", "1/0 sec"},
+        {"-1/60 sec", "-1/60 sec"}, {"1/60, 1/80 sec", "1/60, 1/80 sec"}, {"3 sec", "3 sec"}}},
       {exif::detail::DecodeShutterSpeed,
        {{"8/1", "0.0039 sec (1/256)"}, {"0/1", "1.0000 sec"}, {"1/1", "0.5000 sec (1/2)"},
         {"-1/1", "2.0000 sec"}, {"7965/1000", "0.0040 sec (1/250)"}, {"junk", "1.0000 sec"},

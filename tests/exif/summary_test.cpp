@@ -72,6 +72,40 @@ TEST(SummaryText, ShowsTheStoredLinesThatHaveText) {
   }
 }
 
+// Values as a photographer reads them: make and model without the blanks that pad them, the
+// f-number of the APEX aperture when there is no usable FNumber.
+TEST(SummaryText, ShowsValuesAsAPhotographerReadsThem) {
+  using Fields = std::vector<std::pair<uint16_t, std::pair<int32_t, int32_t>>>;  // rationals
+  struct Case {
+    const char* what;
+    const char* make;
+    const char* model;
+    Fields exif;
+    std::string line;
+  };
+  const Case cases[] = {
+      {"padded make and model", "OLYMPUS CORPORATION     ", "E-1             ", {},
+       "Make (Model): OLYMPUS CORPORATION (E-1)"},
+      {"leading blanks stay", " RICOH ", "RDC ", {}, "Make (Model):  RICOH (RDC)"},
+      {"the aperture without FNumber", "M", "m", {{0x9202, {25, 10}}}, "FNumber: F2.4"},
+      {"the aperture for an FNumber of 0/0", "M", "m", {{0x829D, {0, 0}}, {0x9202, {4, 1}}}, "FNumber: F4.0"},
+      {"FNumber first", "M", "m", {{0x829D, {28, 10}}, {0x9202, {4, 1}}}, "FNumber: F2.8"},
+  };
+  for (const Case& c : cases) {
+    TiffBuilder t(exiftest::Order::Motorola);
+    std::vector<Field> exifFields;
+    for (const auto& [tag, value] : c.exif) exifFields.push_back(t.Rational(tag, {value}));
+    const uint32_t exifIfd = t.Ifd(exifFields);
+    t.SetFirstIfd(t.Ifd({t.Ascii(0x010F, c.make), t.Ascii(0x0110, c.model), t.Long(0x8769, {exifIfd})}));
+    const auto reader = exiftest::ReadJpegExif(t.Bytes());
+    const std::string summary = exif::detail::SummaryText(exiftest::Info(reader), FixedDate);
+    EXPECT_NE(summary.find("\r\n" + c.line + "\r\n"), std::string::npos) << c.what << "\n" << summary;
+    // The trace shows the bytes as the camera wrote them.
+    EXPECT_NE(exiftest::Info(reader).TraceText.find(std::string("\r\nModel = ") + c.model + "\r\n"),
+              std::string::npos) << c.what;
+  }
+}
+
 TEST(SummaryText, ShowsEmptyValuesTheErrorOrNothing) {
   TiffBuilder t(exiftest::Order::Motorola);
   t.Ifd({t.Short(0x0112, {1})});

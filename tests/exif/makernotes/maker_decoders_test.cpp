@@ -111,6 +111,7 @@ TEST(MakerDecoders, CanonArraysReadEachFieldFromItsOwnNumber) {
   settings[3] = 4;        // compression rate
   settings[5] = 3;        // drive mode
   settings[13] = 0xFFFF;  // contrast low
+  settings[16] = 0x4000 | 250;  // ISO: newer cameras write the speed itself
   settings[17] = 3;       // metering mode
   settings[19] = 0x3003;  // AF point
   settings[20] = 2;       // exposure mode
@@ -121,7 +122,7 @@ TEST(MakerDecoders, CanonArraysReadEachFieldFromItsOwnNumber) {
       "\r\nMacro mode = Normal\r\nSelf Timer = 100\r\nCompression Rate = RAW\r\nFlash Mode = Not fired"
       "\r\nDrive Mode = Continuous, Speed Priority\r\nFocus Mode = One-Shot\r\nImage Size = Large"
       "\r\nEasy Shoot = Full Auto\r\nContrast = Low\r\nSaturation = Normal\r\nSharpness = Normal"
-      "\r\nCCD ISO = Not used\r\nMetering Mode = Evaluative\r\nAF Point = Center"
+      "\r\nCCD ISO = 250\r\nMetering Mode = Evaluative\r\nAF Point = Center"
       "\r\nExposure Mode = Shutter speed priority AE\r\nLong focal = 21.31 mm\r\nShort focal = 0.00 mm"
       "\r\nFocal Units = 32\r\nFlash Details = 0\r\nFocus Mode = Continuous";
   for (bool bigEndian : {false, true}) {
@@ -130,13 +131,17 @@ TEST(MakerDecoders, CanonArraysReadEachFieldFromItsOwnNumber) {
     ASSERT_EQ(run.stored.size(), 20u);
     EXPECT_EQ(run.stored[1], std::make_pair(std::string("Self Timer"), std::string("100")));
   }
+  settings[16] = 0x7FFF;  // no ISO: no line
+  EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, settings, false).stored.size(), 19u);
   // Fields past the camera's last number are absent; a number without a word shows as itself.
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, {0, 9, 7}, false).lines,
             "\r\nMacro mode = 9\r\nSelf Timer = 7");
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, {0, 2, 0}, false, 4).lines, "");  // not 16-bit
   std::vector<int> shot(20, 0);
   shot[7] = 1, shot[9] = 4, shot[10] = 6, shot[14] = 0x3002, shot[15] = 0xFFF4, shot[19] = 782;
+  shot[1] = 0xFFE0, shot[2] = 140;  // ISO in 32nds of a stop: 50 % of base 64.84
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonShotInfo, shot, true).lines,
+            "\r\nAuto ISO = 50\r\nBase ISO = 65"
             "\r\nWhite balance = Sunny\r\nSequence Number = 4\r\nOpticalZoom Step = 6"
             "\r\nAF point = 12290\r\nFlash bias = -0.33 EV\r\nDistance = 7.82 m");
 }

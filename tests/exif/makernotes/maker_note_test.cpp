@@ -286,7 +286,7 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
               "\r\nMacro mode = Macro\r\nSelf Timer = 0\r\nCompression Rate = Fine"
               "\r\nFlash Mode = External flash\r\nDrive Mode = Continuous\r\nFocus Mode = AI Focus"
               "\r\nImage Size = Medium\r\nEasy Shoot = Night\r\nExposureInfo1 = 16, 1, 0, 3, 16, 1, 0, 2"
-              "\r\nWhite balance = Sunny\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1"
+              "\r\nAuto ISO = 100\r\nWhite balance = Sunny\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1"
               "\r\nShutter AE Lock Button = AF/AF lock\r\nNoise Reduction =  Off"
               "\r\nAEB Sequence = 0\r\nAEB Sequence =  -"
               "\r\nCustomFunctions = 20, 514, 256, 1792, 1793, 1794, 4096, 769");
@@ -299,6 +299,7 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
                             {"Image Size", "Medium"},
                             {"Easy Shoot", "Night"},
                             {"ExposureInfo1", "16, 1, 0, 3, 16, 1, 0, 2"},
+                            {"Auto ISO", "100"},
                             {"White balance", "Sunny"},
                             {"ExposureInfo2", "0, 0, 0, 0, 0, 0, 0, 1"},
                             {"Shutter AE Lock Button", "AF/AF lock"},
@@ -310,6 +311,61 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
     const TTagEntry& computed = Stored(info, "Self Timer");
     EXPECT_EQ(std::tie(computed.Tag, computed.DataType, computed.Raw),
               std::make_tuple(0, 2, std::string("0")));
+  }
+}
+
+// Without an ISO speed in the EXIF data the summary shows the one the maker note states, in
+// either byte order, and a reader that reads only for the summary reads the note for that
+// alone.
+TEST(MakerNote, TheSummaryTakesTheIsoTheNoteStates) {
+  std::vector<uint32_t> settings(17, 0);  // Canon camera settings; the ISO at index 16
+  const auto withIso = [&](uint32_t code) {
+    std::vector<uint32_t> numbers = settings;
+    numbers[16] = code;
+    return Value{0x0001, 'S', numbers};
+  };
+  const auto shotInfo = [](uint32_t adjustment, uint32_t base) {
+    return Value{0x0004, 'S', {0, adjustment, base}};
+  };
+  struct Case {
+    const char* what;
+    std::string make;
+    Layout layout;
+    std::string prefix;
+    std::vector<Value> values;
+    std::string iso;
+    std::optional<uint16_t> exifIso = std::nullopt;
+  };
+  const Case cases[] = {
+      {"Nikon: the second number", "NIKON", Layout::NikonTiff, "", {{0x0002, 'S', {0, 400}}}, "400"},
+      {"Nikon: 0 is no speed", "NIKON", Layout::Plain, "", {{0x0002, 'S', {0, 0}}}, ""},
+      {"Casio: the number", "CASIO", Layout::Plain, "", {{0x0014, 'S', {64}}}, "64"},
+      {"Casio QVC: an older model's code", "CASIO", Layout::Plain, std::string("QVC\0\0\0", 6),
+       {{0x0014, 'S', {4}}}, "64"},
+      {"Casio QVC: the newer tag wins", "CASIO", Layout::Plain, std::string("QVC\0\0\0", 6),
+       {{0x0014, 'S', {4}}, {0x3014, 'S', {200}}}, "200"},
+      {"Canon: a code of the settings", "Canon", Layout::Plain, "", {withIso(17), shotInfo(0, 192)}, "100"},
+      {"Canon: the speed itself", "Canon", Layout::Plain, "", {withIso(0x4000 | 250)}, "250"},
+      {"Canon: automatic, base x adjustment", "Canon", Layout::Plain, "", {withIso(15), shotInfo(0, 140)},
+       "65"},
+      {"Canon: half the base", "Canon", Layout::Plain, "", {withIso(0), shotInfo(0xFFE0, 160)}, "50"},
+      {"Canon: no base", "Canon", Layout::Plain, "", {withIso(0), shotInfo(0, 0)}, ""},
+      {"the EXIF data's own speed wins", "Canon", Layout::Plain, "", {withIso(17)}, "400", 400},
+  };
+  for (Order order : kOrders) {
+    for (const Case& c : cases) {
+      Camera camera(c.make);
+      camera.iso = c.exifIso;
+      const std::string note = BuildNote(c.layout, order, c.prefix, c.values);
+      const std::string jpeg = exiftest::Jpeg({exiftest::ExifSegment(ExifWithNote(order, camera, note))});
+      exif::Reader full;
+      exif::Reader brief(exif::SummaryOnly());
+      ASSERT_TRUE(full.ProcessBytes("a.jpg", jpeg) && brief.ProcessBytes("a.jpg", jpeg)) << c.what;
+      EXPECT_EQ(full.GetSummary()->iso, c.iso) << c.what;
+      EXPECT_EQ(brief.GetSummary()->iso, c.iso) << c.what;
+      EXPECT_EQ(brief.Detail().ExifInfo->MakerNoteRead, !c.exifIso) << c.what;
+      EXPECT_TRUE(MakerEntries(*brief.Detail().ExifInfo).empty()) << c.what << ": read for the ISO alone";
+    }
   }
 }
 
@@ -325,10 +381,10 @@ TEST(MakerNote, TracesInTheFourFormsAndFollowsTheSettings) {
     std::string trace;
   };
   const Case cases[] = {
-      {0, true, "\r\nWhite balance = Sunny" + array + "\r\nOwnerName = \"Tom\""},
+      {0, true, "\r\nAuto ISO = 100\r\nWhite balance = Sunny" + array + "\r\nOwnerName = \"Tom\""},
       {1, true,
        "\r\ntag[$0004]: ExposureInfo2 =  [size: 16] [raw: 00 00 00 00 00 00 00 00 00 00 00 00 "
-       "00 00 00 01 ] [start: 31]\r\nWhite balance = Sunny"
+       "00 00 00 01 ] [start: 31]\r\nAuto ISO = 100\r\nWhite balance = Sunny"
        "\r\ntag[$0009]: OwnerName = \"Tom\" [size: 4] [raw: 54 6F 6D 00 ] [start: 23]"},
       {0, false, array + "\r\nOwnerName = \"Tom\""},
   };

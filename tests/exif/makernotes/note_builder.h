@@ -123,10 +123,12 @@ struct Camera {
   std::string make;
   std::string model;
   std::optional<std::string> exifVersion;  // the raw ExifVersion bytes, when the tag is there
+  std::optional<uint16_t> iso;              // ISOSpeedRatings, when the tag is there
 };
 
-// IFD0 with Make, Model and the EXIF pointer; the EXIF directory with ExifVersion, the maker
-// note at kNoteOffset and ExifImageWidth 640 after it, so that a test sees the walk go on.
+// IFD0 with Make, Model and the EXIF pointer; the EXIF directory with ISOSpeedRatings and
+// ExifVersion when the camera has them, the maker note at kNoteOffset and ExifImageWidth 640
+// after it, so that a test sees the walk go on.
 // `after` follows the note.
 inline std::string ExifWithNote(Order order, const Camera& camera, const std::string& note,
                                 const std::string& after = {}) {
@@ -134,6 +136,7 @@ inline std::string ExifWithNote(Order order, const Camera& camera, const std::st
   const uint32_t ifd0 = tiff.Ifd(
       {tiff.Ascii(0x010F, camera.make), tiff.Ascii(0x0110, camera.model), tiff.Long(0x8769, {0})});
   std::vector<Field> exifFields;
+  if (camera.iso) exifFields.push_back(tiff.Short(0x8827, {*camera.iso}));
   if (camera.exifVersion) exifFields.push_back(tiff.Undefined(0x9000, *camera.exifVersion));
   exifFields.push_back(tiff.AtOffset(0x927C, 7, static_cast<uint32_t>(note.size()), kNoteOffset));
   exifFields.push_back(tiff.Long(0xA002, {640}));
