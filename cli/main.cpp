@@ -22,6 +22,17 @@ void OnTerminatingSignal(int signal) {
   std::raise(signal);
 }
 
+// The decoder's memory budget per photo, in MiB.
+CLI::Option* AddMemoryOption(CLI::App* command, int& mebibytes) {
+  return command
+      ->add_option("--max-memory", mebibytes,
+                   "Nejvýš tolik MiB paměti na čtení jedné fotky (výchozí " +
+                       std::to_string(imaging::kDefaultMemoryBudget >> 20) + "); větší fotky se odmítnou.")
+      ->check(CLI::Range(1, 1 << 24));
+}
+
+std::uint64_t Mebibytes(int value) { return static_cast<std::uint64_t>(value) << 20; }
+
 int UsageFailure(const std::string& reason) {
   std::cerr << "prosvitek-cli: " << reason << "\n";
   return cli::kExitUsage;
@@ -39,18 +50,22 @@ int main(int argc, char** argv) {
   cli::AnalyseOptions analyse;
   CLI::App* analyseCmd = app.add_subcommand("analyse", "Rozbor fotky jako po otevření v okně.");
   analyseCmd->add_flag("--json", analyse.json, "Jeden objekt JSON místo řádků.");
+  int analyseMemory = 0;
+  CLI::Option* analyseMemoryOpt = AddMemoryOption(analyseCmd, analyseMemory);
   analyseCmd->add_option("PHOTO", analyse.photo, "Fotka JPEG.")->required();
 
   cli::BrightenOptions brighten;
   int threshold = 0;
   CLI::App* brightenCmd = app.add_subcommand("brighten", "Zesvětlí fotky a uloží je jako okno.");
-  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí 15).")->check(CLI::Range(1, 150));
+  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí " + std::to_string(imaging::kDefaultStrength) + ").")->check(CLI::Range(1, 150));
   CLI::Option* thresholdOpt =
       brightenCmd->add_option("--threshold", threshold, "Práh jasu; jako v okně se vejde do rozsahu fotky.");
-  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí 3).")->check(CLI::Range(0, 20));
+  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí " + std::to_string(imaging::kDefaultColourBoost) + ").")->check(CLI::Range(0, 20));
   brightenCmd->add_flag("--shift", brighten.shift, "Posun místo mocninné křivky.");
-  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí 85).")->check(CLI::Range(1, 100));
+  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí " + std::to_string(imaging::kDefaultQuality) + ").")->check(CLI::Range(1, 100));
   brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")->check(CLI::Range(1, 1024));
+  int brightenMemory = 0;
+  CLI::Option* brightenMemoryOpt = AddMemoryOption(brightenCmd, brightenMemory);
   CLI::Option* outOpt = brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.");
   CLI::Option* dirOpt = brightenCmd->add_option("--out-dir", brighten.outputDir, "Výstupní složka pro víc fotek.");
   outOpt->excludes(dirOpt);
@@ -84,9 +99,13 @@ int main(int argc, char** argv) {
   }
 
   try {
-    if (*analyseCmd) return cli::Analyse(analyse, std::cout, std::cerr);
+    if (*analyseCmd) {
+      if (*analyseMemoryOpt) analyse.memoryBudget = Mebibytes(analyseMemory);
+      return cli::Analyse(analyse, std::cout, std::cerr);
+    }
     if (*brightenCmd) {
       if (*thresholdOpt) brighten.threshold = threshold;
+      if (*brightenMemoryOpt) brighten.memoryBudget = Mebibytes(brightenMemory);
       if (!*outOpt && !*dirOpt) return UsageFailure("chybí výstup: -o SOUBOR nebo --out-dir SLOŽKA");
       return cli::Brighten(brighten, std::cerr);
     }

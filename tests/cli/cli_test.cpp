@@ -1,5 +1,5 @@
 #include "imaging/analysis.h"
-#include "imaging/render.h"
+#include "imaging/brighten.h"
 #include "jpeg_fixtures.h"
 #include "run_cli.h"
 #include "samples.h"
@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <csignal>
+
+#include <sys/stat.h>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -80,7 +82,7 @@ TEST_F(Cli, AnalyseJsonMatchesTheLibrary) {
   const auto r = RunCli({"analyse", "--json", photo});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto j = nlohmann::json::parse(r.out);
-  const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+  const imaging::PhotoAnalysis a = imaging::AnalysePhoto(fixtures::DecodeFile(photo));
   const imaging::ThresholdRange t = imaging::PrimeThreshold(a);
   EXPECT_EQ(j["width"], 96);
   EXPECT_EQ(j["height"], 64);
@@ -105,14 +107,13 @@ TEST_F(Cli, BrightenWritesWhatTheLibraryRendersWithTheWindowsDefaults) {
     const std::string photo = Photo("p.jpg", 10, progressive);
     const auto r = RunCli({"brighten", "--shift", "--threshold", "999", "--quality", "77", "-o", Path("o.jpg"), photo});
     ASSERT_EQ(r.status, 0) << r.err;
-    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(fixtures::DecodeFile(photo));
     imaging::BrightenSettings s;
     s.shiftMode = true;
     s.threshold = a.MaxLuminance;  // 999 clamped into the photo's range
     s.darkestLuminance = a.MinLuminance;
-    imaging::JpegImage expect = imaging::RenderFullResolution(photo, [&](int, int) { return s; });
-    expect.SetCompressionQuality(77);
-    EXPECT_EQ(imaging::ReadWholeFile(Path("o.jpg")), expect.FileBytes());
+    EXPECT_EQ(imaging::ReadWholeFile(Path("o.jpg")),
+              fixtures::ReferenceRender(photo, imaging::ExponentFor(15), [&](int, int) { return s; }, 77));
     EXPECT_EQ(imaging::ReadJpegHeader(imaging::ReadWholeFile(Path("o.jpg"))).progressive, progressive);
     EXPECT_NE(r.err.find("hotovo: 1, selhalo: 0"), std::string::npos);
   }
@@ -130,6 +131,80 @@ TEST_F(Cli, BatchGoesOnPastABrokenPhoto) {
   EXPECT_NE(r.err.find("hotovo: 2, selhalo: 1"), std::string::npos) << r.err;
   // No temporary files left behind.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out/deep"), fs::directory_iterator()), 2);
+}
+
+// A FIFO, a folder or a device among the photos is refused at once with a
+// reason; the others are done and the batch ends.
+TEST_F(Cli, NonRegularInputsAreRefusedWithoutWaiting) {
+  const std::string good = Photo("good.jpg", 4);
+  ASSERT_EQ(::mkfifo(Path("fifo.jpg").c_str(), 0600), 0);
+  fs::create_directories(dir_ / "folder.jpg");
+  const auto r = RunCli({"brighten", "-j", "2", "--out-dir", Path("out"), Path("fifo.jpg"), good, Path("folder.jpg")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "good.jpg"));
+  EXPECT_NE(r.err.find(Path("fifo.jpg") + ": Soubor nelze otevřít"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("FIFO"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("složka"), std::string::npos) << r.err;
+  for (const std::string& input : {Path("fifo.jpg"), std::string("/dev/zero")}) {
+    const auto a = RunCli({"analyse", input});
+    EXPECT_EQ(a.status, 1) << input;
+    EXPECT_TRUE(OneLine(a.err)) << a.err;
+  }
+}
+
+// A photo whose data ends early is brightened as far as it decodes; the
+// user is told, and the exit status says so.
+TEST_F(Cli, DamagedPhotoIsProcessedAndReported) {
+  imaging::Bytes bytes = imaging::EncodeJpeg(fixtures::MakeRaster(300, 200, [](int x, int y) {
+                                               const unsigned h = static_cast<unsigned>(x * 7919 + y * 104729) * 2654435761u;
+                                               return imaging::MakeColour(h & 255, (h >> 8) & 255, (h >> 16) & 255);
+                                             }), 90, false);
+  bytes.resize(bytes.size() / 2);
+  fixtures::WriteFile(Path("cut.jpg"), bytes);
+  const auto r = RunCli({"brighten", "-o", Path("o.jpg"), Path("cut.jpg")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::exists(Path("o.jpg")));
+  EXPECT_NE(r.err.find(Path("cut.jpg") + ": varování: Premature end of JPEG file"), std::string::npos) << r.err;
+  const auto a = RunCli({"analyse", Path("cut.jpg")});
+  EXPECT_EQ(a.status, 1);
+  EXPECT_NE(a.out.find("rozlišení: 300x200"), std::string::npos);
+  EXPECT_NE(a.err.find("varování"), std::string::npos) << a.err;
+  EXPECT_EQ(RunCli({"brighten", "-o", Path("o2.jpg"), Photo("whole.jpg")}).status, 0);
+}
+
+TEST_F(Cli, MemoryBudgetIsAnOption) {
+  const std::string small = Photo("small.jpg");  // 96 x 64: 18 432 samples
+  fixtures::WriteFile(Path("big.jpg"), imaging::EncodeJpeg(fixtures::MakeRaster(1000, 600, [](int x, int) {
+                                                             return imaging::MakeColour(x & 255, 0, 0);
+                                                           }), 90, false));  // 1.7 MiB of samples
+  const auto refused = RunCli({"brighten", "--max-memory", "1", "-o", Path("o.jpg"), Path("big.jpg")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("příliš velká"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(Path("o.jpg")));
+  EXPECT_EQ(RunCli({"analyse", "--max-memory", "1", Path("big.jpg")}).status, 1);
+  EXPECT_EQ(RunCli({"brighten", "--max-memory", "1", "-o", Path("o.jpg"), small}).status, 0);
+  EXPECT_EQ(RunCli({"brighten", "--max-memory", "0", "-o", Path("o.jpg"), small}).status, 2);
+}
+
+// One photo at a time runs each on two threads, several at once each on
+// one; the files are the same.
+using CliThreads = Cli;
+
+TEST_F(CliThreads, BatchWritesTheSameFilesWhateverTheJobs) {
+  auto nameOf = [](int i) { return std::to_string(i).append(".jpg"); };
+  std::vector<std::string> photos;
+  for (int i = 0; i < 4; ++i) photos.push_back(Photo(nameOf(i), 30 * i, i % 2 == 1));
+  for (const char* jobs : {"1", "2", "3"}) {
+    std::vector<std::string> args = {"brighten", "-j", jobs, "--out-dir", Path(std::string("out") + jobs)};
+    args.insert(args.end(), photos.begin(), photos.end());
+    ASSERT_EQ(RunCli(args).status, 0) << jobs;
+  }
+  for (int i = 0; i < 4; ++i) {
+    const std::string name = nameOf(i);
+    const imaging::Bytes one = imaging::ReadWholeFile((dir_ / "out1" / name).string());
+    EXPECT_EQ(imaging::ReadWholeFile((dir_ / "out2" / name).string()), one) << name;
+    EXPECT_EQ(imaging::ReadWholeFile((dir_ / "out3" / name).string()), one) << name;
+  }
 }
 
 TEST_F(Cli, OutDirNeverOverwritesInputsOrEarlierOutputs) {
