@@ -158,13 +158,13 @@ void TForm1::BuildControls() {
     MakeFitLabel(this, QString::fromUtf8(text), 308, top, 424, Qt::AlignRight);
   };
   caption("Efekt:", 265);
-  efektspin = spin(260, 1, 150, 15);
+  efektspin = spin(260, 1, 150, imaging::kDefaultStrength);
   caption("Efekt na rozsah Min až:", 285);
   rozsahspin = spin(280, 0, 0, 0);
   caption("Barevná úprava:", 308);
-  barupravaspin = spin(303, 0, 20, 3);
+  barupravaspin = spin(303, 0, 20, imaging::kDefaultColourBoost);
   caption("Jpeg komprese:", 329);
-  kompresespin = spin(326, 1, 100, 85);
+  kompresespin = spin(326, 1, 100, imaging::kDefaultQuality);
   MakeFrame(this, 305, 350, 173, 2, QFrame::HLine, QFrame::Sunken);
   QLabel* algorithm = MakeLabel(this, QStringLiteral("Algoritmus:"), 336, 365);
   QFont algorithmFont = algorithm->font();

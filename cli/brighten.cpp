@@ -153,14 +153,15 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
     }
   }
 
-  std::size_t workers = o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : std::max(1u, std::thread::hardware_concurrency());
-  workers = std::min(workers, jobs.size());
-  // Each photo decodes on one thread and brightens and encodes on another
-  // while cores are left over; a batch that keeps every core busy with
-  // photos runs each on one thread.
+  // -j N: N threads of work. As many photos at once as there are threads,
+  // each on one; threads left over go to the photos, two at most to each
+  // (one decodes, the other encodes).
+  const std::size_t threads =
+      o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t workers = std::max<std::size_t>(1, std::min(threads, jobs.size()));
   imaging::PassOptions pass;
   pass.limits.memoryBudget = o.memoryBudget;
-  pass.threads = workers < std::max(1u, std::thread::hardware_concurrency()) ? 2 : 1;
+  pass.threads = threads / workers >= 2 ? 2 : 1;
   std::atomic<std::size_t> next{0}, done{0}, failed{0}, warned{0};
   std::mutex reportLock;
   Progress progress(err, jobs.size());

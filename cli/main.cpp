@@ -63,7 +63,10 @@ int main(int argc, char** argv) {
   brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí " + std::to_string(imaging::kDefaultColourBoost) + ").")->check(CLI::Range(0, 20));
   brightenCmd->add_flag("--shift", brighten.shift, "Posun místo mocninné křivky.");
   brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí " + std::to_string(imaging::kDefaultQuality) + ").")->check(CLI::Range(1, 100));
-  brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")->check(CLI::Range(1, 1024));
+  brightenCmd
+      ->add_option("-j", brighten.jobs,
+                   "Počet vláken práce: tolik fotek zároveň, jedna fotka využije až dvě (výchozí počet jader).")
+      ->check(CLI::Range(1, 1024));
   int brightenMemory = 0;
   CLI::Option* brightenMemoryOpt = AddMemoryOption(brightenCmd, brightenMemory);
   CLI::Option* outOpt = brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.");

@@ -25,11 +25,14 @@ inline std::string Slurp(const std::filesystem::path& p) {
   return s.str();
 }
 
-// Starts prosvitek-cli with its output and errors going to the given files.
+// Starts prosvitek-cli with its output and errors going to the given files,
+// and the environment variables given as NAME=VALUE added.
 inline pid_t StartCli(const std::vector<std::string>& args, const std::filesystem::path& out,
-                      const std::filesystem::path& err, const std::string& cli = PROSVITEK_CLI) {
+                      const std::filesystem::path& err, const std::string& cli = PROSVITEK_CLI,
+                      const std::vector<std::string>& env = {}) {
   const pid_t pid = ::fork();
   if (pid == 0) {
+    for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(cli.c_str()));
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -41,11 +44,12 @@ inline pid_t StartCli(const std::vector<std::string>& args, const std::filesyste
   return pid;
 }
 
-inline CliResult RunCli(const std::vector<std::string>& args, const std::string& cli = PROSVITEK_CLI) {
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& cli = PROSVITEK_CLI,
+                        const std::vector<std::string>& env = {}) {
   namespace fs = std::filesystem;
   const fs::path base = fs::temp_directory_path() / ("prosvitek-cli-run-" + std::to_string(::getpid()));
   const fs::path out = base.string() + ".out", err = base.string() + ".err";
-  const pid_t pid = StartCli(args, out, err, cli);
+  const pid_t pid = StartCli(args, out, err, cli, env);
   int status = 0;
   ::waitpid(pid, &status, 0);
   CliResult r;
