@@ -2,6 +2,7 @@
 
 #include "imaging/errors.h"
 #include "jpeg_fixtures.h"
+#include "samples.h"
 
 #include <gtest/gtest.h>
 
@@ -154,6 +155,26 @@ TEST(PipelineThreads, ExtremesTiedAcrossTheSplitGoToTheFirstInColumnOrder) {
     const PhotoAnalysis expect = AnalysePhoto(fixtures::DecodeFile(photo.path()));
     EXPECT_TRUE(SameAnalysis(OpenPhoto(photo.file(), Options(2)).analysis, expect)) << "trial " << trial;
   }
+}
+
+// Real photos, with their samplings, restart markers and colour spaces: the
+// open measured in two parts gives what one scan of the decoded photo gives.
+TEST(PipelineThreads, SamplePhotosMeasureAsOneScanDoes) {
+  int compared = 0;
+  for (const fs::path& path : testsupport::InputFilesUnder(testsupport::SamplesDir())) {
+    Raster decoded;
+    try {
+      decoded = fixtures::DecodeFile(path.string());
+    } catch (const std::exception&) {
+      continue;  // not a photo the program opens
+    }
+    const OpenedPhoto opened = OpenPhoto(OpenInputFile(path.string()), Options(2));
+    const PreviewSize size = FitPreviewSize(decoded.width(), decoded.height());
+    EXPECT_TRUE(SameAnalysis(opened.analysis, AnalysePhoto(decoded))) << path;
+    EXPECT_TRUE(SamePixels(opened.preview, StretchNearest(decoded, size.width, size.height))) << path;
+    ++compared;
+  }
+  if (compared == 0) GTEST_SKIP() << "samples not available";
 }
 
 // A sink that fails, or asks for a stop, when the encoder hands it bytes.
