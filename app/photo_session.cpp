@@ -164,9 +164,11 @@ void PhotoSession::Render(double exponent, int quality) {
         request.exponent = exponent;
         request.settingsAt = settings;
         request.quality = quality;
+        const imaging::InputFile input = imaging::OpenInputFile(file);
         imaging::Bytes out;
+        out.reserve(static_cast<std::size_t>(input.size()));  // about the result's size: no copies while it grows
         imaging::BytesSink sink(out);
-        imaging::Rendered r = imaging::RenderPhoto(imaging::OpenInputFile(file), request, sink, options);
+        imaging::Rendered r = imaging::RenderPhoto(input, request, sink, options);
         encoded_ = std::move(out);
         encodedQuality_ = quality;
         steps_ = std::move(r.steps);

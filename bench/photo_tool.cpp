@@ -80,9 +80,11 @@ int main(int argc, char** argv) {
         s.threshold = threshold;
         return s;
       };
+      const imaging::InputFile input = imaging::OpenInputFile(in);
       imaging::Bytes encoded;
+      encoded.reserve(static_cast<std::size_t>(input.size()));  // as the window does
       imaging::BytesSink sink(encoded);
-      imaging::RenderPhoto(imaging::OpenInputFile(in), request, sink, {});
+      imaging::RenderPhoto(input, request, sink, {});
       imaging::WriteFileAtomically(out, encoded);
     } else if (mode == "generate" && argc > 4) {
       Generate(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);

@@ -420,20 +420,6 @@ TEST_F(MainWindow, DamagedPhotoIsOpenedAndSavedWithAWarning) {
 
 using MainWindowThreads = MainWindow;
 
-// The window's thread only starts a pass: right after the click the pass is
-// under way, the photo buttons are disabled, and the window goes on.
-TEST_F(MainWindowThreads, PassesRunWhileTheWindowGoesOn) {
-  const QString path = Photo("big.jpg", Noise(1500, 1000));
-  desktop_.openAnswers.push_back(path);
-  QTest::mouseClick(form_.otevritb, Qt::LeftButton);
-  EXPECT_TRUE(form_.PassRunning());
-  EXPECT_FALSE(form_.otevritb->isEnabled());
-  EXPECT_EQ(form_.sb->currentMessage(), QStringLiteral("Probíhá analýza: ") + path);
-  Settle();
-  EXPECT_TRUE(form_.otevritb->isEnabled());
-  EXPECT_EQ(form_.windowTitle(), QStringLiteral("prosvitek - ") + path);
-}
-
 // A setting typed while the save runs applies from a step of 16 rows on:
 // the file is the single-threaded pass's with the change at one step.
 TEST_F(MainWindowThreads, SettingChangedDuringTheSaveAppliesFromAStep) {
@@ -483,8 +469,9 @@ TEST_F(MainWindowThreads, QualityChangedBeforeTheNameIsConfirmedIsTheOneWritten)
   EXPECT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
 }
 
-// Closing the window stops an open or a save at once: nothing is written,
-// no temporary file is left, no message shows.
+// The window's thread only starts a pass, which goes on while the window
+// does; closing the window stops an open or a save at once: nothing is
+// written, no temporary file is left, no message shows.
 TEST_F(MainWindowThreads, ClosingTheWindowStopsThePass) {
   const QString path = Photo("big.jpg", Noise(2400, 1600));
   for (const bool saving : {false, true}) {
@@ -497,6 +484,7 @@ TEST_F(MainWindowThreads, ClosingTheWindowStopsThePass) {
       QTest::mouseClick(form.ulozitb, Qt::LeftButton);
     }
     EXPECT_TRUE(form.PassRunning());
+    EXPECT_FALSE(form.otevritb->isEnabled());
     form.close();
     EXPECT_FALSE(form.Session().Busy());
     QTest::qWait(50);  // a result already on its way must not arrive

@@ -220,13 +220,6 @@ TEST(JpegReader, ScanCountIsCapped) {
   EXPECT_EQ(DecodeJpeg(few).width(), 64);
 }
 
-TEST(JpegReader, StopEndsEvenTheReadingOfAProgressiveFile) {
-  std::stop_source stop;
-  stop.request_stop();
-  JpegReader reader(EncodeJpeg(RedOverBlue(256, 256), 80, true), {}, stop.get_token());
-  EXPECT_THROW(reader.Start(), Cancelled);
-}
-
 // Whatever was called before, JpegImage never leaves an empty file.
 TEST(JpegImage, NeverWritesAnEmptyFile) {
   const Bytes photo = EncodeJpeg(RedOverBlue(16, 16), 80, false);
