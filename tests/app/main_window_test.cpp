@@ -17,6 +17,7 @@
 #include <optional>
 #include <filesystem>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -216,6 +217,11 @@ TEST_F(MainWindow, FirstOpenOfABadFileEnablesNothing) {
   Open(QString::fromStdString((dir_ / "missing.jpg").string()));
   ASSERT_EQ(desktop_.errors.size(), 1);
   EXPECT_TRUE(desktop_.errors.front().contains(QStringLiteral("missing.jpg")));
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.jpg").c_str(), 0600), 0);  // refused without waiting for a writer
+  Open(QString::fromStdString((dir_ / "fifo.jpg").string()));
+  ASSERT_EQ(desktop_.errors.size(), 2);
+  EXPECT_TRUE(desktop_.errors.back().contains(QStringLiteral("FIFO"))) << desktop_.errors.back().toStdString();
+  desktop_.errors.removeLast();
   EXPECT_FALSE(form_.ulozitb->isEnabled());
   EXPECT_FALSE(form_.prepocitatb->isEnabled());
   EXPECT_TRUE(form_.otevritb->isEnabled());

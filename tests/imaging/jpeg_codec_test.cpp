@@ -333,6 +333,22 @@ TEST_F(InputFiles, OnlyRegularFilesAreOpened) {
   EXPECT_EQ(file.ReadAt(3, buffer, sizeof buffer), 0u);
 }
 
+// A photo followed by 64 GiB of nothing (a sparse file): the decoder reads
+// only up to the end of the image.
+TEST_F(InputFiles, OnlyWhatTheDecoderNeedsIsRead) {
+  const fs::path path = dir_ / "padded.jpg";
+  fixtures::WriteFile(path.string(), EncodeJpeg(RedOverBlue(64, 32), 80, false));
+  fs::resize_file(path, std::uint64_t{64} << 30);
+  const InputFile file = OpenInputFile(path.string());
+  JpegReader reader(file);
+  reader.Start();
+  std::vector<std::uint8_t> row(3 * 64);
+  std::uint8_t* rows[] = {row.data()};
+  for (int y = 0; y < 32; ++y) ASSERT_EQ(reader.ReadRows(rows, 1), 1);
+  reader.Finish();
+  EXPECT_TRUE(reader.Warning().empty());
+}
+
 TEST_F(AtomicWrite, MissingFolderGivesReadableError) {
   try {
     WriteFileAtomically((dir_ / "no" / "such" / "x.jpg").string(), Bytes{1});
