@@ -299,7 +299,7 @@ TEST_F(Cli, InterruptedBatchLeavesOnlyWholePhotos) {
   // Noise compresses badly, so each output is large and its write lasts long enough to hit.
   std::mt19937 rng(7);
   const imaging::Bytes noisy = imaging::EncodeJpeg(fixtures::MakeRaster(3000, 2000, [&rng](int, int) {
-                                                     const std::uint32_t v = rng();
+                                                     const auto v = static_cast<std::uint32_t>(rng());
                                                      return imaging::MakeColour(v & 255, (v >> 8) & 255, v >> 24);
                                                    }), 100, false);
   std::vector<std::string> args = {"brighten", "-j", "1", "--quality", "100", "--out-dir", Path("out")};

@@ -65,7 +65,7 @@ const std::vector<Colour>& BoundaryColours() {
 Bytes MixedPixels(std::mt19937& rng, int n) {
   Bytes p;
   for (int i = 0; i < n; ++i) {
-    const unsigned kind = rng() % 5;
+    const auto kind = static_cast<unsigned>(rng() % 5);
     Colour c{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())};
     if (kind == 2) c = BoundaryColours()[rng() % BoundaryColours().size()];
     if (kind == 3) c = {c[0], c[0], c[0]};
@@ -210,7 +210,7 @@ TEST(PixelKernels, ExtremesMatchOverStripsInAnyColumnOrder) {
   std::mt19937 rng(99);
   const int width = 1500, height = 7;
   for (int trial = 0; trial < 60; ++trial) {
-    const unsigned used = 2 + rng() % (std::size(palette) - 1);
+    const auto used = static_cast<unsigned>(2 + rng() % (std::size(palette) - 1));
     Bytes image;
     for (int i = 0; i < width * height; ++i) {
       const Colour& c = palette[rng() % used];
