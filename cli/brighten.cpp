@@ -35,14 +35,17 @@ struct Job {
 class OutputFile final : public imaging::ByteSink {
  public:
   explicit OutputFile(std::string target) : target_(std::move(target)) {}
-  void Write(std::span<const std::uint8_t> bytes) override { File().Write(bytes); }
-  void Commit() { File().Commit(); }
+  void Write(std::span<const std::uint8_t> bytes) override {
+    if (!file_) file_.emplace(target_);
+    file_->Write(bytes);
+  }
+  // An encoder always writes something; never put an empty file in place.
+  void Commit() {
+    if (!file_) throw imaging::FileError("Soubor nelze uložit: " + target_ + " (není co zapsat)");
+    file_->Commit();
+  }
 
  private:
-  imaging::AtomicFile& File() {
-    if (!file_) file_.emplace(target_);
-    return *file_;
-  }
   std::string target_;
   std::optional<imaging::AtomicFile> file_;
 };
