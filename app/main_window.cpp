@@ -8,20 +8,14 @@
 #include "app/native_path.h"
 #include "imaging/errors.h"
 #include "imaging/histogram_chart.h"
-#include "imaging/render.h"
+#include "imaging/metadata.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
-#include <new>
-
 namespace {
-
-// Thrown out of a pass when the window closes during it.
-struct PassCancelled {};
 
 constexpr int kClientWidth = 747;
 constexpr int kClientHeight = 443;
@@ -67,6 +61,17 @@ TForm1::TForm1(Platform platform, QWidget* parent) : QWidget(parent), platform_(
   setWindowIcon(PictureIcon(Picture::Window));
   BuildControls();
   BindKeys();
+
+  session_ = new PhotoSession(this);
+  connect(session_, &PhotoSession::progress, this, &TForm1::OnProgress);
+  connect(session_, &PhotoSession::opened, this, &TForm1::OnOpened);
+  connect(session_, &PhotoSession::rendered, this, &TForm1::OnRendered);
+  connect(session_, &PhotoSession::written, this, &TForm1::OnWritten);
+  connect(session_, &PhotoSession::failed, this, &TForm1::OnFailed);
+  for (TSpinEdit* spin : {efektspin, rozsahspin, barupravaspin})
+    connect(spin->editor(), &QLineEdit::textChanged, this, &TForm1::PublishControls);
+  connect(hp945chb, &QCheckBox::toggled, this, &TForm1::PublishControls);
+  PublishControls();
 }
 
 void TForm1::BuildControls() {
@@ -157,13 +162,13 @@ void TForm1::BuildControls() {
     MakeFitLabel(this, QString::fromUtf8(text), 308, top, 424, Qt::AlignRight);
   };
   caption("Efekt:", 265);
-  efektspin = spin(260, 1, 150, 15);
+  efektspin = spin(260, 1, 150, imaging::kDefaultStrength);
   caption("Efekt na rozsah Min až:", 285);
   rozsahspin = spin(280, 0, 0, 0);
   caption("Barevná úprava:", 308);
-  barupravaspin = spin(303, 0, 20, 3);
+  barupravaspin = spin(303, 0, 20, imaging::kDefaultColourBoost);
   caption("Jpeg komprese:", 329);
-  kompresespin = spin(326, 1, 100, 85);
+  kompresespin = spin(326, 1, 100, imaging::kDefaultQuality);
   MakeFrame(this, 305, 350, 173, 2, QFrame::HLine, QFrame::Sunken);
   QLabel* algorithm = MakeLabel(this, QStringLiteral("Algoritmus:"), 336, 365);
   QFont algorithmFont = algorithm->font();
@@ -284,6 +289,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   closing_ = true;
+  session_->Cancel();  // a pass stops promptly, even inside a long decode; nothing is written
   if (about_) about_->close();
   if (details_) details_->close();
   event->accept();
@@ -291,174 +297,172 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::ShowStatus(const QString& text) { sb->showMessage(text); }
 
-void TForm1::ProcessPendingMessages() {
-  // Often enough for the window to repaint and answer, seldom enough to cost nothing.
-  if (!messageClock_.isValid() || messageClock_.elapsed() >= 25) {
-    QApplication::processEvents();
-    messageClock_.start();
-  }
-  if (closing_) throw PassCancelled{};
+// The photo was read as far as it could be, and the user has to know.
+void TForm1::ShowWarning(const QString& warning) {
+  if (!warning.isEmpty()) ShowStatus(QStringLiteral("Fotka je poškozená nebo neúplná: ") + warning);
 }
 
-bool TForm1::RunPass(const std::function<void()>& pass) {
-  if (busy_) return false;
-  busy_ = true;
+imaging::ControlValues TForm1::CurrentControls() const {
+  return imaging::ControlValues{efektspin->Value(), rozsahspin->Value(), barupravaspin->Value(), hp945chb->isChecked()};
+}
+
+void TForm1::PublishControls() { session_->SetControls(CurrentControls()); }
+
+// The source's colour profile and orientation always travel with the result,
+// so that it shows as taken; the rest of its metadata only when asked for.
+std::vector<imaging::JpegSegment> TForm1::SegmentsToKeep(bool keepMetadata) const {
+  return imaging::SegmentsToCarry(NativePath(session_->Path()), keepMetadata);
+}
+
+void TForm1::BeginPass(Pass pass) {
+  pass_ = pass;
   QPushButton* const photoButtons[] = {otevritb, prepocitatb, ulozitb};
-  bool wasEnabled[3];
   for (int i = 0; i < 3; ++i) {
-    wasEnabled[i] = photoButtons[i]->isEnabled();
+    wasEnabled_[i] = photoButtons[i]->isEnabled();
     photoButtons[i]->setEnabled(false);
   }
-  QString error;
-  try {
-    pass();
-  } catch (const PassCancelled&) {
-    error.clear();
-  } catch (const std::bad_alloc&) {
-    error = QStringLiteral("Nedostatek paměti.");
-  } catch (const std::exception& e) {
-    error = QString::fromUtf8(e.what());
-  }
-  for (int i = 0; i < 3; ++i)
-    if (wasEnabled[i]) photoButtons[i]->setEnabled(true);
-  busy_ = false;
-  if (!error.isEmpty()) {
-    ShowStatus(QString());
-    pb1->setValue(0);
-    if (!closing_) platform_.showError(this, error);
-  }
-  return error.isEmpty() && !closing_;
 }
 
-imaging::BrightenSettings TForm1::CurrentSettings(double exponent) const {
-  imaging::BrightenSettings s;
-  s.strength = efektspin->Value();
-  s.threshold = rozsahspin->Value();
-  s.colourBoost = barupravaspin->Value();
-  s.shiftMode = hp945chb->isChecked();
-  s.exponent = exponent;
-  s.darkestLuminance = analysis_.MinLuminance;
-  return s;
+void TForm1::EndPass() {
+  pass_ = Pass::None;
+  QPushButton* const photoButtons[] = {otevritb, prepocitatb, ulozitb};
+  for (int i = 0; i < 3; ++i)
+    if (wasEnabled_[i]) photoButtons[i]->setEnabled(true);
+}
+
+void TForm1::OnProgress(int rows, int height) {
+  if (pass_ == Pass::None) return;
+  pb1->setRange(0, height);
+  pb1->setValue(rows);
+}
+
+void TForm1::OnFailed(const QString& message) {
+  EndPass();
+  ShowStatus(QString());
+  pb1->setValue(0);
+  if (!closing_) platform_.showError(this, message);
 }
 
 void TForm1::otevritbClick() {
-  if (busy_) return;
+  if (PassRunning()) return;
   const QString path = platform_.chooseOpenFile(this);
   if (path.isEmpty()) return;  // a cancelled dialog leaves the photo on screen as it was
   OpenPhotoFile(path);
 }
 
 void TForm1::OpenPhotoFile(const QString& path) {
-  const bool opened = RunPass([&] {
-    // Decode and measure first: a file that cannot be opened leaves
-    // everything of the photo on screen, its analysis included.
-    ShowStatus(QStringLiteral("Probíhá analýza: ") + path);
-    pb1->setValue(0);
-    imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(NativePath(path), [&](int y, int rows) {
-      pb1->setRange(0, rows);
-      ProcessPendingMessages();
-      pb1->setValue(y);
-    });
-    const imaging::Raster& raster = photo.raster;
+  if (PassRunning()) return;
+  // Decode and measure first, on worker threads: a file that cannot be
+  // opened leaves everything of the photo on screen, its analysis included.
+  BeginPass(Pass::Open);
+  ShowStatus(QStringLiteral("Probíhá analýza: ") + DisplayPath(path));
+  pb1->setValue(0);
+  session_->Open(path);
+}
 
-    ResetSummaryLabels();
-    jasminl->clear();
-    jasmaxl->clear();
-    analysis_ = photo.analysis;
-    photoPath_ = path;
-    setWindowTitle(QStringLiteral("prosvitek - ") + path);
+void TForm1::OnOpened(const QString& warning) {
+  EndPass();
+  const QString& path = session_->Path();
+  const imaging::PhotoAnalysis& analysis = session_->Analysis();
+  ResetSummaryLabels();
+  jasminl->clear();
+  jasmaxl->clear();
+  setWindowTitle(QStringLiteral("prosvitek - ") + DisplayPath(path));
 
-    const imaging::PreviewSize size = imaging::FitPreviewSize(raster.width(), raster.height());
-    Image1->resize(size.width, size.height);
-    Image2->resize(size.width, size.height);
-    image1Raster_ = imaging::StretchNearest(raster, size.width, size.height);
-    image2Raster_ = imaging::StretchNearest(raster, size.width, size.height);
-    Image1->SetPicture(image1Raster_);
-    Image2->SetPicture(image2Raster_);
+  const imaging::PreviewSize size = imaging::FitPreviewSize(session_->Width(), session_->Height());
+  Image1->resize(size.width, size.height);
+  Image2->resize(size.width, size.height);
+  Image1->SetPicture(session_->Preview1());
+  Image2->SetPicture(session_->Preview2());
 
-    imaging::DrawHistogram(chart_, analysis_.histogram, ChartBackground());
-    histo->SetPicture(chart_);
-    ShowStatus(QString());
-    pb1->setValue(0);
+  imaging::DrawHistogram(chart_, analysis.histogram, ChartBackground());
+  histo->SetPicture(chart_);
+  ShowStatus(QString());
+  pb1->setValue(0);
 
-    jasminl->setText(QString::number(analysis_.MinLuminance));
-    cminl->setText(QString::number(analysis_.MinPixel.Colour));
-    slozkyminl->setText(ColourComponents(analysis_.MinPixel));
-    poziceminl->setText(Position(analysis_.MinPixel));
-    jasmaxl->setText(QString::number(analysis_.MaxLuminance));
-    cmaxl->setText(QString::number(analysis_.MaxPixel.Colour));
-    slozkymaxl->setText(ColourComponents(analysis_.MaxPixel));
-    pozicemaxl->setText(Position(analysis_.MaxPixel));
+  jasminl->setText(QString::number(analysis.MinLuminance));
+  cminl->setText(QString::number(analysis.MinPixel.Colour));
+  slozkyminl->setText(ColourComponents(analysis.MinPixel));
+  poziceminl->setText(Position(analysis.MinPixel));
+  jasmaxl->setText(QString::number(analysis.MaxLuminance));
+  cmaxl->setText(QString::number(analysis.MaxPixel.Colour));
+  slozkymaxl->setText(ColourComponents(analysis.MaxPixel));
+  pozicemaxl->setText(Position(analysis.MaxPixel));
 
-    const imaging::ThresholdRange t = imaging::PrimeThreshold(analysis_);
-    rozsahspin->SetMinValue(t.minimum);
-    rozsahspin->SetMaxValue(t.maximum);
-    rozsahspin->SetValue(analysis_.MaxLuminance - analysis_.MaxLuminance / 3);
-    efektspin->SetValue(15);
-    rozlisenil->setText(QStringLiteral("Rozlišení: %1x%2").arg(raster.width()).arg(raster.height()));
-    photo.raster = imaging::Raster();  // the full-size pixels are not needed any more
+  const imaging::ThresholdRange t = imaging::PrimeThreshold(analysis);
+  rozsahspin->SetMinValue(t.minimum);
+  rozsahspin->SetMaxValue(t.maximum);
+  rozsahspin->SetValue(analysis.MaxLuminance - analysis.MaxLuminance / 3);
+  efektspin->SetValue(imaging::kDefaultStrength);
+  rozlisenil->setText(QStringLiteral("Rozlišení: %1x%2").arg(session_->Width()).arg(session_->Height()));
+  PublishControls();
 
+  try {
     FillInfoLabels(path);
-  });
-  // Only an open that went through to the end enables these.
-  if (opened) {
-    podrobnostil->setEnabled(true);
-    ulozitb->setEnabled(true);
-    prepocitatb->setEnabled(true);
+  } catch (const std::exception& e) {
+    // The photo is on screen, but this open did not go through to its end.
+    platform_.showError(this, QString::fromUtf8(e.what()));
+    return;
   }
+  podrobnostil->setEnabled(true);
+  ulozitb->setEnabled(true);
+  prepocitatb->setEnabled(true);
+  ShowWarning(warning);
 }
 
 void TForm1::FillInfoLabels(const QString& path) { ::FillInfoLabels(*this, path); }
 
+// The preview is at most 320 x 240: it is recomputed at once, with the
+// controls as they are.
 void TForm1::prepocitatbClick() {
-  RunPass([&] {
-    ShowStatus(QStringLiteral("Počítá se náhled..."));
-    pb1->setValue(0);
-    const double q = imaging::ExponentFor(efektspin->Value());
-    imaging::Histogram histogram{};
-    imaging::Raster out(image1Raster_.width(), image1Raster_.height());
-    imaging::BrightenPass(
-        image1Raster_, out,
-        [&](int y, int rows) {
-          ProcessPendingMessages();
-          ShowStatus(QStringLiteral("Počítá se náhled..."));
-          pb1->setRange(0, rows);
-          pb1->setValue(y);
-          return CurrentSettings(q);
-        },
-        &histogram);
-    image2Raster_ = std::move(out);
-    Image2->SetPicture(image2Raster_);
-    imaging::DrawHistogram(chart_, histogram, ChartBackground());
-    histo->SetPicture(chart_);
-    ShowStatus(QString());
-    pb1->setValue(0);
-  });
+  if (PassRunning()) return;
+  ShowStatus(QStringLiteral("Počítá se náhled..."));
+  pb1->setValue(0);
+  PublishControls();
+  const imaging::Histogram histogram = session_->RecomputePreview(imaging::ExponentFor(efektspin->Value()));
+  Image2->SetPicture(session_->Preview2());
+  imaging::DrawHistogram(chart_, histogram, ChartBackground());
+  histo->SetPicture(chart_);
+  ShowStatus(QString());
+  pb1->setValue(0);
 }
 
+// The full-resolution pass and its encoding at the quality shown run on
+// worker threads; the controls stay usable and are read every 16 rows.
 void TForm1::ulozitbClick() {
-  RunPass([&] {
-    ShowStatus(QStringLiteral("Počítá se výsledná bitmapa..."));
-    pb1->setValue(0);
-    const double q = imaging::ExponentFor(efektspin->Value());
-    imaging::JpegImage jpeg = imaging::RenderFullResolution(NativePath(photoPath_), [&](int y, int rows) {
-      pb1->setRange(0, rows);
-      ProcessPendingMessages();
-      pb1->setValue(y);
-      return CurrentSettings(q);
-    });
-    ShowStatus(QString());
-    sb->repaint();
-    ShowStatus(QStringLiteral("Ukládá se..."));
-    pb1->setValue(0);
-    const QString target = platform_.chooseSaveFile(this, photoPath_).path;
-    if (!target.isEmpty()) {
-      jpeg.SetCompressionQuality(kompresespin->Value());
-      jpeg.SaveToFile(NativePath(target));
-    }
-    ShowStatus(QString());
-    sb->repaint();
-  });
+  if (PassRunning()) return;
+  BeginPass(Pass::Save);
+  ShowStatus(QStringLiteral("Počítá se výsledná bitmapa..."));
+  pb1->setValue(0);
+  PublishControls();
+  session_->Render(imaging::ExponentFor(efektspin->Value()), kompresespin->Value());
+}
+
+// The pass has ended: the save dialog asks for the name. The result encoded
+// at the quality now shown is ready, or being encoded again if the quality
+// was changed during the pass.
+void TForm1::OnRendered() {
+  ShowStatus(QString());
+  sb->repaint();
+  ShowStatus(QStringLiteral("Ukládá se..."));
+  pb1->setValue(0);
+  session_->Reencode(kompresespin->Value());
+  const SaveChoice choice = platform_.chooseSaveFile(this, session_->Path());
+  if (closing_) return;
+  if (choice.path.isEmpty()) {
+    session_->Discard();
+    OnWritten(QString());
+    return;
+  }
+  session_->Write(choice.path, kompresespin->Value(), SegmentsToKeep(choice.keepMetadata));
+}
+
+void TForm1::OnWritten(const QString& warning) {
+  EndPass();
+  ShowStatus(QString());
+  sb->repaint();
+  pb1->setValue(0);
+  ShowWarning(warning);
 }
 
 void TForm1::napovedaExecute() { OpenHelp(platform_, this); }
@@ -472,5 +476,5 @@ void TForm1::oprogramuExecute() {
 
 void TForm1::podrobnostilClick() {
   if (!details_) return;
-  details_->ShowFor(photoPath_);
+  details_->ShowFor(session_->Path());
 }

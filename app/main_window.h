@@ -2,22 +2,23 @@
 // The main window: two previews, the photo buttons, the analysis results,
 // the photo information, the brightening settings and the histogram chart.
 
+#include "app/photo_session.h"
 #include "app/platform.h"
 #include "app/spin_edit.h"
 #include "app/widgets.h"
 #include "imaging/analysis.h"
 #include "imaging/brighten.h"
+#include "imaging/jpeg_segments.h"
 
 #include <QAction>
 #include <QCheckBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QWidget>
 
-#include <functional>
+#include <vector>
 
 class Texifform;
 class Toprogramuf;
@@ -41,11 +42,16 @@ class TForm1 : public QWidget {
   // Opens a photo as if chosen in the open dialog.
   void OpenPhotoFile(const QString& path);
 
+  // Whether an open or a save is under way (its pass on worker threads, or
+  // the save's dialog and writing); the window stays responsive meanwhile.
+  bool PassRunning() const { return pass_ != Pass::None; }
+
   // The path of the photo opened last (empty before the first open).
-  const QString& PhotoPath() const { return photoPath_; }
-  const imaging::PhotoAnalysis& Analysis() const { return analysis_; }
-  const imaging::Raster& Preview1() const { return image1Raster_; }
-  const imaging::Raster& Preview2() const { return image2Raster_; }
+  const QString& PhotoPath() const { return session_->Path(); }
+  const imaging::PhotoAnalysis& Analysis() const { return session_->Analysis(); }
+  const imaging::Raster& Preview1() const { return session_->Preview1(); }
+  const imaging::Raster& Preview2() const { return session_->Preview2(); }
+  PhotoSession& Session() { return *session_; }
 
   // Controls, named as the photo code knows them.
   TImage* Image1;
@@ -88,6 +94,8 @@ class TForm1 : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  enum class Pass { None, Open, Save };
+
   void BuildControls();
   // Shortcuts, Enter on the focused button, the mode boxes from the keyboard.
   void BindKeys();
@@ -95,25 +103,30 @@ class TForm1 : public QWidget {
   imaging::ColourValue ChartBackground() const;
   void ResetSummaryLabels();
   void FillInfoLabels(const QString& path);
-  imaging::BrightenSettings CurrentSettings(double exponent) const;
-  // Lets the window repaint and respond during a pass; stops the pass when
-  // the window is being closed.
-  void ProcessPendingMessages();
-  // Runs a pixel pass with the three photo buttons disabled, so that no
-  // second pass can start inside it; errors end it with a message.
-  // Gives whether the pass ran to its end.
-  bool RunPass(const std::function<void()>& pass);
+  // The controls' values, handed to the session whenever one changes: a
+  // running save reads them every 16 rows.
+  imaging::ControlValues CurrentControls() const;
+  void PublishControls();
+  // Marker segments the save writes after the JFIF header; none so far.
+  std::vector<imaging::JpegSegment> SegmentsToKeep(bool keepMetadata) const;
+  // The three photo buttons are disabled while a pass runs, so that no
+  // second one can start.
+  void BeginPass(Pass pass);
+  void EndPass();
+  void OnProgress(int rows, int height);
+  void OnOpened(const QString& warning);
+  void OnRendered();
+  void OnWritten(const QString& warning);
+  void OnFailed(const QString& message);
   void ShowStatus(const QString& text);
+  void ShowWarning(const QString& warning);
 
   Platform platform_;
   Toprogramuf* about_ = nullptr;
   Texifform* details_ = nullptr;
-  QString photoPath_;
-  imaging::PhotoAnalysis analysis_;
-  imaging::Raster image1Raster_;
-  imaging::Raster image2Raster_;
+  PhotoSession* session_;
   imaging::Raster chart_;
-  QElapsedTimer messageClock_;
-  bool busy_ = false;
+  Pass pass_ = Pass::None;
+  bool wasEnabled_[3] = {};
   bool closing_ = false;
 };

@@ -1,21 +1,62 @@
 // One photo operation per process, for timing and peak memory of whole runs:
-//   photo_tool floor IN OUT   decode and encode with the same settings, no pixel work
-//   photo_tool save IN OUT    what the window's save does: decode, brighten, encode
-//   photo_tool open IN        what the window's open does with the pixels
-//   photo_tool decode IN      a plain decode
+//   photo_tool floor IN OUT     the codec floor: decode into a full raster, encode it, same settings, one thread
+//   photo_tool decode IN        a plain decode into a full raster
+//   photo_tool open IN          the window's open: decode, measure, previews
+//   photo_tool save IN OUT      the window's save: the pass and its encoding, then the write
+//   photo_tool generate W H OUT a photo-like JPEG of W x H pixels (quality 90, baseline), written row by row
 
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
+#include "imaging/file_io.h"
 #include "imaging/jpeg_codec.h"
-#include "imaging/render.h"
+#include "imaging/pipeline.h"
 
+#include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Smooth light with dark corners and a fine texture, so that it compresses
+// like a photo (about 2 bits per pixel at quality 90).
+void Generate(int width, int height, const std::string& out) {
+  imaging::AtomicFile file(out);
+  struct Sink final : imaging::ByteSink {
+    imaging::AtomicFile& file;
+    explicit Sink(imaging::AtomicFile& f) : file(f) {}
+    void Write(std::span<const std::uint8_t> bytes) override { file.Write(bytes); }
+  } sink(file);
+  imaging::JpegWriter writer(sink, width, height, 90, false);
+  std::vector<std::uint8_t> row(3 * static_cast<std::size_t>(width));
+  std::uint32_t noise = 12345;
+  for (int y = 0; y < height; ++y) {
+    const double v = static_cast<double>(y) / height;
+    for (int x = 0; x < width; ++x) {
+      const double u = static_cast<double>(x) / width;
+      const double light = 0.15 + 0.85 * std::sin(3.14159 * u) * std::sin(3.14159 * v);
+      noise = noise * 1664525u + 1013904223u;
+      const double grain = static_cast<double>(noise >> 24) / 255.0 - 0.5;
+      const double r = 210 * light + 25 * grain + 20 * std::sin(x / 37.0);
+      const double g = 190 * light + 25 * grain + 15 * std::sin(y / 23.0);
+      const double b = 160 * light + 25 * grain;
+      auto clamp = [](double c) { return static_cast<std::uint8_t>(c < 0 ? 0 : c > 255 ? 255 : c); };
+      std::uint8_t* p = row.data() + 3 * static_cast<std::size_t>(x);
+      p[0] = clamp(b);
+      p[1] = clamp(g);
+      p[2] = clamp(r);
+    }
+    const std::uint8_t* rows[] = {row.data()};
+    writer.WriteRows(rows, 1);
+  }
+  writer.Finish();
+  file.Commit();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::cerr << "usage: photo_tool floor|save|open|decode IN [OUT]\n";
+    std::cerr << "usage: photo_tool floor|decode|open|save IN [OUT] | generate W H OUT\n";
     return 2;
   }
   const std::string mode = argv[1], in = argv[2], out = argc > 3 ? argv[3] : "";
@@ -26,22 +67,27 @@ int main(int argc, char** argv) {
       jpeg.TakeRaster(jpeg.ReleaseRaster());
       jpeg.SetCompressionQuality(85);
       jpeg.SaveToFile(out);
+    } else if (mode == "decode") {
+      std::cout << imaging::DecodeJpeg(imaging::ReadWholeFile(in)).width() << "\n";
+    } else if (mode == "open") {
+      const imaging::OpenedPhoto photo = imaging::OpenPhoto(imaging::OpenInputFile(in), {});
+      std::cout << photo.analysis.MinLuminance << " " << photo.preview.width() << "\n";
     } else if (mode == "save") {
       // The controls after an open of a typical photo; THRESHOLD overrides the threshold.
-      imaging::BrightenSettings s;
-      s.threshold = std::getenv("THRESHOLD") ? std::atoi(std::getenv("THRESHOLD")) : 170;
-      s.darkestLuminance = 0;
-      imaging::JpegImage jpeg = imaging::RenderFullResolution(in, [&](int, int) { return s; });
-      jpeg.SetCompressionQuality(85);
-      jpeg.SaveToFile(out);
-    } else if (mode == "open") {
-      const imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(in);
-      const imaging::PreviewSize p = imaging::FitPreviewSize(photo.raster.width(), photo.raster.height());
-      const imaging::Raster a = imaging::StretchNearest(photo.raster, p.width, p.height);
-      const imaging::Raster b = imaging::StretchNearest(photo.raster, p.width, p.height);
-      std::cout << photo.analysis.MinLuminance << "\n";
-    } else if (mode == "decode") {
-      std::cout << imaging::DecodePhotoFile(in).width() << "\n";
+      imaging::RenderRequest request;
+      request.settingsAt = [threshold = std::getenv("THRESHOLD") ? std::atoi(std::getenv("THRESHOLD")) : 170](int, int) {
+        imaging::BrightenSettings s;
+        s.threshold = threshold;
+        return s;
+      };
+      const imaging::InputFile input = imaging::OpenInputFile(in);
+      imaging::Bytes encoded;
+      encoded.reserve(static_cast<std::size_t>(input.size()));  // as the window does
+      imaging::BytesSink sink(encoded);
+      imaging::RenderPhoto(input, request, sink, {});
+      imaging::WriteFileAtomically(out, encoded);
+    } else if (mode == "generate" && argc > 4) {
+      Generate(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     } else {
       std::cerr << "unknown mode " << mode << "\n";
       return 2;

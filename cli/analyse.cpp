@@ -1,7 +1,8 @@
 #include "cli/commands.h"
 
 #include "imaging/analysis.h"
-#include "imaging/render.h"
+#include "imaging/file_io.h"
+#include "imaging/pipeline.h"
 
 #include <nlohmann/json.hpp>
 
@@ -24,20 +25,22 @@ void PrintPixel(std::ostream& out, const char* label, int luminance, const imagi
 }  // namespace
 
 int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err) {
-  imaging::MeasuredPhoto photo;
+  imaging::OpenedPhoto photo;
   try {
-    photo = imaging::DecodeAndAnalyse(options.photo);
+    imaging::PassOptions pass;
+    pass.limits.memoryBudget = options.memoryBudget;
+    photo = imaging::OpenPhoto(imaging::OpenInputFile(options.photo), pass, /*withPreview=*/false);
   } catch (const std::exception& e) {
     err << "prosvitek-cli: " << options.photo << ": " << e.what() << "\n";
     return kExitFailed;
   }
-  const imaging::Raster& raster = photo.raster;
+  const int width = photo.header.width, height = photo.header.height;
   const imaging::PhotoAnalysis& a = photo.analysis;
   const imaging::ThresholdRange t = imaging::PrimeThreshold(a);
   if (options.json) {
     nlohmann::ordered_json j;
-    j["width"] = raster.width();
-    j["height"] = raster.height();
+    j["width"] = width;
+    j["height"] = height;
     j["minLuminance"] = a.MinLuminance;
     j["maxLuminance"] = a.MaxLuminance;
     j["minPixel"] = PixelJson(a.MinPixel);
@@ -45,15 +48,20 @@ int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err)
     j["threshold"] = {{"min", t.minimum}, {"max", t.maximum}, {"value", t.value}};
     j["histogram"] = a.histogram;
     out << j.dump() << "\n";
-    return kExitOk;
+  } else {
+    out << "rozlišení: " << width << "x" << height << "\n";
+    PrintPixel(out, "min", a.MinLuminance, a.MinPixel);
+    PrintPixel(out, "max", a.MaxLuminance, a.MaxPixel);
+    out << "práh: " << t.value << " (rozsah " << t.minimum << " až " << t.maximum << ")\n"
+        << "histogram:";
+    for (auto count : a.histogram) out << " " << count;
+    out << "\n";
   }
-  out << "rozlišení: " << raster.width() << "x" << raster.height() << "\n";
-  PrintPixel(out, "min", a.MinLuminance, a.MinPixel);
-  PrintPixel(out, "max", a.MaxLuminance, a.MaxPixel);
-  out << "práh: " << t.value << " (rozsah " << t.minimum << " až " << t.maximum << ")\n"
-      << "histogram:";
-  for (auto count : a.histogram) out << " " << count;
-  out << "\n";
+  if (!photo.warning.empty()) {
+    // Measured as far as libjpeg could read it; the user has to know.
+    err << "prosvitek-cli: " << options.photo << ": varování: " << photo.warning << "\n";
+    return kExitFailed;
+  }
   return kExitOk;
 }
 

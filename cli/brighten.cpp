@@ -1,9 +1,8 @@
 #include "cli/commands.h"
 
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/render.h"
+#include "imaging/errors.h"
+#include "imaging/file_io.h"
+#include "imaging/pipeline.h"
 
 #include <algorithm>
 #include <atomic>
@@ -30,28 +29,50 @@ struct Job {
   std::string refusal;  // set when the job must not run at all
 };
 
+// The encoded photo goes straight into the target's temporary file, which is
+// created with the first bytes: a photo refused at its header leaves nothing
+// behind, and one that fails later takes its temporary file with it.
+class OutputFile final : public imaging::ByteSink {
+ public:
+  explicit OutputFile(std::string target) : target_(std::move(target)) {}
+  void Write(std::span<const std::uint8_t> bytes) override {
+    if (!file_) file_.emplace(target_);
+    file_->Write(bytes);
+  }
+  // An encoder always writes something; never put an empty file in place.
+  void Commit() {
+    if (!file_) throw imaging::FileError("Soubor nelze uložit: " + target_ + " (není co zapsat)");
+    file_->Commit();
+  }
+
+ private:
+  std::string target_;
+  std::optional<imaging::AtomicFile> file_;
+};
+
+// Marker segments carried from the source into the result, right after its
+// JFIF header; none so far.
+std::vector<imaging::JpegSegment> SegmentsFor(const imaging::InputFile&, const BrightenOptions&) { return {}; }
+
 // The same file the window writes when the photo is opened, the controls set
-// and the result saved.
-void BrightenPhoto(const Job& job, const BrightenOptions& o) {
-  imaging::MeasuredPhoto photo = imaging::DecodeAndAnalyse(job.input);
-  const imaging::PhotoAnalysis& analysis = photo.analysis;
-  const imaging::ThresholdRange range = imaging::PrimeThreshold(analysis);
-  imaging::BrightenSettings s;
-  s.strength = o.strength;
-  // A typed threshold is taken as the control takes it when it loses the focus.
-  s.threshold = o.threshold ? imaging::SpinClamp(*o.threshold, range.minimum, range.maximum) : range.value;
-  s.colourBoost = o.boost;
-  s.shiftMode = o.shift;
-  s.exponent = imaging::ExponentFor(o.strength);
-  s.darkestLuminance = analysis.MinLuminance;
-  // The window decodes the file again for its save; the same bytes decode to the same pixels.
-  imaging::BrightenPass(photo.raster, photo.raster, [&](int, int) { return s; });
-  imaging::JpegImage jpeg;
-  jpeg.LoadFromFile(job.input);  // the source's encoding mode travels to the result
-  jpeg.TakeRaster(std::move(photo.raster));
-  jpeg.SetCompressionQuality(o.quality);
-  const imaging::Bytes& bytes = jpeg.FileBytes();
-  imaging::WriteFileAtomically(job.output, bytes);
+// and the result saved. The threshold needs the photo's extremes before the
+// first pixel is brightened, so the photo is decoded twice: measured (only
+// until the rest of it cannot change the settings), then brightened and
+// encoded. Gives libjpeg's complaint about damaged data, if any.
+std::string BrightenPhoto(const Job& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
+  const imaging::InputFile input = imaging::OpenInputFile(job.input);
+  const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
+  const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, pass);
+  const std::vector<imaging::JpegSegment> segments = SegmentsFor(input, o);
+  imaging::RenderRequest request;
+  request.exponent = imaging::ExponentFor(o.strength);
+  request.settingsAt = [&](int, int) { return measured.settings; };
+  request.quality = o.quality;
+  request.segments = segments;
+  OutputFile out(job.output);
+  const imaging::Rendered rendered = imaging::RenderPhoto(input, request, out, pass);
+  out.Commit();
+  return rendered.warning;
 }
 
 // A file's identity, whatever the path that names it.
@@ -84,10 +105,14 @@ class Progress {
   void ClearLine() {
     if (tty_) err_ << "\r" << std::string(60, ' ') << "\r";
   }
-  void Finish(std::size_t done, std::size_t failed) {
+  void Finish(std::size_t done, std::size_t failed, std::size_t warned) {
     ClearLine();
-    char line[120];
-    std::snprintf(line, sizeof line, "hotovo: %zu, selhalo: %zu, čas: %.1f s\n", done, failed, Elapsed());
+    char line[160];
+    if (warned)
+      std::snprintf(line, sizeof line, "hotovo: %zu, selhalo: %zu, čas: %.1f s, s varováním: %zu\n", done, failed,
+                    Elapsed(), warned);
+    else
+      std::snprintf(line, sizeof line, "hotovo: %zu, selhalo: %zu, čas: %.1f s\n", done, failed, Elapsed());
     err_ << line;
   }
   double Elapsed() const {
@@ -134,17 +159,24 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
     }
   }
 
-  std::size_t workers = o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : std::max(1u, std::thread::hardware_concurrency());
-  workers = std::min(workers, jobs.size());
-  std::atomic<std::size_t> next{0}, done{0}, failed{0};
+  // -j N: N threads of work. As many photos at once as there are threads,
+  // each on one; threads left over go to the photos, two at most to each
+  // (one decodes, the other encodes).
+  const std::size_t threads =
+      o.jobs > 0 ? static_cast<std::size_t>(o.jobs) : std::max(1u, std::thread::hardware_concurrency());
+  const std::size_t workers = std::max<std::size_t>(1, std::min(threads, jobs.size()));
+  imaging::PassOptions pass;
+  pass.limits.memoryBudget = o.memoryBudget;
+  pass.threads = threads / workers >= 2 ? 2 : 1;
+  std::atomic<std::size_t> next{0}, done{0}, failed{0}, warned{0};
   std::mutex reportLock;
   Progress progress(err, jobs.size());
   auto work = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      std::string reason = jobs[i].refusal;
+      std::string reason = jobs[i].refusal, warning;
       if (reason.empty()) {
         try {
-          BrightenPhoto(jobs[i], o);
+          warning = BrightenPhoto(jobs[i], o, pass);
         } catch (const std::bad_alloc&) {
           reason = "nedostatek paměti";
         } catch (const std::exception& e) {
@@ -159,6 +191,12 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
         progress.ClearLine();
         err << jobs[i].input << ": " << reason << "\n";
       }
+      if (!warning.empty()) {
+        // Written as far as libjpeg could read it; the user has to know.
+        ++warned;
+        progress.ClearLine();
+        err << jobs[i].input << ": varování: " << warning << "\n";
+      }
       progress.Report(done + failed);
     }
   };
@@ -166,8 +204,8 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
   for (std::size_t i = 1; i < workers; ++i) pool.emplace_back(work);
   work();
   for (std::thread& t : pool) t.join();
-  progress.Finish(done, failed);
-  return failed ? kExitFailed : kExitOk;
+  progress.Finish(done, failed, warned);
+  return failed || warned ? kExitFailed : kExitOk;
 }
 
 }  // namespace cli

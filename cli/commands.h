@@ -2,6 +2,10 @@
 // The subcommands of prosvitek-cli. Each returns the process exit status:
 // 0 success, 1 a photo or file failed, 2 a usage error (reported by main).
 
+#include "imaging/brighten.h"
+#include "imaging/jpeg_codec.h"
+
+#include <cstdint>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -21,16 +25,18 @@ struct UsageError {
 struct AnalyseOptions {
   std::string photo;
   bool json = false;
+  std::uint64_t memoryBudget = imaging::kDefaultMemoryBudget;  // --max-memory
 };
 int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err);
 
 struct BrightenOptions {
-  int strength = 15;
+  int strength = imaging::kDefaultStrength;
   std::optional<int> threshold;
-  int boost = 3;
+  int boost = imaging::kDefaultColourBoost;
   bool shift = false;
-  int quality = 85;
+  int quality = imaging::kDefaultQuality;
   int jobs = 0;  // 0: one per core
+  std::uint64_t memoryBudget = imaging::kDefaultMemoryBudget;  // per photo being worked on
   std::string output;     // -o, for one photo
   std::string outputDir;  // --out-dir, for several
   std::vector<std::string> photos;

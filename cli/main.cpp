@@ -76,6 +76,17 @@ CLI::Validator NonEmpty(const std::string& what) {
 // maths, which subtracts luminances from it, far from overflowing.
 constexpr long long kThresholdLimit = 999'999'999;
 
+// The decoder's memory budget per photo, in MiB.
+CLI::Option* AddMemoryOption(CLI::App* command, int& mebibytes) {
+  return command
+      ->add_option("--max-memory", mebibytes,
+                   "Nejvýš tolik MiB paměti na čtení jedné fotky (výchozí " +
+                       std::to_string(imaging::kDefaultMemoryBudget >> 20) + "); větší fotky se odmítnou.")
+      ->transform(WholeNumber(1, 1 << 24));
+}
+
+std::uint64_t Mebibytes(int value) { return static_cast<std::uint64_t>(value) << 20; }
+
 int UsageFailure(const std::string& reason) {
   std::cerr << "prosvitek-cli: " << reason << "\n";
   return cli::kExitUsage;
@@ -92,27 +103,31 @@ int Run(int argc, char** argv) {
   cli::AnalyseOptions analyse;
   CLI::App* analyseCmd = app.add_subcommand("analyse", "Rozbor fotky jako po otevření v okně.");
   analyseCmd->add_flag("--json", analyse.json, "Jeden objekt JSON místo řádků.");
+  int analyseMemory = 0;
+  CLI::Option* analyseMemoryOpt = AddMemoryOption(analyseCmd, analyseMemory);
   analyseCmd->add_option("PHOTO", analyse.photo, "Fotka JPEG.")->required();
 
   cli::BrightenOptions brighten;
   long long threshold = 0;
   CLI::App* brightenCmd = app.add_subcommand("brighten", "Zesvětlí fotky a uloží je jako okno.");
-  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí 15).")
+  brightenCmd->add_option("--strength", brighten.strength, "Efekt 1..150 (výchozí " + std::to_string(imaging::kDefaultStrength) + ").")
       ->transform(WholeNumber(1, 150));
   CLI::Option* thresholdOpt =
       brightenCmd->add_option("--threshold", threshold, "Práh jasu; jako v okně se vejde do rozsahu fotky.")
           ->transform(WholeNumber(-kThresholdLimit, kThresholdLimit, true));
-  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí 3).")
+  brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí " + std::to_string(imaging::kDefaultColourBoost) + ").")
       ->transform(WholeNumber(0, 20));
   brightenCmd->add_flag("--shift", brighten.shift, "Posun místo mocninné křivky.");
-  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí 85).")
+  brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí " + std::to_string(imaging::kDefaultQuality) + ").")
       ->transform(WholeNumber(1, 100));
-  brightenCmd->add_option("-j", brighten.jobs, "Počet fotek zároveň (výchozí počet jader).")
+  brightenCmd->add_option("-j", brighten.jobs, "Počet vláken práce: tolik fotek zároveň, jedna fotka využije až dvě (výchozí počet jader).")
       ->transform(WholeNumber(1, 1024));
   CLI::Option* outOpt =
       brightenCmd->add_option("-o", brighten.output, "Výstupní soubor pro jednu fotku.")->check(NonEmpty("souboru"));
   CLI::Option* dirOpt = brightenCmd->add_option("--out-dir", brighten.outputDir, "Výstupní složka pro víc fotek.")
                             ->check(NonEmpty("složky"));
+  int brightenMemory = 0;
+  CLI::Option* brightenMemoryOpt = AddMemoryOption(brightenCmd, brightenMemory);
   outOpt->excludes(dirOpt);
   brightenCmd->add_option("PHOTO", brighten.photos, "Fotky JPEG.")->required();
 
@@ -144,9 +159,13 @@ int Run(int argc, char** argv) {
   }
 
   try {
-    if (*analyseCmd) return cli::Analyse(analyse, std::cout, std::cerr);
+    if (*analyseCmd) {
+      if (*analyseMemoryOpt) analyse.memoryBudget = Mebibytes(analyseMemory);
+      return cli::Analyse(analyse, std::cout, std::cerr);
+    }
     if (*brightenCmd) {
       if (*thresholdOpt) brighten.threshold = static_cast<int>(threshold);  // clamped while parsing
+      if (*brightenMemoryOpt) brighten.memoryBudget = Mebibytes(brightenMemory);
       if (!*outOpt && !*dirOpt) return UsageFailure("chybí výstup: -o SOUBOR nebo --out-dir SLOŽKA");
       return cli::Brighten(brighten, std::cerr);
     }

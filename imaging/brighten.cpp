@@ -36,7 +36,7 @@ namespace {
 
 // New value of one channel value c of a pixel below the threshold, before
 // the colour adjustment. P is T^(q-1), used by the power curve only.
-int BrightenChannel(int c, const BrightenSettings& s, long double powerFactor) {
+int BrightenChannel(int c, const BrightenSettings& s, double exponent, long double powerFactor) {
   const int t = s.threshold;
   if (s.shiftMode) {
     if (t == s.darkestLuminance) return c;  // cannot arise with the true darkest luminance
@@ -46,71 +46,71 @@ int BrightenChannel(int c, const BrightenSettings& s, long double powerFactor) {
     if (k < 0.0L) return 0;  // a large negative shift darkens to black, never wraps
     return k < 256.0L ? static_cast<int>(k) : c;
   }
-  const long double q = s.exponent;
+  const long double q = exponent;
   const long double k = std::trunc(PowerOf(static_cast<long double>(c) * powerFactor, 1.0L / q));
   return k < 255.0L ? static_cast<int>(k) : c;
 }
 
-long double PowerFactor(const BrightenSettings& s) {
-  const long double q = s.exponent;
+long double PowerFactor(const BrightenSettings& s, double exponent) {
+  const long double q = exponent;
   return PowerOf(static_cast<long double>(s.threshold), q - 1.0L);
 }
 
-int BoostOf(const BrightenSettings& s) {
+int BoostOf(const BrightenSettings& s, double exponent) {
   if (s.colourBoost <= 0) return 0;
-  return static_cast<int>(std::trunc(static_cast<long double>(s.colourBoost) * static_cast<long double>(s.exponent)));
+  return static_cast<int>(std::trunc(static_cast<long double>(s.colourBoost) * static_cast<long double>(exponent)));
 }
 
 }  // namespace
 
-Rgb BrightenPixel(Rgb in, const BrightenSettings& s) {
+BrightenSettings SettingsFor(const ControlValues& c, int darkestLuminance) {
+  BrightenSettings s;
+  s.strength = c.strength;
+  s.threshold = c.threshold;
+  s.colourBoost = c.colourBoost;
+  s.shiftMode = c.shiftMode;
+  s.darkestLuminance = darkestLuminance;
+  return s;
+}
+
+Rgb BrightenPixel(Rgb in, const BrightenSettings& s, double q) {
   if (Luminance(in.red, in.green, in.blue) >= s.threshold) return in;
-  const long double p = s.shiftMode ? 0.0L : PowerFactor(s);
-  Rgb out{BrightenChannel(in.red, s, p), BrightenChannel(in.green, s, p), BrightenChannel(in.blue, s, p)};
-  if (s.colourBoost > 0) BrightenTable::AdjustColour(out, BoostOf(s));
+  const long double p = s.shiftMode ? 0.0L : PowerFactor(s, q);
+  Rgb out{BrightenChannel(in.red, s, q, p), BrightenChannel(in.green, s, q, p), BrightenChannel(in.blue, s, q, p)};
+  if (s.colourBoost > 0) BrightenTable::AdjustColour(out, BoostOf(s, q));
   return out;
 }
 
-BrightenTable::BrightenTable(const BrightenSettings& s)
-    : settings_(s), thresholdKey_(0), boost_(BoostOf(s)), curve_{} {
+BrightenTable::BrightenTable(const BrightenSettings& s, double q)
+    : settings_(s), exponent_(q), thresholdKey_(0), boost_(BoostOf(s, q)), curve_{} {
   // Luminance is at most 255, so thresholds beyond 256 behave as 256; the
   // clamp keeps the scaled key inside 32 bits for any control value.
   const int t = s.threshold < 0 ? 0 : (s.threshold > 256 ? 256 : s.threshold);
   thresholdKey_ = 10000 * t;
-  const long double p = s.shiftMode ? 0.0L : PowerFactor(s);
-  for (int c = 0; c < 256; ++c) curve_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(BrightenChannel(c, s, p));
+  const long double p = s.shiftMode ? 0.0L : PowerFactor(s, q);
+  for (int c = 0; c < 256; ++c)
+    curve_[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(BrightenChannel(c, s, q, p));
 }
 
 bool BrightenTable::belowOnBoundary(Rgb in) const {
   return LuminanceOnBoundary(in.red, in.green, in.blue) < settings_.threshold;
 }
 
-namespace {
-
-const BrightenTable& TableFor(const BrightenSettings& s, std::optional<BrightenTable>& table) {
-  // The exponent stays that of the pass start; everything else may change.
-  if (!table || table->settings() != s) table.emplace(s);
+const BrightenTable& TableFor(const BrightenSettings& s, double exponent, std::optional<BrightenTable>& table) {
+  if (!table || table->settings() != s || table->exponent() != exponent) table.emplace(s, exponent);
   return *table;
 }
 
-}  // namespace
-
-void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, Histogram* histogram) {
+void BrightenPass(const Raster& in, Raster& out, double exponent, const SettingsAt& settingsAt, Histogram* histogram) {
   std::optional<BrightenTable> table;
   RowAnalysis counts;
   const BrightenTable* current = nullptr;
   for (int y = 0; y < in.height(); ++y) {
-    if (y % kRowsPerStep == 0) current = &TableFor(settingsAt(y, in.height()), table);
+    if (y % kRowsPerStep == 0) current = &TableFor(settingsAt(y, in.height()), exponent, table);
     BrightenRow(*current, in.row(y), out.row(y), in.width());
     if (histogram) AnalyseRow(out.row(y), out.width(), 0, y, counts);
   }
   if (histogram) *histogram = counts.histogram();
-}
-
-void BrightenRows(Raster& raster, int firstRow, int rowCount, const BrightenSettings& settings,
-                  std::optional<BrightenTable>& table) {
-  const BrightenTable& t = TableFor(settings, table);
-  for (int y = firstRow; y < firstRow + rowCount; ++y) BrightenRow(t, raster.row(y), raster.row(y), raster.width());
 }
 
 }  // namespace imaging

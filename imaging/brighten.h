@@ -12,19 +12,37 @@
 
 namespace imaging {
 
+// Defaults of the controls, for the window and the command line alike.
+constexpr int kDefaultStrength = 15;
+constexpr int kDefaultColourBoost = 3;
+constexpr int kDefaultQuality = 85;
+
+// The settings a pass reads every kRowsPerStep rows. The exponent q is not
+// among them: a pass fixes it from the strength at its start and is given it
+// on its own.
 struct BrightenSettings {
-  int strength = 15;       // E, 1..150
-  int threshold = 0;       // T: pixels with luminance below it change
-  int colourBoost = 3;     // A, 0..20; 0 switches the colour adjustment off
-  bool shiftMode = false;  // additive shift instead of the power curve
-  double exponent = 1.25;  // q = E / 12, fixed when a pass starts
-  int darkestLuminance = 0;  // Lmin of the last analysis, anchor of the shift
+  int strength = kDefaultStrength;        // E, 1..150
+  int threshold = 0;                      // T: pixels with luminance below it change
+  int colourBoost = kDefaultColourBoost;  // A, 0..20; 0 switches the colour adjustment off
+  bool shiftMode = false;                 // additive shift instead of the power curve
+  int darkestLuminance = 0;               // Lmin of the last analysis, anchor of the shift
 
   bool operator==(const BrightenSettings&) const = default;
 };
 
 // q as a pass computes it from the strength at its start.
 inline double ExponentFor(int strength) { return static_cast<double>(strength) / 12.0; }
+
+// The controls' values (or the command line's options) and the analysis of
+// the open photo, as the transform takes them. The threshold is taken as the
+// control holds it.
+struct ControlValues {
+  int strength = kDefaultStrength;
+  int threshold = 0;
+  int colourBoost = kDefaultColourBoost;
+  bool shiftMode = false;
+};
+BrightenSettings SettingsFor(const ControlValues& controls, int darkestLuminance);
 
 struct Rgb {
   int red, green, blue;
@@ -35,16 +53,17 @@ struct Rgb {
 // squaring for whole exponents, exp(e ln x) otherwise.
 long double PowerOf(long double base, long double exponent);
 
-// The transform as defined, one pixel at a time.
-Rgb BrightenPixel(Rgb in, const BrightenSettings& s);
+// The transform as defined, one pixel at a time, with q the pass's exponent.
+Rgb BrightenPixel(Rgb in, const BrightenSettings& s, double exponent);
 
 // The same transform prepared once for fixed settings: the luminance test
 // becomes an integer comparison and the curve a 256-entry table. Gives
 // bit-identical results to BrightenPixel.
 class BrightenTable {
  public:
-  explicit BrightenTable(const BrightenSettings& s);
+  BrightenTable(const BrightenSettings& s, double exponent);
   const BrightenSettings& settings() const { return settings_; }
+  double exponent() const { return exponent_; }
 
   // 10000 x T (T clamped to 0..256): pixels whose luminance key lies below
   // change, above it nothing does, and on it the exact luminance decides.
@@ -79,6 +98,7 @@ class BrightenTable {
 
  private:
   BrightenSettings settings_;
+  double exponent_;
   std::int32_t thresholdKey_;
   int boost_;
   std::array<std::uint8_t, 256> curve_;
@@ -89,14 +109,13 @@ class BrightenTable {
 // messages there, so settings read then are those of every following pixel.
 using SettingsAt = std::function<BrightenSettings(int row, int rows)>;
 
-// The pass shared by the preview and the full-resolution save: every pixel of
-// `in` is transformed into the same position of `out` (which may be `in`).
-// When histogram is given, it counts the luminance of every result pixel.
-void BrightenPass(const Raster& in, Raster& out, const SettingsAt& settingsAt, Histogram* histogram = nullptr);
+// The pass over a whole raster, as the preview uses it: every pixel of `in`
+// is transformed into the same position of `out` (which may be `in`). When
+// histogram is given, it counts the luminance of every result pixel.
+void BrightenPass(const Raster& in, Raster& out, double exponent, const SettingsAt& settingsAt,
+                  Histogram* histogram = nullptr);
 
-// Brightens rows [firstRow, firstRow + rowCount) of a raster in place; the
-// table is rebuilt only when the settings differ from the ones it holds.
-void BrightenRows(Raster& raster, int firstRow, int rowCount, const BrightenSettings& settings,
-                  std::optional<BrightenTable>& table);
+// The table for the settings, rebuilt only when they differ from the ones it holds.
+const BrightenTable& TableFor(const BrightenSettings& s, double exponent, std::optional<BrightenTable>& table);
 
 }  // namespace imaging

@@ -2,10 +2,14 @@
 
 #include "imaging/errors.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <limits>
+#include <utility>
 
 #include <fcntl.h>
 #include <time.h>
@@ -44,24 +48,71 @@ class Fd {
 
 }  // namespace
 
-Bytes ReadWholeFile(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+namespace {
+
+// What a non-regular file is, for the refusal.
+std::string KindOf(mode_t mode) {
+  if (S_ISDIR(mode)) return "je to složka";
+  if (S_ISFIFO(mode)) return "je to roura (FIFO)";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "je to zařízení";
+  if (S_ISSOCK(mode)) return "je to soket";
+  return "není to obyčejný soubor";
+}
+
+}  // namespace
+
+InputFile::~InputFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+InputFile::InputFile(InputFile&& other) noexcept
+    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
+
+InputFile& InputFile::operator=(InputFile&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    path_ = std::move(other.path_);
+    fd_ = std::exchange(other.fd_, -1);
+    size_ = other.size_;
+  }
+  return *this;
+}
+
+std::size_t InputFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t count) const {
+  if (offset >= size_) return 0;
+  count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
+  for (;;) {
+    const ssize_t n = ::pread(fd_, buffer, count, static_cast<off_t>(offset));
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) throw FileError("Soubor nelze číst: " + path_ + " (" + Reason(errno) + ")");
+  }
+}
+
+InputFile OpenInputFile(const std::string& path) {
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
   if (fd.get() < 0) throw FileError("Soubor nelze otevřít: " + path + " (" + Reason(errno) + ")");
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0) throw FileError("Soubor nelze číst: " + path + " (" + Reason(errno) + ")");
-  if (!S_ISREG(st.st_mode)) throw FileError("Není to obyčejný soubor: " + path);
-  Bytes bytes;
-  bytes.reserve(static_cast<std::size_t>(st.st_size));
-  std::uint8_t chunk[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      throw FileError("Soubor nelze číst: " + path + " (" + Reason(errno) + ")");
-    }
-    if (n == 0) break;
-    bytes.insert(bytes.end(), chunk, chunk + n);
+  if (!S_ISREG(st.st_mode)) throw FileError("Soubor nelze otevřít: " + path + " (" + KindOf(st.st_mode) + ")");
+  InputFile file;
+  file.path_ = path;
+  file.size_ = static_cast<std::uint64_t>(st.st_size);
+  file.fd_ = fd.release();
+  return file;
+}
+
+Bytes ReadWholeFile(const std::string& path) {
+  const InputFile file = OpenInputFile(path);
+  if (file.size() > std::numeric_limits<std::size_t>::max() / 2) throw FileError("Soubor je příliš velký: " + path);
+  Bytes bytes(static_cast<std::size_t>(file.size()));
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::size_t n = file.ReadAt(done, bytes.data() + done, bytes.size() - done);
+    if (n == 0) break;  // the file shrank since it was opened
+    done += n;
   }
+  bytes.resize(done);
   return bytes;
 }
 

@@ -3,9 +3,11 @@
 #include "imaging/errors.h"
 
 #include <algorithm>
+#include <climits>
 #include <csetjmp>
-#include <cstdio>
 #include <cstring>
+#include <exception>
+#include <stdexcept>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -15,47 +17,142 @@ namespace {
 
 // ---- libjpeg boundary ---------------------------------------------------
 // libjpeg reports fatal errors by calling error_exit, which must not return.
-// It longjmps back into the small wrappers below; they hold no C++ objects
+// It longjmps back into Guarded below; the code it runs holds no C++ objects
 // with destructors, and the error becomes an exception only after the jump.
+// Our own callbacks (reading, writing, the progress monitor) fail the same
+// way, leaving the reason in the error manager.
+
+enum class Failure { None, Cancelled, TooManyScans };
 
 struct ErrorManager {
   jpeg_error_mgr pub;
   std::jmp_buf jump;
+  Failure failure;
+  int maxScans;
+  std::exception_ptr pending;  // an exception from our own callback (a read or write failure)
+  char error[JMSG_LENGTH_MAX];
+  char warning[JMSG_LENGTH_MAX];
 };
 
 void ErrorExit(j_common_ptr cinfo) {
-  std::longjmp(reinterpret_cast<ErrorManager*>(cinfo->err)->jump, 1);
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  (*cinfo->err->format_message)(cinfo, err->error);
+  std::longjmp(err->jump, 1);
 }
 
-// Warnings and trace messages are ignored: a damaged file decodes as far as libjpeg gets.
+// Warnings about damaged data are kept (the first one's text and the count)
+// for the caller to pass on; trace messages are dropped.
+void EmitMessage(j_common_ptr cinfo, int level) {
+  auto* err = reinterpret_cast<ErrorManager*>(cinfo->err);
+  if (level >= 0) return;
+  if (err->pub.num_warnings == 0) (*cinfo->err->format_message)(cinfo, err->warning);
+  ++err->pub.num_warnings;
+}
+
 void OutputNothing(j_common_ptr) {}
 
-void InitErrorManager(ErrorManager& err) {
+void InitErrorManager(ErrorManager& err, int maxScans = 0) {
   jpeg_std_error(&err.pub);
   err.pub.error_exit = ErrorExit;
+  err.pub.emit_message = EmitMessage;
   err.pub.output_message = OutputNothing;
+  err.failure = Failure::None;
+  err.maxScans = maxScans;
+  err.error[0] = err.warning[0] = '\0';
 }
 
-// In-memory source handing libjpeg 4096 bytes per refill; at the end of the
-// data it supplies an end-of-image marker, as libjpeg's file source does.
-constexpr std::size_t kChunk = 4096;
+[[noreturn]] void Fail(j_common_ptr cinfo, Failure failure) {
+  reinterpret_cast<ErrorManager*>(cinfo->err)->failure = failure;
+  (*cinfo->err->error_exit)(cinfo);
+  std::abort();  // error_exit never returns
+}
 
-struct MemorySource {
+// Runs f, giving false when libjpeg (or one of our callbacks) failed inside it.
+template <typename F>
+bool Guarded(ErrorManager& err, F&& f) {
+  if (setjmp(err.jump)) return false;
+  f();
+  return true;
+}
+
+std::string TooManyScansText(int maxScans) {
+  return "Fotka má víc než " + std::to_string(maxScans) +
+         " průchodů (skenů) progresivního JPEG; tolik jich běžné programy nezapisují, fotka se nečte.";
+}
+
+[[noreturn]] void Raise(ErrorManager& err) {
+  if (err.pending) std::rethrow_exception(err.pending);
+  if (err.failure == Failure::Cancelled) throw Cancelled();
+  if (err.failure == Failure::TooManyScans) throw PhotoTooLarge(TooManyScansText(err.maxScans));
+  throw EJPEG(err.pub.msg_code, err.error);
+}
+
+// libjpeg's error `code` with its own text, raised by us.
+EJPEG LibjpegError(j_common_ptr cinfo, int code) {
+  char text[JMSG_LENGTH_MAX];
+  cinfo->err->msg_code = code;
+  (*cinfo->err->format_message)(cinfo, text);
+  return EJPEG(code, text);
+}
+
+// Stops a decode or encode when asked to, and a decode whose file has more
+// scans than allowed. libjpeg calls it for every few rows, and for every
+// row of blocks while it reads the scans of a progressive file.
+struct Monitor {
+  jpeg_progress_mgr pub;
+  const std::stop_token* stop;
+};
+
+void MonitorProgress(j_common_ptr cinfo) {
+  auto* m = reinterpret_cast<Monitor*>(cinfo->progress);
+  if (m->stop->stop_requested()) Fail(cinfo, Failure::Cancelled);
+  if (cinfo->is_decompressor) {
+    const int maxScans = reinterpret_cast<ErrorManager*>(cinfo->err)->maxScans;
+    if (maxScans > 0 && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > maxScans)
+      Fail(cinfo, Failure::TooManyScans);
+  }
+}
+
+// ---- source: memory or file ---------------------------------------------
+// A memory source hands libjpeg 4096 bytes per refill, a file source what
+// one read of up to 64 KiB gives. At the end of the data both supply an
+// end-of-image marker, as libjpeg's file source does, so a file and its bytes
+// in memory decode alike.
+constexpr std::size_t kChunk = 4096;
+constexpr std::size_t kFileChunk = 65536;
+
+struct Source {
   jpeg_source_mgr pub;
   const JOCTET* data;
   std::size_t size;
-  std::size_t pos;
+  const InputFile* file;
+  JOCTET* buffer;  // kFileChunk bytes, for a file
+  std::uint64_t pos;
   bool startOfFile;
   JOCTET eoi[2];
 };
 
-void InitSource(j_decompress_ptr cinfo) {
-  reinterpret_cast<MemorySource*>(cinfo->src)->startOfFile = true;
-}
+void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<Source*>(cinfo->src)->startOfFile = true; }
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
-  auto* src = reinterpret_cast<MemorySource*>(cinfo->src);
-  if (src->pos >= src->size) {
+  auto* src = reinterpret_cast<Source*>(cinfo->src);
+  const JOCTET* from = nullptr;
+  std::size_t n = 0;
+  if (src->file) {
+    bool failed = false;
+    try {
+      n = src->file->ReadAt(src->pos, src->buffer, kFileChunk);
+    } catch (...) {
+      reinterpret_cast<ErrorManager*>(cinfo->err)->pending = std::current_exception();
+      failed = true;
+    }
+    if (failed) ERREXIT(cinfo, JERR_FILE_READ);  // outside the handler: longjmp must not leave one
+    from = src->buffer;
+  } else if (src->pos < src->size) {
+    n = std::min<std::size_t>(kChunk, src->size - static_cast<std::size_t>(src->pos));
+    from = src->data + src->pos;
+  }
+  if (n == 0) {
     if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
     WARNMS(cinfo, JWRN_JPEG_EOF);
     src->eoi[0] = 0xFF;
@@ -64,8 +161,7 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
     src->pub.bytes_in_buffer = 2;
     return TRUE;
   }
-  const std::size_t n = std::min(kChunk, src->size - src->pos);
-  src->pub.next_input_byte = src->data + src->pos;
+  src->pub.next_input_byte = from;
   src->pub.bytes_in_buffer = n;
   src->pos += n;
   src->startOfFile = false;
@@ -85,7 +181,7 @@ void SkipInputData(j_decompress_ptr cinfo, long count) {
 
 void TermSource(j_decompress_ptr) {}
 
-void AttachSource(j_decompress_ptr cinfo, MemorySource& src, std::span<const std::uint8_t> file) {
+void AttachSource(j_decompress_ptr cinfo, Source& src) {
   src.pub.init_source = InitSource;
   src.pub.fill_input_buffer = FillInputBuffer;
   src.pub.skip_input_data = SkipInputData;
@@ -93,152 +189,46 @@ void AttachSource(j_decompress_ptr cinfo, MemorySource& src, std::span<const std
   src.pub.term_source = TermSource;
   src.pub.next_input_byte = nullptr;
   src.pub.bytes_in_buffer = 0;
-  src.data = file.data();
-  src.size = file.size();
   src.pos = 0;
   src.startOfFile = true;
   cinfo->src = &src.pub;
 }
 
-// In-memory destination collecting the output in 4096-byte buffers.
-struct MemoryDestination {
+// ---- destination: a sink, 64 KiB at a time ------------------------------
+struct Destination {
   jpeg_destination_mgr pub;
-  Bytes* out;
-  JOCTET buffer[kChunk];
+  ByteSink* sink;
+  JOCTET buffer[kFileChunk];
 };
 
 void InitDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
+  auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
   dest->pub.next_output_byte = dest->buffer;
-  dest->pub.free_in_buffer = kChunk;
+  dest->pub.free_in_buffer = kFileChunk;
 }
 
-// Appends without letting an exception cross libjpeg's C frames.
-bool Append(Bytes* out, const JOCTET* from, std::size_t count) {
+// Hands bytes to the sink without letting an exception cross libjpeg's C frames.
+void Deliver(j_compress_ptr cinfo, std::size_t count) {
+  auto* dest = reinterpret_cast<Destination*>(cinfo->dest);
+  bool failed = false;
   try {
-    out->insert(out->end(), from, from + count);
-    return true;
+    dest->sink->Write(std::span<const std::uint8_t>(dest->buffer, count));
   } catch (...) {
-    return false;
+    reinterpret_cast<ErrorManager*>(cinfo->err)->pending = std::current_exception();
+    failed = true;
   }
+  if (failed) ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
 boolean EmptyOutputBuffer(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
-  if (!Append(dest->out, dest->buffer, kChunk)) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
-  dest->pub.next_output_byte = dest->buffer;
-  dest->pub.free_in_buffer = kChunk;
+  Deliver(cinfo, kFileChunk);
+  InitDestination(cinfo);
   return TRUE;
 }
 
 void TermDestination(j_compress_ptr cinfo) {
-  auto* dest = reinterpret_cast<MemoryDestination*>(cinfo->dest);
-  if (!Append(dest->out, dest->buffer, kChunk - dest->pub.free_in_buffer)) ERREXIT(cinfo, JERR_OUT_OF_MEMORY);
+  Deliver(cinfo, kFileChunk - cinfo->dest->free_in_buffer);
 }
-
-// Each wrapper returns false when libjpeg raised a fatal error; the message
-// code is then in the error manager.
-
-bool SafeReadHeader(j_decompress_ptr cinfo, ErrorManager* err) {
-  if (setjmp(err->jump)) return false;
-  jpeg_read_header(cinfo, TRUE);
-  return true;
-}
-
-bool SafeStartDecompress(j_decompress_ptr cinfo, ErrorManager* err) {
-  if (setjmp(err->jump)) return false;
-  jpeg_start_decompress(cinfo);
-  return true;
-}
-
-// Reads what libjpeg gives in one call (a row or two) into *got.
-bool SafeReadScanlines(j_decompress_ptr cinfo, ErrorManager* err, JSAMPARRAY rows, JDIMENSION count,
-                       JDIMENSION* got) {
-  if (setjmp(err->jump)) return false;
-  *got = jpeg_read_scanlines(cinfo, rows, count);
-  return true;
-}
-
-bool SafeFinishDecompress(j_decompress_ptr cinfo, ErrorManager* err) {
-  if (setjmp(err->jump)) return false;
-  jpeg_finish_decompress(cinfo);
-  return true;
-}
-
-bool SafeStartCompress(j_compress_ptr cinfo, ErrorManager* err, int quality, bool progressive) {
-  if (setjmp(err->jump)) return false;
-  jpeg_set_defaults(cinfo);
-  cinfo->dct_method = JDCT_FLOAT;
-  jpeg_set_quality(cinfo, quality, TRUE);
-  if (progressive) jpeg_simple_progression(cinfo);
-  jpeg_start_compress(cinfo, TRUE);
-  return true;
-}
-
-bool SafeWriteScanlines(j_compress_ptr cinfo, ErrorManager* err, JSAMPARRAY rows, JDIMENSION count) {
-  if (setjmp(err->jump)) return false;
-  jpeg_write_scanlines(cinfo, rows, count);
-  return true;
-}
-
-bool SafeFinishCompress(j_compress_ptr cinfo, ErrorManager* err) {
-  if (setjmp(err->jump)) return false;
-  jpeg_finish_compress(cinfo);
-  return true;
-}
-
-// Owns a decompressor for the length of one decode, whatever way it ends.
-class Decompressor {
- public:
-  explicit Decompressor(std::span<const std::uint8_t> file) {
-    InitErrorManager(err_);
-    cinfo_.err = &err_.pub;
-    jpeg_create_decompress(&cinfo_);
-    AttachSource(&cinfo_, src_, file);
-  }
-  ~Decompressor() { jpeg_destroy_decompress(&cinfo_); }
-  Decompressor(const Decompressor&) = delete;
-  Decompressor& operator=(const Decompressor&) = delete;
-
-  j_decompress_ptr get() { return &cinfo_; }
-  ErrorManager* err() { return &err_; }
-  void check(bool ok) {
-    if (!ok) throw EJPEG(err_.pub.msg_code);
-  }
-
- private:
-  jpeg_decompress_struct cinfo_{};
-  ErrorManager err_{};
-  MemorySource src_{};
-};
-
-class Compressor {
- public:
-  explicit Compressor(Bytes& out) {
-    InitErrorManager(err_);
-    cinfo_.err = &err_.pub;
-    jpeg_create_compress(&cinfo_);
-    dest_.pub.init_destination = InitDestination;
-    dest_.pub.empty_output_buffer = EmptyOutputBuffer;
-    dest_.pub.term_destination = TermDestination;
-    dest_.out = &out;
-    cinfo_.dest = &dest_.pub;
-  }
-  ~Compressor() { jpeg_destroy_compress(&cinfo_); }
-  Compressor(const Compressor&) = delete;
-  Compressor& operator=(const Compressor&) = delete;
-
-  j_compress_ptr get() { return &cinfo_; }
-  ErrorManager* err() { return &err_; }
-  void check(bool ok) {
-    if (!ok) throw EJPEG(err_.pub.msg_code);
-  }
-
- private:
-  jpeg_compress_struct cinfo_{};
-  ErrorManager err_{};
-  MemoryDestination dest_{};
-};
 
 JpegHeader HeaderOf(j_decompress_ptr cinfo) {
   JpegHeader h;
@@ -249,8 +239,6 @@ JpegHeader HeaderOf(j_decompress_ptr cinfo) {
   h.progressive = jpeg_has_multiple_scans(cinfo) != 0;
   return h;
 }
-
-constexpr JDIMENSION kRowBatch = 16;
 
 // Adobe writes CMYK inverted (255 = no ink); others write it plain.
 void CmykRowToBgr(const JSAMPLE* in, std::uint8_t* out, int width, bool inverted) {
@@ -268,104 +256,324 @@ void CmykRowToBgr(const JSAMPLE* in, std::uint8_t* out, int width, bool inverted
   }
 }
 
+constexpr int kRowBatch = 16;
+
 }  // namespace
 
-JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file) {
-  Decompressor d(file);
-  d.check(SafeReadHeader(d.get(), d.err()));
-  return HeaderOf(d.get());
+// ---- reading --------------------------------------------------------------
+
+struct JpegReader::State {
+  jpeg_decompress_struct cinfo{};
+  ErrorManager err{};
+  Source src{};
+  Monitor monitor{};
+  std::stop_token stop;
+  std::unique_ptr<JOCTET[]> fileBuffer;
+  DecodeLimits limits;
+  JpegHeader header;
+  bool started = false;
+  bool finished = false;
+  bool broken = false;      // libjpeg failed: the object may only be destroyed
+  bool endedEarly = false;  // libjpeg gave no more rows before the image's end
+  bool gray = false;
+  bool cmyk = false;
+  bool adobeInverted = false;
+  int nextRow = 0;
+  std::vector<JSAMPLE> rowBuffer;  // palette or four-component rows
+
+  State(const DecodeLimits& l, std::stop_token token) : stop(std::move(token)), limits(l) {
+    InitErrorManager(err, l.maxScans);
+    cinfo.err = &err.pub;
+    monitor.pub.progress_monitor = MonitorProgress;
+    monitor.stop = &stop;
+  }
+  ~State() { jpeg_destroy_decompress(&cinfo); }
+
+  template <typename F>
+  void Run(F&& f) {
+    if (broken) throw std::logic_error("JpegReader used after a failure");
+    if (!Guarded(err, f)) {
+      broken = true;
+      Raise(err);
+    }
+  }
+
+  void Open() {
+    Run([&] { jpeg_create_decompress(&cinfo); });
+    AttachSource(&cinfo, src);
+    cinfo.progress = &monitor.pub;
+    Run([&] { jpeg_read_header(&cinfo, TRUE); });
+    header = HeaderOf(&cinfo);
+  }
+};
+
+JpegReader::JpegReader(const InputFile& file, const DecodeLimits& limits, std::stop_token stop)
+    : s_(std::make_unique<State>(limits, std::move(stop))) {
+  s_->fileBuffer = std::make_unique_for_overwrite<JOCTET[]>(kFileChunk);
+  s_->src.file = &file;
+  s_->src.buffer = s_->fileBuffer.get();
+  s_->Open();
 }
 
-Raster DecodeJpeg(std::span<const std::uint8_t> file, const RowsDecoded& onRows) {
-  Decompressor d(file);
-  j_decompress_ptr cinfo = d.get();
-  d.check(SafeReadHeader(cinfo, d.err()));
+JpegReader::JpegReader(std::span<const std::uint8_t> bytes, const DecodeLimits& limits, std::stop_token stop)
+    : s_(std::make_unique<State>(limits, std::move(stop))) {
+  s_->src.data = bytes.data();
+  s_->src.size = bytes.size();
+  s_->Open();
+}
+
+JpegReader::~JpegReader() = default;
+
+const JpegHeader& JpegReader::Header() const { return s_->header; }
+
+std::uint64_t JpegReader::NeededBytes() const {
+  j_decompress_ptr cinfo = &s_->cinfo;
+  std::uint64_t bytes = std::uint64_t{cinfo->image_width} * cinfo->image_height *
+                        static_cast<std::uint64_t>(std::max(cinfo->num_components, 0));
+  if (jpeg_has_multiple_scans(cinfo)) {
+    // libjpeg keeps every coefficient of the image, in whole sampling units.
+    for (int c = 0; c < cinfo->num_components; ++c) {
+      const jpeg_component_info& comp = cinfo->comp_info[c];
+      const auto roundUp = [](std::uint64_t v, int unit) {
+        const auto u = static_cast<std::uint64_t>(std::max(unit, 1));
+        return (v + u - 1) / u * u;
+      };
+      bytes += roundUp(comp.width_in_blocks, comp.h_samp_factor) * roundUp(comp.height_in_blocks, comp.v_samp_factor) *
+               DCTSIZE2 * sizeof(JCOEF);
+    }
+  }
+  return bytes;
+}
+
+void JpegReader::Start(std::uint64_t alsoNeeded) {
+  State& s = *s_;
+  j_decompress_ptr cinfo = &s.cinfo;
+  if (s.started) throw std::logic_error("JpegReader started twice");
+  if (cinfo->image_width == 0 || cinfo->image_height == 0)
+    throw LibjpegError(reinterpret_cast<j_common_ptr>(cinfo), JERR_EMPTY_IMAGE);
 
   cinfo->scale_num = 1;
   cinfo->scale_denom = 1;
   cinfo->do_block_smoothing = TRUE;
   cinfo->dct_method = JDCT_FLOAT;
-
-  const bool gray = cinfo->out_color_space == JCS_GRAYSCALE;
-  const bool cmyk = cinfo->out_color_space == JCS_CMYK;
-  if (gray) {
+  s.gray = cinfo->out_color_space == JCS_GRAYSCALE;
+  s.cmyk = cinfo->out_color_space == JCS_CMYK;
+  if (s.gray) {
     cinfo->quantize_colors = TRUE;
     cinfo->desired_number_of_colors = 236;
-  } else if (!cmyk) {
-    cinfo->out_color_space = JCS_EXT_BGR;  // raster order; libjpeg's RGB conversion otherwise
+  } else if (!s.cmyk) {
+    cinfo->out_color_space = JCS_EXT_BGR;  // the rows' order; libjpeg's RGB conversion otherwise
   }
-  const bool adobeInverted = cinfo->saw_Adobe_marker;
+  s.adobeInverted = cinfo->saw_Adobe_marker;
 
   // Refuse before libjpeg or we allocate anything image-sized.
-  Raster raster(static_cast<int>(std::min<JDIMENSION>(cinfo->image_width, 0x7FFFFFFF)),
-                static_cast<int>(std::min<JDIMENSION>(cinfo->image_height, 0x7FFFFFFF)));
-  if (raster.empty()) throw EJPEG(JERR_EMPTY_IMAGE);
+  const std::uint64_t needed = NeededBytes() + alsoNeeded;
+  if (needed > s.limits.memoryBudget) throw PhotoTooLarge(s.header.width, s.header.height, needed, s.limits.memoryBudget);
+  s.cinfo.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(s.limits.memoryBudget, LONG_MAX));
 
-  d.check(SafeStartDecompress(cinfo, d.err()));
-  if (static_cast<int>(cinfo->output_width) != raster.width() ||
-      static_cast<int>(cinfo->output_height) != raster.height())
-    throw EJPEG(JERR_WIDTH_OVERFLOW);
+  s.Run([&] { jpeg_start_decompress(cinfo); });
+  s.started = true;
+  if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height)
+    throw LibjpegError(reinterpret_cast<j_common_ptr>(cinfo), JERR_WIDTH_OVERFLOW);
+  if (s.gray || s.cmyk)
+    s.rowBuffer.resize(std::size_t{cinfo->output_width} * static_cast<std::size_t>(cinfo->output_components));
+}
 
-  const int width = raster.width();
-  // The rows handed over after each read are still in the processor's cache.
-  JDIMENSION y = 0;
-  if (!gray && !cmyk) {
-    JSAMPROW rows[kRowBatch];
-    while (y < cinfo->output_height) {
-      const JDIMENSION n = std::min(kRowBatch, cinfo->output_height - y);
-      for (JDIMENSION i = 0; i < n; ++i) rows[i] = raster.row(static_cast<int>(y + i));
-      JDIMENSION got = 0;
-      d.check(SafeReadScanlines(cinfo, d.err(), rows, n, &got));
-      if (got == 0) break;  // a memory source never suspends; never spin anyway
-      if (onRows) onRows(raster, static_cast<int>(y), static_cast<int>(got));
-      y += got;
-    }
-  } else {
-    // Palette (grey) or four-component rows go through one row buffer.
-    const int comps = cinfo->output_components;
-    std::vector<JSAMPLE> buffer(static_cast<std::size_t>(width) * static_cast<std::size_t>(comps));
-    JSAMPROW rowp = buffer.data();
-    for (; y < cinfo->output_height; ++y) {
-      JDIMENSION got = 0;
-      d.check(SafeReadScanlines(cinfo, d.err(), &rowp, 1, &got));
-      if (got == 0) break;
-      std::uint8_t* out = raster.row(static_cast<int>(y));
-      if (gray) {
-        const JSAMPLE* map = cinfo->colormap[0];
-        for (int x = 0; x < width; ++x) {
-          const JSAMPLE v = map[buffer[static_cast<std::size_t>(x)]];
-          out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = v;
-        }
+int JpegReader::ReadRows(std::uint8_t* const* rows, int count) {
+  State& s = *s_;
+  j_decompress_ptr cinfo = &s.cinfo;
+  if (!s.started) throw std::logic_error("JpegReader read before Start");
+  const int width = s.header.width;
+  int done = 0;
+  while (done < count && s.nextRow < s.header.height) {
+    JDIMENSION got = 0;
+    if (!s.endedEarly) {
+      if (!s.gray && !s.cmyk) {
+        s.Run([&] {
+          got = jpeg_read_scanlines(cinfo, const_cast<JSAMPARRAY>(rows + done), static_cast<JDIMENSION>(count - done));
+        });
       } else {
-        CmykRowToBgr(buffer.data(), out, width, adobeInverted);
+        JSAMPROW row = s.rowBuffer.data();
+        s.Run([&] { got = jpeg_read_scanlines(cinfo, &row, 1); });
+        if (got == 1) {
+          std::uint8_t* out = rows[done];
+          if (s.gray) {
+            const JSAMPLE* map = cinfo->colormap[0];
+            for (int x = 0; x < width; ++x) {
+              const JSAMPLE v = map[s.rowBuffer[static_cast<std::size_t>(x)]];
+              out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = v;
+            }
+          } else {
+            CmykRowToBgr(s.rowBuffer.data(), out, width, s.adobeInverted);
+          }
+        }
       }
-      if (onRows) onRows(raster, static_cast<int>(y), 1);
+      // Our sources never suspend, so this does not happen; never spin anyway.
+      if (got == 0) s.endedEarly = true;
+    }
+    if (s.endedEarly) {
+      // Rows libjpeg never gave stay black rather than showing old memory.
+      std::memset(rows[done], 0, 3 * static_cast<std::size_t>(width));
+      got = 1;
+    }
+    done += static_cast<int>(got);
+    s.nextRow += static_cast<int>(got);
+  }
+  return done;
+}
+
+int JpegReader::RowsPerBlockRow() const { return s_->cinfo.max_v_samp_factor * DCTSIZE; }
+
+bool JpegReader::CanSkip() const { return !s_->gray; }
+
+void JpegReader::SkipRows(int count) {
+  State& s = *s_;
+  if (!s.started || !CanSkip()) throw std::logic_error("JpegReader cannot skip here");
+  count = std::min(count, s.header.height - s.nextRow);
+  if (count <= 0) return;
+  JDIMENSION skipped = 0;
+  s.Run([&] { skipped = jpeg_skip_scanlines(&s.cinfo, static_cast<JDIMENSION>(count)); });
+  s.nextRow += static_cast<int>(skipped);
+}
+
+void JpegReader::Finish() {
+  State& s = *s_;
+  if (!s.started || s.finished) return;
+  if (s.nextRow < s.header.height) throw std::logic_error("JpegReader finished before its last row");
+  if (!s.endedEarly) s.Run([&] { jpeg_finish_decompress(&s.cinfo); });
+  s.finished = true;
+}
+
+std::string JpegReader::Warning() const {
+  const long n = s_->err.pub.num_warnings;
+  if (n == 0) return {};
+  std::string text = s_->err.warning;
+  if (n > 1) text += " (varování celkem: " + std::to_string(n) + ")";
+  return text;
+}
+
+JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file) { return JpegReader(file).Header(); }
+
+// ---- writing --------------------------------------------------------------
+
+struct JpegWriter::State {
+  jpeg_compress_struct cinfo{};
+  ErrorManager err{};
+  Destination dest{};
+  Monitor monitor{};
+  std::stop_token stop;
+  bool broken = false;
+
+  State(ByteSink& sink, std::stop_token token) : stop(std::move(token)) {
+    InitErrorManager(err);
+    cinfo.err = &err.pub;
+    dest.sink = &sink;
+    monitor.pub.progress_monitor = MonitorProgress;
+    monitor.stop = &stop;
+  }
+  ~State() { jpeg_destroy_compress(&cinfo); }
+
+  template <typename F>
+  void Run(F&& f) {
+    if (broken) throw std::logic_error("JpegWriter used after a failure");
+    if (!Guarded(err, f)) {
+      broken = true;
+      Raise(err);
     }
   }
-  // Rows libjpeg never gave stay black rather than showing old memory.
-  for (; y < cinfo->output_height; ++y) std::memset(raster.row(static_cast<int>(y)), 0, raster.stride());
-  d.check(SafeFinishDecompress(cinfo, d.err()));
+};
+
+JpegWriter::JpegWriter(ByteSink& sink, int width, int height, int quality, bool progressive,
+                       std::span<const JpegSegment> segments, std::stop_token stop)
+    : s_(std::make_unique<State>(sink, std::move(stop))) {
+  State& s = *s_;
+  j_compress_ptr cinfo = &s.cinfo;
+  s.Run([&] { jpeg_create_compress(cinfo); });
+  s.dest.pub.init_destination = InitDestination;
+  s.dest.pub.empty_output_buffer = EmptyOutputBuffer;
+  s.dest.pub.term_destination = TermDestination;
+  cinfo->dest = &s.dest.pub;
+  cinfo->progress = &s.monitor.pub;
+  cinfo->image_width = static_cast<JDIMENSION>(std::max(width, 0));
+  cinfo->image_height = static_cast<JDIMENSION>(std::max(height, 0));
+  cinfo->input_components = 3;
+  cinfo->in_color_space = JCS_EXT_BGR;  // the rows' byte order; converts to YCbCr as RGB would
+  const int q = std::clamp(quality, 1, 100);
+  s.Run([&] {
+    jpeg_set_defaults(cinfo);
+    cinfo->dct_method = JDCT_FLOAT;
+    jpeg_set_quality(cinfo, q, TRUE);
+    if (progressive) jpeg_simple_progression(cinfo);
+    jpeg_start_compress(cinfo, TRUE);
+    for (const JpegSegment& segment : segments)
+      jpeg_write_marker(cinfo, segment.marker, segment.body.data(), static_cast<unsigned int>(segment.body.size()));
+  });
+}
+
+JpegWriter::~JpegWriter() = default;
+
+void JpegWriter::WriteRows(const std::uint8_t* const* rows, int count) {
+  s_->Run([&] { jpeg_write_scanlines(&s_->cinfo, const_cast<JSAMPARRAY>(rows), static_cast<JDIMENSION>(count)); });
+}
+
+void JpegWriter::Finish() { s_->Run([&] { jpeg_finish_compress(&s_->cinfo); }); }
+
+std::uint64_t JpegWriter::WholeImageBytes(int width, int height, bool progressive) {
+  if (!progressive) return 0;
+  // Luminance at full size, two chroma components at half size, in 16 x 16 units.
+  const std::uint64_t units = (static_cast<std::uint64_t>(std::max(width, 0)) + 15) / 16 *
+                              ((static_cast<std::uint64_t>(std::max(height, 0)) + 15) / 16);
+  return units * 6 * DCTSIZE2 * sizeof(JCOEF);
+}
+
+void WriteWithSegments(ByteSink& out, std::span<const std::uint8_t> encoded, std::span<const JpegSegment> segments) {
+  // SOI, then the JFIF APP0 segment: FF E0, length, body.
+  if (encoded.size() < 6 || encoded[0] != 0xFF || encoded[1] != 0xD8 || encoded[2] != 0xFF ||
+      encoded[3] != JPEG_APP0)
+    throw std::invalid_argument("WriteWithSegments: not a file of this program's encoder");
+  const std::size_t headerEnd = 4 + (std::size_t{encoded[4]} << 8 | encoded[5]);
+  if (headerEnd > encoded.size()) throw std::invalid_argument("WriteWithSegments: truncated JFIF header");
+  out.Write(encoded.first(headerEnd));
+  for (const JpegSegment& segment : segments) {
+    if (segment.body.size() > 65533) throw EJPEG(JERR_BAD_LENGTH, "Bogus marker length");
+    const std::size_t length = segment.body.size() + 2;
+    const std::uint8_t head[4] = {0xFF, static_cast<std::uint8_t>(segment.marker), static_cast<std::uint8_t>(length >> 8),
+                                  static_cast<std::uint8_t>(length)};
+    out.Write(head);
+    out.Write(segment.body);
+  }
+  out.Write(encoded.subspan(headerEnd));
+}
+
+// ---- whole rasters ------------------------------------------------------
+
+Raster DecodeJpeg(std::span<const std::uint8_t> file, const DecodeLimits& limits) {
+  JpegReader reader(file, limits);
+  reader.Start();
+  Raster raster(reader.Header().width, reader.Header().height);
+  std::uint8_t* rows[kRowBatch];
+  for (int y = 0; y < raster.height();) {
+    const int n = std::min(kRowBatch, raster.height() - y);
+    for (int i = 0; i < n; ++i) rows[i] = raster.row(y + i);
+    y += reader.ReadRows(rows, n);
+  }
+  reader.Finish();
   return raster;
 }
 
-Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive) {
+Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive, std::span<const JpegSegment> segments) {
   Bytes out;
   if (raster.empty()) return out;
-  Compressor c(out);
-  j_compress_ptr cinfo = c.get();
-  cinfo->image_width = static_cast<JDIMENSION>(raster.width());
-  cinfo->image_height = static_cast<JDIMENSION>(raster.height());
-  cinfo->input_components = 3;
-  cinfo->in_color_space = JCS_EXT_BGR;  // the raster's byte order; converts to YCbCr as RGB would
-  c.check(SafeStartCompress(cinfo, c.err(), std::clamp(quality, 1, 100), progressive));
-  JSAMPROW rows[kRowBatch];
+  BytesSink sink(out);
+  JpegWriter writer(sink, raster.width(), raster.height(), quality, progressive, segments);
+  const std::uint8_t* rows[kRowBatch];
   for (int y = 0; y < raster.height();) {
-    const int n = std::min<int>(kRowBatch, raster.height() - y);
-    for (int i = 0; i < n; ++i) rows[i] = const_cast<JSAMPROW>(raster.row(y + i));
-    c.check(SafeWriteScanlines(cinfo, c.err(), rows, static_cast<JDIMENSION>(n)));
+    const int n = std::min(kRowBatch, raster.height() - y);
+    for (int i = 0; i < n; ++i) rows[i] = raster.row(y + i);
+    writer.WriteRows(rows, n);
     y += n;
   }
-  c.check(SafeFinishCompress(cinfo, c.err()));
+  writer.Finish();
   return out;
 }
 
@@ -393,8 +601,8 @@ const Raster& JpegImage::GetRaster() {
   return raster_;
 }
 
-Raster JpegImage::ReleaseRaster(const RowsDecoded& onRows) {
-  if (!decoded_) return DecodeJpeg(file_, onRows);
+Raster JpegImage::ReleaseRaster() {
+  if (!decoded_) return DecodeJpeg(file_);
   decoded_ = false;
   return std::move(raster_);
 }
@@ -413,6 +621,10 @@ const Bytes& JpegImage::FileBytes() {
   return file_;
 }
 
-void JpegImage::SaveToFile(const std::string& path) { WriteFileAtomically(path, FileBytes()); }
+void JpegImage::SaveToFile(const std::string& path) {
+  const Bytes& bytes = FileBytes();
+  if (bytes.empty()) throw FileError("Soubor nelze uložit: " + path + " (fotka je prázdná, není co zapsat)");
+  WriteFileAtomically(path, bytes);
+}
 
 }  // namespace imaging

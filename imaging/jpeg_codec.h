@@ -2,13 +2,19 @@
 // JPEG decoding and encoding over libjpeg with the program's fixed settings:
 // float DCT both ways, block smoothing, full scale, grayscale files quantised
 // to 236 grey levels with Floyd-Steinberg dithering, standard tables, JFIF 1.01.
+//
+// Decoding and encoding go row by row (JpegReader, JpegWriter), so a photo
+// never has to be held whole; DecodeJpeg, EncodeJpeg and JpegImage build the
+// whole-raster forms on them.
 
 #include "imaging/file_io.h"
+#include "imaging/jpeg_segments.h"
 #include "imaging/raster.h"
 
 #include <cstdint>
-#include <functional>
+#include <memory>
 #include <span>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -22,22 +28,118 @@ struct JpegHeader {
   bool progressive = false;  // more than one scan
 };
 
+// Memory allowed for decoding one photo: its samples (width x height x
+// components) plus the coefficient buffers libjpeg keeps for a whole
+// progressive image, plus what the caller holds beside (see JpegReader::Start).
+constexpr std::uint64_t kDefaultMemoryBudget = std::uint64_t{1} << 30;
+// Progressive files of common programs have about ten scans; each scan is
+// another pass over the whole image, so thousands of tiny ones take minutes.
+constexpr int kMaxScans = 100;
+
+struct DecodeLimits {
+  std::uint64_t memoryBudget = kDefaultMemoryBudget;
+  int maxScans = kMaxScans;
+};
+
 // Reads the header only. Throws EJPEG (53 when the data does not start with SOI).
 JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file);
 
-// Called after each batch of rows has been decoded, while the rows are still
-// in the processor's cache, with the batch's first row and row count.
-using RowsDecoded = std::function<void(Raster& raster, int firstRow, int rowCount)>;
+// Decodes a photo from the top row down into 24-bit rows (blue, green, red),
+// reading its file only as far as libjpeg needs it. Grey palette and
+// four-component (CMYK, YCCK) files come out converted. A stop requested on
+// `stop` ends the decode with Cancelled promptly, also inside the long
+// reading of a progressive file. Errors: EJPEG, PhotoTooLarge, FileError, Cancelled.
+class JpegReader {
+ public:
+  JpegReader(const InputFile& file, const DecodeLimits& limits = {}, std::stop_token stop = {});
+  explicit JpegReader(std::span<const std::uint8_t> bytes, const DecodeLimits& limits = {},
+                      std::stop_token stop = {});
+  ~JpegReader();
+  JpegReader(const JpegReader&) = delete;
+  JpegReader& operator=(const JpegReader&) = delete;
+
+  const JpegHeader& Header() const;
+  // What the decode needs by the budget's count: samples plus whole-image
+  // coefficient buffers.
+  std::uint64_t NeededBytes() const;
+  // Refuses the photo (PhotoTooLarge) when NeededBytes() plus `alsoNeeded`
+  // exceeds the budget, then starts decoding. A progressive file is read
+  // whole here.
+  void Start(std::uint64_t alsoNeeded = 0);
+  // Reads the next rows into rows[0..count); fewer only at the image's end.
+  int ReadRows(std::uint8_t* const* rows, int count);
+  // Rows of one row of blocks, the unit libjpeg decodes in (after Start).
+  int RowsPerBlockRow() const;
+  // Whether SkipRows may be used: rows read after a skip to a multiple of
+  // RowsPerBlockRow() are the rows a read from the top gives. Not for a grey
+  // palette, whose dithering carries from row to row.
+  bool CanSkip() const;
+  // Passes over the next `count` rows without producing them; libjpeg still
+  // reads their data, which costs about half of decoding them.
+  void SkipRows(int count);
+  // Reads on to the end of the image, so that damage after the last row is
+  // noticed too.
+  void Finish();
+  // libjpeg's complaints about damaged data (a file that ends early, corrupt
+  // data): the first one's text and how many there were; empty when none.
+  std::string Warning() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+// Where encoded bytes go.
+class ByteSink {
+ public:
+  virtual ~ByteSink() = default;
+  virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+class BytesSink final : public ByteSink {
+ public:
+  explicit BytesSink(Bytes& out) : out_(out) {}
+  void Write(std::span<const std::uint8_t> bytes) override { out_.insert(out_.end(), bytes.begin(), bytes.end()); }
+
+ private:
+  Bytes& out_;
+};
+
+// Encodes rows (blue, green, red) as a JFIF file: YCbCr 2x2/1x1/1x1, standard
+// Huffman tables, quality clamped to 1..100, baseline or libjpeg's simple
+// progression. The segments follow the JFIF header, in order.
+class JpegWriter {
+ public:
+  JpegWriter(ByteSink& sink, int width, int height, int quality, bool progressive,
+             std::span<const JpegSegment> segments = {}, std::stop_token stop = {});
+  ~JpegWriter();
+  JpegWriter(const JpegWriter&) = delete;
+  JpegWriter& operator=(const JpegWriter&) = delete;
+
+  void WriteRows(const std::uint8_t* const* rows, int count);
+  // Writes the rest of the file; the rows must all have been written.
+  void Finish();
+
+  // Memory the encoder keeps for a whole image: a progressive file is
+  // written only when all its coefficients are known.
+  static std::uint64_t WholeImageBytes(int width, int height, bool progressive);
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+// Writes a file this program encoded without segments as if it had been
+// encoded with them: they go right after its JFIF header, which is where the
+// encoder puts them; nothing else depends on them.
+void WriteWithSegments(ByteSink& out, std::span<const std::uint8_t> encoded, std::span<const JpegSegment> segments);
 
 // Decodes the whole image into a 24-bit raster. Throws EJPEG (42 for empty
-// data) or RasterTooLarge before allocating a raster that would not fit.
-// Four-component (CMYK, YCCK) files are converted to RGB.
-Raster DecodeJpeg(std::span<const std::uint8_t> file, const RowsDecoded& onRows = {});
+// data) or PhotoTooLarge before allocating a raster that would not fit.
+Raster DecodeJpeg(std::span<const std::uint8_t> file, const DecodeLimits& limits = {});
 
-// Encodes a raster as a JFIF file: YCbCr 2x2/1x1/1x1, standard Huffman tables,
-// quality clamped to 1..100, baseline or libjpeg's simple progression.
-// An empty raster gives no bytes.
-Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive);
+// Encodes a raster; an empty raster gives no bytes.
+Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive, std::span<const JpegSegment> segments = {});
 
 // The program's JPEG object: file bytes, the decoded raster and the settings
 // that travel from a loaded file to a saved one (the progressive mode).
@@ -50,7 +152,7 @@ class JpegImage {
   // Decodes on the first call and keeps the raster.
   const Raster& GetRaster();
   // Decodes and hands the raster over to the caller instead of copying it.
-  Raster ReleaseRaster(const RowsDecoded& onRows = {});
+  Raster ReleaseRaster();
 
   // Drops the file bytes and takes the raster; nothing is encoded yet.
   void TakeRaster(Raster raster);
@@ -64,7 +166,9 @@ class JpegImage {
 
   // Encodes the raster when no file bytes are held, and returns the bytes.
   const Bytes& FileBytes();
-  // FileBytes written atomically to path.
+  // FileBytes written atomically to path. Refuses (FileError) to write an
+  // empty file, whatever came before: nothing loaded, an empty raster, a
+  // raster already handed over.
   void SaveToFile(const std::string& path);
 
  private:

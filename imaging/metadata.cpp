@@ -1,15 +1,11 @@
 #include "imaging/metadata.h"
 
 #include "imaging/errors.h"
+#include "imaging/file_io.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string_view>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace imaging {
 
@@ -64,10 +60,11 @@ class SpanSource {
   std::size_t pos_ = 0;
 };
 
-// An open file read ahead in blocks; segments nobody wants are seeked over.
-class FdSource {
+// An open file read ahead in blocks; segments nobody wants are passed over
+// unread.
+class FileSource {
  public:
-  FdSource(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  explicit FileSource(const InputFile& file) : file_(file) {}
 
   bool Byte(std::uint8_t& b) {
     if (pos_ == end_ && !Fill()) return false;
@@ -78,20 +75,17 @@ class FdSource {
     const std::size_t buffered = std::min(n, end_ - pos_);
     if (!wanted) {
       pos_ += buffered;
-      const std::size_t rest = n - buffered;
-      if (rest == 0) return true;
-      // Past the end lseek succeeds; the next read then finds nothing.
-      if (::lseek(fd_, static_cast<off_t>(rest), SEEK_CUR) < 0) Fail();
+      offset_ += n - buffered;  // past the end, the next read finds nothing
       return true;
     }
     body_.assign(buffer_ + pos_, buffer_ + pos_ + buffered);
     pos_ += buffered;
-    while (body_.size() < n) {
-      std::uint8_t chunk[4096];
-      const std::size_t want = std::min(sizeof chunk, n - body_.size());
-      const ssize_t got = ReadSome(chunk, want);
+    for (std::size_t have = body_.size(); have < n;) {
+      body_.resize(n);
+      const std::size_t got = file_.ReadAt(offset_, body_.data() + have, n - have);
       if (got == 0) return false;
-      body_.insert(body_.end(), chunk, chunk + got);
+      offset_ += got;
+      have += got;
     }
     out = body_;
     return true;
@@ -99,24 +93,14 @@ class FdSource {
 
  private:
   bool Fill() {
-    const ssize_t got = ReadSome(buffer_, sizeof buffer_);
     pos_ = 0;
-    end_ = static_cast<std::size_t>(got);
-    return got > 0;
-  }
-  ssize_t ReadSome(std::uint8_t* into, std::size_t n) {
-    for (;;) {
-      const ssize_t got = ::read(fd_, into, n);
-      if (got >= 0) return got;
-      if (errno != EINTR) Fail();
-    }
-  }
-  [[noreturn]] void Fail() const {
-    throw FileError("Soubor nelze číst: " + path_ + " (" + std::strerror(errno) + ")");
+    end_ = file_.ReadAt(offset_, buffer_, sizeof buffer_);
+    offset_ += end_;
+    return end_ > 0;
   }
 
-  int fd_;
-  std::string path_;
+  const InputFile& file_;
+  std::uint64_t offset_ = 0;  // of the first byte not yet in the buffer
   std::uint8_t buffer_[16384];
   std::size_t pos_ = 0;
   std::size_t end_ = 0;
@@ -257,18 +241,8 @@ std::vector<JpegSegment> SegmentsToCarry(std::span<const std::uint8_t> sourceFil
 }
 
 std::vector<JpegSegment> SegmentsToCarry(const std::string& sourcePath, bool keepMetadata) {
-  // Non-blocking, so that a FIFO given by mistake is refused instead of waited on.
-  const int fd = ::open(sourcePath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) throw FileError("Soubor nelze otevřít: " + sourcePath + " (" + std::strerror(errno) + ")");
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0)
-    throw FileError("Soubor nelze číst: " + sourcePath + " (" + std::strerror(errno) + ")");
-  if (!S_ISREG(st.st_mode)) throw FileError("Není to obyčejný soubor: " + sourcePath);
-  FdSource source(fd, sourcePath);
+  const InputFile file = OpenInputFile(sourcePath);
+  FileSource source(file);
   return Pick(source, keepMetadata);
 }
 

@@ -2,6 +2,7 @@
 
 #include "imaging/errors.h"
 
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -19,6 +20,12 @@ Raster::Raster(int width, int height) {
   }
   width_ = width;
   height_ = height;
+}
+
+Raster Raster::Clone() const {
+  Raster copy(width_, height_);
+  if (!empty()) std::memcpy(copy.data_.get(), data_.get(), byteSize());
+  return copy;
 }
 
 }  // namespace imaging

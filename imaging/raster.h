@@ -27,6 +27,9 @@ class Raster {
   // (before allocating) when the size exceeds kMaxRasterPixels.
   Raster(int width, int height);
 
+  // A copy of the pixels (rasters are not copied by accident).
+  Raster Clone() const;
+
   int width() const { return width_; }
   int height() const { return height_; }
   bool empty() const { return width_ <= 0 || height_ <= 0; }

@@ -59,6 +59,8 @@ class DetailsWindow : public ::testing::Test {
     fixtures::WriteFile((dir_ / name).string(), bytes);
     next_ = QString::fromStdString((dir_ / name).string());
     QTest::mouseClick(form_->otevritb, Qt::LeftButton);
+    // The open runs on worker threads; its end arrives through the event loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form_->PassRunning(); }, 60000));
     ASSERT_TRUE(errors_.isEmpty()) << errors_.join("; ").toStdString();
   }
   QString Memo() const { return details_->exifmemo->toPlainText(); }

@@ -64,6 +64,8 @@ class InfoLabels : public ::testing::Test {
   void Open(const std::string& path) {
     next_ = QString::fromStdString(path);
     QTest::mouseClick(form_->otevritb, Qt::LeftButton);
+    // The open runs on worker threads; its end arrives through the event loop.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form_->PassRunning(); }, 60000));
   }
 
   fs::path dir_;

@@ -2,7 +2,7 @@
 
 #include "app/about_window.h"
 #include "app/exif_window.h"
-#include "imaging/render.h"
+#include "imaging/brighten.h"
 #include "jpeg_fixtures.h"
 #include "run_cli.h"
 #include "samples.h"
@@ -17,6 +17,7 @@
 #include <optional>
 #include <filesystem>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -29,11 +30,15 @@ struct FakeDesktop {
   std::deque<QString> openAnswers, saveAnswers;
   QStringList errors;
   QList<QUrl> opened;
+  std::function<void()> whileSaveDialogShows;
 
   Platform platform() {
     Platform p;
     p.chooseOpenFile = [this](QWidget*) { return Next(openAnswers); };
-    p.chooseSaveFile = [this](QWidget*, const QString&) { return SaveChoice{Next(saveAnswers)}; };
+    p.chooseSaveFile = [this](QWidget*, const QString&) {
+      if (whileSaveDialogShows) whileSaveDialogShows();
+      return SaveChoice{Next(saveAnswers)};
+    };
     p.showError = [this](QWidget*, const QString& m) { errors << m; };
     p.openUrl = [this](const QUrl& u) {
       opened << u;
@@ -72,9 +77,22 @@ class MainWindow : public ::testing::Test {
                    return y < 20 ? MakeColour(200, 40, 30) : MakeColour(x / 2, x / 2 + 10, x / 3);
                  }), progressive);
   }
+  // Passes run on worker threads: the window hears of their end through its event loop.
+  void Settle() { ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.PassRunning(); }, 60000)); }
   void Open(const QString& path) {
     desktop_.openAnswers.push_back(path);
     QTest::mouseClick(form_.otevritb, Qt::LeftButton);
+    Settle();
+  }
+  void Save() {
+    QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+    Settle();
+  }
+  // The window's settings now, as a save reads them.
+  imaging::BrightenSettings Settings() {
+    return imaging::SettingsFor({form_.efektspin->Value(), form_.rozsahspin->Value(), form_.barupravaspin->Value(),
+                                 form_.hp945chb->isChecked()},
+                                form_.Analysis().MinLuminance);
   }
 
   fs::path dir_;
@@ -154,7 +172,7 @@ TEST_F(MainWindow, OpenFillsResultsAndPrimesControls) {
   const QString path = DarkPhoto();
   Open(path);
   ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
-  const imaging::PhotoAnalysis expect = imaging::AnalysePhoto(imaging::DecodePhotoFile(path.toStdString()));
+  const imaging::PhotoAnalysis expect = imaging::AnalysePhoto(fixtures::DecodeFile(path.toStdString()));
   EXPECT_EQ(form_.windowTitle(), QStringLiteral("prosvitek - ") + path);
   EXPECT_EQ(form_.jasminl->text(), QString::number(expect.MinLuminance));
   EXPECT_EQ(form_.jasmaxl->text(), QString::number(expect.MaxLuminance));
@@ -189,7 +207,7 @@ TEST_F(MainWindow, CancelledOrFailedOpenKeepsThePhotoOnScreen) {
   fixtures::WriteFile((dir_ / "broken.jpg").string(), {'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'});
   Open(QString::fromStdString((dir_ / "broken.jpg").string()));
   ASSERT_EQ(desktop_.errors.size(), 1);
-  EXPECT_EQ(desktop_.errors.front(), QStringLiteral("JPEG error #53"));
+  EXPECT_EQ(desktop_.errors.front(), QStringLiteral("JPEG error #53: Not a JPEG file: starts with 0x6e 0x6f"));
   EXPECT_EQ(form_.windowTitle(), title);
   EXPECT_EQ(form_.jasminl->text(), minText);
   EXPECT_EQ(form_.Analysis().MinLuminance, darkest);
@@ -202,6 +220,11 @@ TEST_F(MainWindow, FirstOpenOfABadFileEnablesNothing) {
   Open(QString::fromStdString((dir_ / "missing.jpg").string()));
   ASSERT_EQ(desktop_.errors.size(), 1);
   EXPECT_TRUE(desktop_.errors.front().contains(QStringLiteral("missing.jpg")));
+  ASSERT_EQ(::mkfifo((dir_ / "fifo.jpg").c_str(), 0600), 0);  // refused without waiting for a writer
+  Open(QString::fromStdString((dir_ / "fifo.jpg").string()));
+  ASSERT_EQ(desktop_.errors.size(), 2);
+  EXPECT_TRUE(desktop_.errors.back().contains(QStringLiteral("FIFO"))) << desktop_.errors.back().toStdString();
+  desktop_.errors.removeLast();
   EXPECT_FALSE(form_.ulozitb->isEnabled());
   EXPECT_FALSE(form_.prepocitatb->isEnabled());
   EXPECT_TRUE(form_.otevritb->isEnabled());
@@ -226,7 +249,8 @@ TEST_F(MainWindow, RecomputeStartsFromTheUnprocessedPreviewEveryTime) {
   s.threshold = form_.rozsahspin->Value();
   s.darkestLuminance = form_.Analysis().MinLuminance;
   const imaging::ColourValue c = form_.Preview1().pixel(5, 100);
-  const imaging::Rgb out = imaging::BrightenPixel({imaging::RedOf(c), imaging::GreenOf(c), imaging::BlueOf(c)}, s);
+  const imaging::Rgb out =
+      imaging::BrightenPixel({imaging::RedOf(c), imaging::GreenOf(c), imaging::BlueOf(c)}, s, imaging::ExponentFor(15));
   EXPECT_EQ(form_.Preview2().pixel(5, 100), MakeColour(out.red, out.green, out.blue));
   EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
 }
@@ -250,7 +274,7 @@ TEST_F(MainWindow, SaveWritesTheBrightenedPhotoInTheSourcesMode) {
   form_.kompresespin->SetValue(70);
   const fs::path target = dir_ / "out.jpg";
   desktop_.saveAnswers.push_back(QString::fromStdString(target.string()));
-  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  Save();
   ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
   ASSERT_TRUE(fs::exists(target));
 
@@ -258,9 +282,8 @@ TEST_F(MainWindow, SaveWritesTheBrightenedPhotoInTheSourcesMode) {
   s.threshold = form_.rozsahspin->Value();
   s.shiftMode = true;
   s.darkestLuminance = form_.Analysis().MinLuminance;
-  imaging::JpegImage expect = imaging::RenderFullResolution(path.toStdString(), [&](int, int) { return s; });
-  expect.SetCompressionQuality(70);
-  EXPECT_EQ(imaging::ReadWholeFile(target.string()), expect.FileBytes());
+  EXPECT_EQ(imaging::ReadWholeFile(target.string()),
+            fixtures::ReferenceRender(path.toStdString(), imaging::ExponentFor(15), [&](int, int) { return s; }, 70));
   EXPECT_TRUE(imaging::ReadJpegHeader(imaging::ReadWholeFile(target.string())).progressive);
   EXPECT_TRUE(form_.ulozitb->isEnabled());
   EXPECT_TRUE(form_.otevritb->isEnabled());
@@ -269,7 +292,7 @@ TEST_F(MainWindow, SaveWritesTheBrightenedPhotoInTheSourcesMode) {
 
 TEST_F(MainWindow, CancelledSaveWritesNothingAndRestoresTheButtons) {
   Open(DarkPhoto());
-  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);  // the dialog answers "cancel"
+  Save();  // the dialog answers "cancel"
   EXPECT_TRUE(desktop_.errors.isEmpty());
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
   EXPECT_TRUE(form_.ulozitb->isEnabled());
@@ -285,7 +308,7 @@ TEST_F(MainWindow, FailedSaveKeepsTheSourceAndReportsIt) {
   // A folder of that name cannot be replaced by a file, not even by root.
   fs::create_directories(dir_ / "taken.jpg");
   desktop_.saveAnswers.push_back(QString::fromStdString((dir_ / "taken.jpg").string()));
-  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  Save();
   ASSERT_EQ(desktop_.errors.size(), 1);
   EXPECT_TRUE(desktop_.errors.front().contains(QStringLiteral("taken.jpg")));
   EXPECT_EQ(imaging::ReadWholeFile(path.toStdString()), before);
@@ -296,7 +319,7 @@ TEST_F(MainWindow, FailedSaveKeepsTheSourceAndReportsIt) {
   // The source deleted since the open: a clear message, nothing written.
   fs::remove(path.toStdString());
   desktop_.saveAnswers.push_back(QString::fromStdString((dir_ / "new.jpg").string()));
-  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  Save();
   ASSERT_EQ(desktop_.errors.size(), 2);
   EXPECT_FALSE(fs::exists(dir_ / "new.jpg"));
 }
@@ -305,10 +328,10 @@ TEST_F(MainWindow, SavingOverTheSourceThenSavingAgainBrightensTwice) {
   const QString path = DarkPhoto();
   Open(path);
   desktop_.saveAnswers.push_back(path);
-  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  Save();
   const imaging::Bytes once = imaging::ReadWholeFile(path.toStdString());
   desktop_.saveAnswers.push_back(path);
-  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  Save();
   EXPECT_TRUE(desktop_.errors.isEmpty());
   EXPECT_NE(imaging::ReadWholeFile(path.toStdString()), once);
 }
@@ -332,7 +355,7 @@ TEST_F(MainWindow, CommandLineWritesTheWindowsFileByteForByte) {
       form_.rozsahspin->SetValue(form_.rozsahspin->Value());
     }
     desktop_.saveAnswers.push_back(QString::fromStdString(window));
-    QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+    Save();
     std::vector<std::string> args = {"brighten", "--strength", std::to_string(s.strength), "--boost",
                                      std::to_string(s.boost), "--quality", std::to_string(s.quality)};
     if (s.shift) args.push_back("--shift");
@@ -377,6 +400,107 @@ TEST_F(MainWindow, EveryCorpusFileOpensOrIsRefusedCleanly) {
     if (opened) QTest::mouseClick(form_.prepocitatb, Qt::LeftButton);
   }
   for (const auto& [f, time] : before) EXPECT_EQ(fs::last_write_time(f), time) << f;
+}
+
+imaging::Raster Noise(int width, int height) {
+  return fixtures::MakeRaster(width, height, [](int x, int y) {
+    const unsigned h = static_cast<unsigned>(x * 7919 + y * 104729) * 2654435761u;
+    return MakeColour(h & 255, (h >> 8) & 127, (h >> 16) & 63);
+  });
+}
+
+// A photo whose data ends early opens and saves as far as it decodes, and
+// the status bar says so.
+TEST_F(MainWindow, DamagedPhotoIsOpenedAndSavedWithAWarning) {
+  imaging::Bytes bytes = imaging::EncodeJpeg(Noise(300, 200), 90, false);
+  bytes.resize(bytes.size() / 2);
+  const fs::path cut = dir_ / "cut.jpg", target = dir_ / "out.jpg";
+  fixtures::WriteFile(cut.string(), bytes);
+  Open(QString::fromStdString(cut.string()));
+  EXPECT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+  EXPECT_TRUE(form_.ulozitb->isEnabled());
+  const QString warning = QStringLiteral("Fotka je poškozená nebo neúplná: Premature end of JPEG file");
+  EXPECT_TRUE(form_.sb->currentMessage().startsWith(warning)) << form_.sb->currentMessage().toStdString();
+  desktop_.saveAnswers.push_back(QString::fromStdString(target.string()));
+  Save();
+  EXPECT_TRUE(fs::exists(target));
+  EXPECT_TRUE(form_.sb->currentMessage().startsWith(warning)) << form_.sb->currentMessage().toStdString();
+}
+
+using MainWindowThreads = MainWindow;
+
+// A setting typed while the save runs applies from a step of 16 rows on:
+// the file is the single-threaded pass's with the change at one step.
+TEST_F(MainWindowThreads, SettingChangedDuringTheSaveAppliesFromAStep) {
+  const QString path = Photo("steps.jpg", fixtures::MakeRaster(320, 480, [](int x, int y) {
+                                return MakeColour((x + y) % 160, x % 140 + y % 60, y % 120);
+                              }));
+  Open(path);
+  const imaging::BrightenSettings before = Settings();
+  const fs::path target = dir_ / "out.jpg";
+  desktop_.saveAnswers.push_back(QString::fromStdString(target.string()));
+  QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+  form_.rozsahspin->SetText(QString::number(before.threshold - 40));
+  const imaging::BrightenSettings after = Settings();
+  Settle();
+  ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+  const imaging::Bytes saved = imaging::ReadWholeFile(target.string());
+  int step = -1;
+  for (int k = 0; k <= 480 / imaging::kRowsPerStep && step < 0; ++k)
+    if (saved == fixtures::ReferenceRender(path.toStdString(), imaging::ExponentFor(15), [&](int y, int) {
+          return y / imaging::kRowsPerStep < k ? before : after;
+        }, 85))
+      step = k;
+  EXPECT_GE(step, 0) << "no step of the single-threaded pass gives the file";
+}
+
+// The file is encoded at the quality shown when the name is confirmed, also
+// when it was changed during the pass or while the dialog showed.
+TEST_F(MainWindowThreads, QualityChangedBeforeTheNameIsConfirmedIsTheOneWritten) {
+  const QString path = DarkPhoto();
+  Open(path);
+  const imaging::BrightenSettings s = Settings();
+  for (const bool duringThePass : {true, false}) {
+    form_.kompresespin->SetValue(85);
+    const fs::path target = dir_ / (duringThePass ? "pass.jpg" : "dialog.jpg");
+    desktop_.saveAnswers.push_back(QString::fromStdString(target.string()));
+    desktop_.whileSaveDialogShows = [&] {
+      if (!duringThePass) form_.kompresespin->SetValue(40);
+    };
+    QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
+    if (duringThePass) form_.kompresespin->SetValue(60);
+    Settle();
+    EXPECT_EQ(imaging::ReadWholeFile(target.string()),
+              fixtures::ReferenceRender(path.toStdString(), imaging::ExponentFor(15), [&](int, int) { return s; },
+                                        duringThePass ? 60 : 40))
+        << (duringThePass ? "during the pass" : "in the dialog");
+  }
+  EXPECT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+}
+
+// The window's thread only starts a pass, which goes on while the window
+// does; closing the window stops an open or a save at once: nothing is
+// written, no temporary file is left, no message shows.
+TEST_F(MainWindowThreads, ClosingTheWindowStopsThePass) {
+  const QString path = Photo("big.jpg", Noise(2400, 1600));
+  for (const bool saving : {false, true}) {
+    TForm1 form(desktop_.platform());
+    desktop_.openAnswers.push_back(path);
+    QTest::mouseClick(form.otevritb, Qt::LeftButton);
+    if (saving) {
+      ASSERT_TRUE(QTest::qWaitFor([&] { return !form.PassRunning(); }, 60000));
+      desktop_.saveAnswers.push_back(QString::fromStdString((dir_ / "out.jpg").string()));
+      QTest::mouseClick(form.ulozitb, Qt::LeftButton);
+    }
+    EXPECT_TRUE(form.PassRunning());
+    EXPECT_FALSE(form.otevritb->isEnabled());
+    form.close();
+    EXPECT_FALSE(form.Session().Busy());
+    QTest::qWait(50);  // a result already on its way must not arrive
+    EXPECT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
+    desktop_.saveAnswers.clear();
+  }
 }
 
 TEST_F(MainWindow, HelpAndAboutActions) {

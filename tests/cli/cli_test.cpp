@@ -1,5 +1,5 @@
 #include "imaging/analysis.h"
-#include "imaging/render.h"
+#include "imaging/brighten.h"
 #include "jpeg_fixtures.h"
 #include "run_cli.h"
 #include "samples.h"
@@ -9,6 +9,8 @@
 
 #include <algorithm>
 #include <csignal>
+
+#include <sys/stat.h>
 #include <filesystem>
 #include <map>
 #include <cstring>
@@ -91,7 +93,7 @@ TEST_F(Cli, AnalyseJsonMatchesTheLibrary) {
   const auto r = RunCli({"analyse", "--json", photo});
   ASSERT_EQ(r.status, 0) << r.err;
   const auto j = nlohmann::json::parse(r.out);
-  const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+  const imaging::PhotoAnalysis a = imaging::AnalysePhoto(fixtures::DecodeFile(photo));
   const imaging::ThresholdRange t = imaging::PrimeThreshold(a);
   EXPECT_EQ(j["width"], 96);
   EXPECT_EQ(j["height"], 64);
@@ -116,14 +118,13 @@ TEST_F(Cli, BrightenWritesWhatTheLibraryRendersWithTheWindowsDefaults) {
     const std::string photo = Photo("p.jpg", 10, progressive);
     const auto r = RunCli({"brighten", "--shift", "--threshold", "999", "--quality", "77", "-o", Path("o.jpg"), photo});
     ASSERT_EQ(r.status, 0) << r.err;
-    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(fixtures::DecodeFile(photo));
     imaging::BrightenSettings s;
     s.shiftMode = true;
     s.threshold = a.MaxLuminance;  // 999 clamped into the photo's range
     s.darkestLuminance = a.MinLuminance;
-    imaging::JpegImage expect = imaging::RenderFullResolution(photo, [&](int, int) { return s; });
-    expect.SetCompressionQuality(77);
-    EXPECT_EQ(imaging::ReadWholeFile(Path("o.jpg")), expect.FileBytes());
+    EXPECT_EQ(imaging::ReadWholeFile(Path("o.jpg")),
+              fixtures::ReferenceRender(photo, imaging::ExponentFor(15), [&](int, int) { return s; }, 77));
     EXPECT_EQ(imaging::ReadJpegHeader(imaging::ReadWholeFile(Path("o.jpg"))).progressive, progressive);
     EXPECT_NE(r.err.find("hotovo: 1, selhalo: 0"), std::string::npos);
   }
@@ -154,7 +155,7 @@ TEST_F(Cli, ThresholdsOfAnySizeAreClampedIn64Bits) {
                                                      const int g = x < 32 ? grey : grey + 1;
                                                      return imaging::MakeColour(g, g, g);
                                                    }), 100, false));
-    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodePhotoFile(photo));
+    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodeJpeg(imaging::ReadWholeFile(photo)));
     singleValue = a.MaxLuminance == a.MinLuminance + 1;
   }
   ASSERT_TRUE(singleValue);
@@ -179,6 +180,95 @@ TEST_F(Cli, OutDirThatCannotBeMadeFailsTheRun) {
   EXPECT_EQ(r.status, 1) << r.err;
   EXPECT_NE(r.err.find("složku nelze vytvořit"), std::string::npos) << r.err;
   EXPECT_TRUE(OneLine(r.err)) << r.err;
+}
+
+// A FIFO, a folder or a device among the photos is refused at once with a
+// reason; the others are done and the batch ends.
+TEST_F(Cli, NonRegularInputsAreRefusedWithoutWaiting) {
+  const std::string good = Photo("good.jpg", 4);
+  ASSERT_EQ(::mkfifo(Path("fifo.jpg").c_str(), 0600), 0);
+  fs::create_directories(dir_ / "folder.jpg");
+  const auto r = RunCli({"brighten", "-j", "2", "--out-dir", Path("out"), Path("fifo.jpg"), good, Path("folder.jpg")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::exists(dir_ / "out" / "good.jpg"));
+  EXPECT_NE(r.err.find(Path("fifo.jpg") + ": Soubor nelze otevřít"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("FIFO"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("složka"), std::string::npos) << r.err;
+  for (const std::string& input : {Path("fifo.jpg"), std::string("/dev/zero")}) {
+    const auto a = RunCli({"analyse", input});
+    EXPECT_EQ(a.status, 1) << input;
+    EXPECT_TRUE(OneLine(a.err)) << a.err;
+  }
+}
+
+// A photo whose data ends early is brightened as far as it decodes; the
+// user is told, and the exit status says so.
+TEST_F(Cli, DamagedPhotoIsProcessedAndReported) {
+  imaging::Bytes bytes = imaging::EncodeJpeg(fixtures::MakeRaster(300, 200, [](int x, int y) {
+                                               const unsigned h = static_cast<unsigned>(x * 7919 + y * 104729) * 2654435761u;
+                                               return imaging::MakeColour(h & 255, (h >> 8) & 255, (h >> 16) & 255);
+                                             }), 90, false);
+  bytes.resize(bytes.size() / 2);
+  fixtures::WriteFile(Path("cut.jpg"), bytes);
+  const auto r = RunCli({"brighten", "-o", Path("o.jpg"), Path("cut.jpg")});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(fs::exists(Path("o.jpg")));
+  EXPECT_NE(r.err.find(Path("cut.jpg") + ": varování: Premature end of JPEG file"), std::string::npos) << r.err;
+  const auto a = RunCli({"analyse", Path("cut.jpg")});
+  EXPECT_EQ(a.status, 1);
+  EXPECT_NE(a.out.find("rozlišení: 300x200"), std::string::npos);
+  EXPECT_NE(a.err.find("varování"), std::string::npos) << a.err;
+  EXPECT_EQ(RunCli({"brighten", "-o", Path("o2.jpg"), Photo("whole.jpg")}).status, 0);
+}
+
+TEST_F(Cli, MemoryBudgetIsAnOption) {
+  const std::string small = Photo("small.jpg");  // 96 x 64: 18 432 samples
+  fixtures::WriteFile(Path("big.jpg"), imaging::EncodeJpeg(fixtures::MakeRaster(1000, 600, [](int x, int) {
+                                                             return imaging::MakeColour(x & 255, 0, 0);
+                                                           }), 90, false));  // 1.7 MiB of samples
+  const auto refused = RunCli({"brighten", "--max-memory", "1", "-o", Path("o.jpg"), Path("big.jpg")});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("příliš velká"), std::string::npos) << refused.err;
+  EXPECT_FALSE(fs::exists(Path("o.jpg")));
+  EXPECT_EQ(RunCli({"analyse", "--max-memory", "1", Path("big.jpg")}).status, 1);
+  EXPECT_EQ(RunCli({"brighten", "--max-memory", "1", "-o", Path("o.jpg"), small}).status, 0);
+  EXPECT_EQ(RunCli({"brighten", "--max-memory", "0", "-o", Path("o.jpg"), small}).status, 2);
+}
+
+// -j 1 runs one photo at a time on one thread, -j 3 three photos at once
+// on one thread each, -j 6 the same three on two threads each; the files are the same.
+using CliThreads = Cli;
+
+TEST_F(CliThreads, BatchWritesTheSameFilesWhateverTheJobs) {
+  auto nameOf = [](int i) { return std::to_string(i).append(".jpg"); };
+  std::vector<std::string> photos;
+  for (int i = 0; i < 3; ++i) photos.push_back(Photo(nameOf(i), 30 * i, i % 2 == 1));
+  for (const char* jobs : {"1", "3", "6"}) {
+    std::vector<std::string> args = {"brighten", "-j", jobs, "--out-dir", Path(std::string("out") + jobs)};
+    args.insert(args.end(), photos.begin(), photos.end());
+    ASSERT_EQ(RunCli(args).status, 0) << jobs;
+  }
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = nameOf(i);
+    const imaging::Bytes one = imaging::ReadWholeFile((dir_ / "out1" / name).string());
+    EXPECT_EQ(imaging::ReadWholeFile((dir_ / "out3" / name).string()), one) << name;
+    EXPECT_EQ(imaging::ReadWholeFile((dir_ / "out6" / name).string()), one) << name;
+  }
+}
+
+// The plain row loops and the vector ones write the same files.
+TEST_F(Cli, PlainAndVectorLoopsWriteTheSameFiles) {
+  const std::string photo = Photo("p.jpg", 70, true);
+  for (const bool shift : {false, true}) {
+    auto run = [&](const std::string& out, const std::vector<std::string>& env) {
+      std::vector<std::string> args = {"brighten", "--boost", "9", "-o", out, photo};
+      if (shift) args.insert(args.begin() + 1, "--shift");
+      const auto r = RunCli(args, PROSVITEK_CLI, env);
+      EXPECT_EQ(r.status, 0) << r.err;
+      return imaging::ReadWholeFile(out);
+    };
+    EXPECT_EQ(run(Path("vector.jpg"), {}), run(Path("plain.jpg"), {"PROSVITEK_NO_SIMD=1"})) << "shift " << shift;
+  }
 }
 
 TEST_F(Cli, OutDirNeverOverwritesInputsOrEarlierOutputs) {

@@ -53,11 +53,12 @@ inline pid_t StartCli(const std::vector<std::string>& args, const std::filesyste
   return pid;
 }
 
-inline CliResult RunCli(const std::vector<std::string>& args, const std::string& cli = PROSVITEK_CLI) {
+inline CliResult RunCli(const std::vector<std::string>& args, const std::string& cli = PROSVITEK_CLI,
+                        const std::vector<std::string>& environment = {}) {
   namespace fs = std::filesystem;
   const fs::path base = fs::temp_directory_path() / ("prosvitek-cli-run-" + std::to_string(::getpid()));
   const fs::path out = base.string() + ".out", err = base.string() + ".err";
-  const pid_t pid = StartCli(args, out, err, cli);
+  const pid_t pid = StartCli(args, out, err, cli, ChildSetup{environment, {}});
   int status = 0;
   ::waitpid(pid, &status, 0);
   CliResult r;

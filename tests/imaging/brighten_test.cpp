@@ -15,7 +15,6 @@ BrightenSettings Settings(int strength, int threshold, int boost, bool shift = f
   s.threshold = threshold;
   s.colourBoost = boost;
   s.shiftMode = shift;
-  s.exponent = ExponentFor(strength);
   s.darkestLuminance = darkest;
   return s;
 }
@@ -52,8 +51,9 @@ TEST(BrightenPixel, CurveShiftAndRejections) {
       {"boost 250 rejected for a channel of 58", Settings(150, 60, 20), {0, 0, 40}, {0, 0, 58}},
   };
   for (const PixelCase& c : cases) {
-    EXPECT_EQ(BrightenPixel(c.in, c.settings), c.out) << c.what;
-    EXPECT_EQ(BrightenTable(c.settings).apply(c.in), c.out) << c.what << " (table)";
+    const double q = ExponentFor(c.settings.strength);
+    EXPECT_EQ(BrightenPixel(c.in, c.settings, q), c.out) << c.what;
+    EXPECT_EQ(BrightenTable(c.settings, q).apply(c.in), c.out) << c.what << " (table)";
   }
 }
 
@@ -83,11 +83,12 @@ TEST(BrightenTable, AgreesWithDefinition) {
   std::mt19937 rng(42);
   std::uniform_int_distribution<int> channel(0, 255);
   for (const BrightenSettings& s : settings) {
-    const BrightenTable table(s);
+    const double q = ExponentFor(s.strength);
+    const BrightenTable table(s, q);
     int checked = 0;
     auto check = [&](Rgb p) {
       ++checked;
-      const Rgb a = table.apply(p), b = BrightenPixel(p, s);
+      const Rgb a = table.apply(p), b = BrightenPixel(p, s, q);
       ASSERT_EQ(a, b) << "E " << s.strength << " T " << s.threshold << " pixel " << p.red << "," << p.green << ","
                       << p.blue;
     };
@@ -114,8 +115,8 @@ TEST(BrightenPass, InPlaceEqualsSeparateOutputAndCountsEveryPixel) {
   const BrightenSettings s = Settings(15, 170, 3);
   Raster out(97, 61), inPlace = Gradient(97, 61);
   Histogram hist{};
-  BrightenPass(in, out, [&](int, int) { return s; }, &hist);
-  BrightenPass(inPlace, inPlace, [&](int, int) { return s; });
+  BrightenPass(in, out, 1.25, [&](int, int) { return s; }, &hist);
+  BrightenPass(inPlace, inPlace, 1.25, [&](int, int) { return s; });
   long total = 0;
   for (auto c : hist) total += c;
   EXPECT_EQ(total, 97 * 61);
@@ -123,7 +124,7 @@ TEST(BrightenPass, InPlaceEqualsSeparateOutputAndCountsEveryPixel) {
     for (int x = 0; x < 97; ++x) {
       ASSERT_EQ(out.pixel(x, y), inPlace.pixel(x, y));
       const ColourValue c = in.pixel(x, y);
-      const Rgb expect = BrightenPixel({RedOf(c), GreenOf(c), BlueOf(c)}, s);
+      const Rgb expect = BrightenPixel({RedOf(c), GreenOf(c), BlueOf(c)}, s, 1.25);
       ASSERT_EQ(out.pixel(x, y), MakeColour(expect.red, expect.green, expect.blue));
     }
 }
@@ -132,7 +133,7 @@ TEST(BrightenPass, SettingsChangedBetweenStepsApplyToTheRemainingRows) {
   const Raster in = Gradient(8, 64);
   Raster out(8, 64);
   std::vector<int> asked;
-  BrightenPass(in, out, [&](int y, int rows) {
+  BrightenPass(in, out, 1.25, [&](int y, int rows) {
     EXPECT_EQ(rows, 64);
     asked.push_back(y);
     return Settings(15, y < 32 ? 0 : 256, 0);  // nothing changes on top, everything below
@@ -141,7 +142,7 @@ TEST(BrightenPass, SettingsChangedBetweenStepsApplyToTheRemainingRows) {
   for (int x = 0; x < 8; ++x) {
     EXPECT_EQ(out.pixel(x, 5), in.pixel(x, 5));
     const ColourValue c = in.pixel(x, 40);
-    const Rgb e = BrightenPixel({RedOf(c), GreenOf(c), BlueOf(c)}, Settings(15, 256, 0));
+    const Rgb e = BrightenPixel({RedOf(c), GreenOf(c), BlueOf(c)}, Settings(15, 256, 0), 1.25);
     EXPECT_EQ(out.pixel(x, 40), MakeColour(e.red, e.green, e.blue));
   }
 }

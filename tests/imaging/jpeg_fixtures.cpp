@@ -45,6 +45,42 @@ Bytes GrayJpeg(int width, int height) {
   return bytes;
 }
 
+Bytes ColourJpeg(const imaging::Raster& raster, int h, int v, int scans) {
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr err{};
+  cinfo.err = jpeg_std_error(&err);
+  jpeg_create_compress(&cinfo);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &out, &size);
+  cinfo.image_width = static_cast<JDIMENSION>(raster.width());
+  cinfo.image_height = static_cast<JDIMENSION>(raster.height());
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  cinfo.comp_info[0].h_samp_factor = h;
+  cinfo.comp_info[0].v_samp_factor = v;
+  std::vector<jpeg_scan_info> script;
+  if (scans > 0) {
+    script.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
+    for (int k = 1; k < 64 && static_cast<int>(script.size()) < scans; ++k)
+      for (int c = 0; c < 3 && static_cast<int>(script.size()) < scans; ++c) script.push_back({1, {c, 0, 0, 0}, k, k, 0, 0});
+    cinfo.scan_info = script.data();
+    cinfo.num_scans = static_cast<int>(script.size());
+  }
+  jpeg_start_compress(&cinfo, TRUE);
+  for (int y = 0; y < raster.height(); ++y) {
+    JSAMPROW row = const_cast<JSAMPROW>(raster.row(y));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  Bytes bytes(out, out + size);
+  jpeg_destroy_compress(&cinfo);
+  std::free(out);
+  return bytes;
+}
+
 std::vector<int> MarkersBeforeScan(const Bytes& jpeg) {
   std::vector<int> markers;
   std::size_t pos = 2;  // after SOI
@@ -91,6 +127,16 @@ Bytes WithFrameSize(Bytes jpeg, int width, int height) {
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+imaging::Raster DecodeFile(const std::string& path) { return imaging::DecodeJpeg(imaging::ReadWholeFile(path)); }
+
+Bytes ReferenceRender(const std::string& path, double exponent, const imaging::SettingsAt& settingsAt, int quality,
+                      const std::vector<imaging::JpegSegment>& segments) {
+  const Bytes file = imaging::ReadWholeFile(path);
+  imaging::Raster raster = imaging::DecodeJpeg(file);
+  imaging::BrightenPass(raster, raster, exponent, settingsAt);
+  return imaging::EncodeJpeg(raster, quality, imaging::ReadJpegHeader(file).progressive, segments);
 }
 
 }  // namespace fixtures

@@ -1,6 +1,7 @@
 #pragma once
 // Small JPEG files made in the tests, and a look at what a JPEG file holds.
 
+#include "imaging/brighten.h"
 #include "imaging/jpeg_codec.h"
 
 #include <array>
@@ -19,6 +20,12 @@ imaging::Raster MakeRaster(int width, int height, const std::function<imaging::C
 // A single-component (grayscale) JPEG of a horizontal ramp.
 Bytes GrayJpeg(int width, int height);
 
+// A colour JPEG whose luminance is sampled h x v times as densely as its
+// chroma (2 x 2 is what EncodeJpeg writes); `scans` (1..190) writes a
+// progressive file of that many scans: the DC scan, then single
+// coefficients of each component in turn.
+Bytes ColourJpeg(const imaging::Raster& raster, int h, int v, int scans = 0);
+
 // The markers of a JPEG file up to the start of scan, in order (0xE0 for APP0, ...).
 std::vector<int> MarkersBeforeScan(const Bytes& jpeg);
 
@@ -29,5 +36,14 @@ std::array<std::array<int, 64>, 2> QuantTables(const Bytes& jpeg);
 Bytes WithFrameSize(Bytes jpeg, int width, int height);
 
 void WriteFile(const std::string& path, const Bytes& bytes);
+
+// The photo file decoded whole.
+imaging::Raster DecodeFile(const std::string& path);
+
+// The save as the single-threaded definition has it: the photo decoded whole,
+// every step of rows brightened with the settings asked for at its first
+// row, the raster encoded in the source's mode at the quality.
+Bytes ReferenceRender(const std::string& path, double exponent, const imaging::SettingsAt& settingsAt, int quality,
+                      const std::vector<imaging::JpegSegment>& segments = {});
 
 }  // namespace fixtures

@@ -32,9 +32,12 @@ using Colour = std::array<std::uint8_t, 3>;  // blue, green, red
 }
 
 BrightenSettings Settings(int strength, int threshold, int boost, bool shift = false, int darkest = 0) {
-  BrightenSettings s{strength, threshold, boost, shift, ExponentFor(strength), darkest};
+  BrightenSettings s{strength, threshold, boost, shift, darkest};
   return s;
 }
+
+// The table of a setting with the exponent a pass at its strength takes.
+BrightenTable TableOf(const BrightenSettings& s) { return BrightenTable(s, ExponentFor(s.strength)); }
 
 // Between them every threshold 0, 1, 27, 128, 170, 255, 256, boost 0, 3, 250
 // and strength 1, 6, 12, 15, 150 in both modes; boost 250 comes to more than
@@ -62,7 +65,7 @@ const std::vector<Colour>& BoundaryColours() {
 Bytes MixedPixels(std::mt19937& rng, int n) {
   Bytes p;
   for (int i = 0; i < n; ++i) {
-    const auto kind = rng() % 5;
+    const auto kind = static_cast<unsigned>(rng() % 5);
     Colour c{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng())};
     if (kind == 2) c = BoundaryColours()[rng() % BoundaryColours().size()];
     if (kind == 3) c = {c[0], c[0], c[0]};
@@ -139,7 +142,7 @@ TEST(PixelKernels, EveryColourAnalysedAndBrightenedAlike) {
     AnalyseRow(shifted.data() + row % 61, 4096, 0, row, vector);
     ASSERT_TRUE(Same(vector, plain)) << "row " << row;
     for (const BrightenSettings& s : kTables)
-      ASSERT_NO_FATAL_FAILURE(ExpectSameBrightening(BrightenTable(s), pixels, static_cast<std::size_t>(row % 61),
+      ASSERT_NO_FATAL_FAILURE(ExpectSameBrightening(TableOf(s), pixels, static_cast<std::size_t>(row % 61),
                                                     "row " + std::to_string(row) + ", E " + std::to_string(s.strength) +
                                                         " T " + std::to_string(s.threshold)));
   }
@@ -154,7 +157,7 @@ TEST(PixelKernels, EveryRowLengthUpTo100AtAnyAlignment) {
       const Bytes pixels = MixedPixels(rng, n);
       const std::size_t gap = trial == 0 ? 0 : rng() % 64;
       const std::string what = "n " + std::to_string(n) + " gap " + std::to_string(gap);
-      ASSERT_NO_FATAL_FAILURE(ExpectSameBrightening(BrightenTable(kTables[rng() % std::size(kTables)]), pixels, gap, what));
+      ASSERT_NO_FATAL_FAILURE(ExpectSameBrightening(TableOf(kTables[rng() % std::size(kTables)]), pixels, gap, what));
       RowAnalysis vector, plain;
       const int x0 = static_cast<int>(rng() % 1000);
       AnalyseRowPlain(page.Place(pixels, gap), n, x0, trial, plain);
@@ -168,7 +171,7 @@ TEST(PixelKernels, EveryRowLengthUpTo100AtAnyAlignment) {
 TEST(PixelKernels, FetchingAheadPastTheEndIsHarmless) {
   REQUIRE_VECTOR_KERNELS();
   static PageEnd page;
-  const BrightenTable table(kTables[0]);
+  const BrightenTable table = TableOf(kTables[0]);
   RowAnalysis acc;
   for (std::size_t at = 0; at + 48 <= page.RoomSize(); at += 4200) {
     AnalyseRow(page.Room() + at, 16, 0, static_cast<int>(at), acc);
@@ -195,7 +198,7 @@ TEST(PixelKernels, GreyAndOtherBoundaryRows) {
     AnalyseRow(rows[r].data(), n, 3, y, vector);
     ASSERT_TRUE(Same(vector, plain)) << "row " << r;
     for (const int t : {27, 54, 63, 108, 100, 252})  // greys 27 ... 252 lie just below their level
-      ASSERT_NO_FATAL_FAILURE(ExpectSameBrightening(BrightenTable(Settings(15, t, 3)), rows[r], r % 64, "T " + std::to_string(t)));
+      ASSERT_NO_FATAL_FAILURE(ExpectSameBrightening(TableOf(Settings(15, t, 3)), rows[r], r % 64, "T " + std::to_string(t)));
   }
 }
 
@@ -207,7 +210,7 @@ TEST(PixelKernels, ExtremesMatchOverStripsInAnyColumnOrder) {
   std::mt19937 rng(99);
   const int width = 1500, height = 7;
   for (int trial = 0; trial < 60; ++trial) {
-    const std::size_t used = 2 + rng() % (std::size(palette) - 1);
+    const auto used = static_cast<unsigned>(2 + rng() % (std::size(palette) - 1));
     Bytes image;
     for (int i = 0; i < width * height; ++i) {
       const Colour& c = palette[rng() % used];

@@ -1,0 +1,503 @@
+#include "imaging/pipeline.h"
+
+#include "imaging/errors.h"
+#include "imaging/pixel_kernels.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace imaging {
+namespace {
+
+// A band of rows: rows [first, first + count) of the photo.
+struct Band {
+  std::uint8_t* const* rows;
+  int first;
+  int count;
+};
+
+// Bands handed from the decoding thread to the working one. The decoder
+// fills free bands in order, the worker takes them in the same order and
+// gives them back; Stop wakes both sides for good.
+class Ring {
+ public:
+  Ring(int bands, std::size_t stride)
+      : bands_(bands),
+        memory_(std::make_unique_for_overwrite<std::uint8_t[]>(BytesFor(bands, stride))),
+        rows_(static_cast<std::size_t>(bands) * kBandRows),
+        slots_(static_cast<std::size_t>(bands)) {
+    for (std::size_t i = 0; i < rows_.size(); ++i) rows_[i] = memory_.get() + i * stride;
+  }
+
+  static std::size_t BytesFor(int bands, std::size_t stride) {
+    return static_cast<std::size_t>(bands) * kBandRows * stride;
+  }
+
+  // The rows of the next band to fill, or nullptr once stopped.
+  std::uint8_t* const* Free() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || filled_ - taken_ < static_cast<std::uint64_t>(bands_); });
+    if (stopped_) return nullptr;
+    return RowsOf(filled_);
+  }
+  void Publish(int first, int count) {
+    {
+      std::lock_guard lock(mutex_);
+      slots_[filled_ % slots_.size()] = {RowsOf(filled_), first, count};
+      ++filled_;
+    }
+    changed_.notify_all();
+  }
+  void Close() {
+    {
+      std::lock_guard lock(mutex_);
+      closed_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  // The next filled band, or nothing at the end or once stopped.
+  std::optional<Band> Next() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return stopped_ || closed_ || taken_ < filled_; });
+    if (stopped_ || taken_ == filled_) return std::nullopt;
+    return slots_[taken_ % slots_.size()];
+  }
+  void Release() {
+    {
+      std::lock_guard lock(mutex_);
+      ++taken_;
+    }
+    changed_.notify_all();
+  }
+
+  void Stop() {
+    {
+      std::lock_guard lock(mutex_);
+      stopped_ = true;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  std::uint8_t* const* RowsOf(std::uint64_t band) {
+    return rows_.data() + (band % static_cast<std::uint64_t>(bands_)) * kBandRows;
+  }
+
+  const int bands_;
+  std::unique_ptr<std::uint8_t[]> memory_;
+  std::vector<std::uint8_t*> rows_;
+  std::vector<Band> slots_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::uint64_t filled_ = 0;
+  std::uint64_t taken_ = 0;
+  bool closed_ = false;
+  bool stopped_ = false;
+};
+
+// The stop of one pass, shared by its threads: requested by the caller's
+// stop, by a failure on any side, or when the work has seen enough.
+class PassStop {
+ public:
+  explicit PassStop(const std::stop_token& outer) : link_(outer, [this] { source_.request_stop(); }) {}
+  std::stop_token token() const { return source_.get_token(); }
+  void Request() { source_.request_stop(); }
+  // Stops the pass because its work is done, not because anything failed.
+  void Enough() {
+    enough_ = true;
+    source_.request_stop();
+  }
+  bool enough() const { return enough_; }
+
+ private:
+  std::stop_source source_;
+  std::atomic<bool> enough_{false};
+  std::stop_callback<std::function<void()>> link_;
+};
+
+// Progress of all of a pass's threads, reported one call at a time.
+class Progress {
+ public:
+  Progress(const PassOptions& options, int height) : report_(options.progress), height_(height) {}
+  void Add(int rows) {
+    if (!report_) return;
+    std::lock_guard lock(mutex_);
+    done_ += rows;
+    report_(done_, height_);
+  }
+
+ private:
+  const std::function<void(int, int)>& report_;
+  int height_;
+  std::mutex mutex_;
+  int done_ = 0;
+};
+
+// Work on a band: `prepare` on the decoding thread right after the band was
+// decoded, `consume` afterwards on the working thread. Either may say it has
+// seen enough by giving false.
+using BandWork = std::function<bool(const Band&)>;
+
+std::uint64_t RingBytes(const JpegHeader& h, int threads) {
+  return Ring::BytesFor(threads > 1 ? kRingBands : 1, 3 * static_cast<std::size_t>(h.width));
+}
+
+// Runs f, handing any exception to `error` and stopping the pass with it.
+template <typename F>
+void Capture(std::exception_ptr& error, PassStop& stop, F&& f) {
+  try {
+    f();
+  } catch (...) {
+    error = std::current_exception();
+    stop.Request();
+  }
+}
+
+// Of the exceptions of a pass's threads, the one the caller sees: a real
+// failure before the cancellations it caused; none when the pass ended
+// because its work had seen enough.
+void RethrowFirst(std::initializer_list<std::exception_ptr> errors, const PassStop& stop) {
+  for (const std::exception_ptr& e : errors) {
+    if (!e) continue;
+    try {
+      std::rethrow_exception(e);
+    } catch (const Cancelled&) {
+    }
+  }
+  if (!stop.enough() && stop.token().stop_requested()) throw Cancelled();
+}
+
+// Decodes rows [first, last) of a started reader (which has passed `first`
+// rows already) band by band through prepare and consume. Gives false when
+// either said it had seen enough.
+bool Stream(JpegReader& reader, int first, int last, PassStop& stop, int threads, Progress& progress,
+            const BandWork& prepare, const BandWork& consume) {
+  const std::size_t stride = 3 * static_cast<std::size_t>(reader.Header().width);
+  if (threads <= 1) {
+    Ring ring(1, stride);
+    for (int y = first; y < last;) {
+      if (stop.token().stop_requested()) {
+        if (stop.enough()) return false;
+        throw Cancelled();
+      }
+      std::uint8_t* const* rows = ring.Free();
+      const Band band{rows, y, reader.ReadRows(rows, std::min(kBandRows, last - y))};
+      if (!prepare(band) || !consume(band)) {
+        stop.Enough();
+        return false;
+      }
+      progress.Add(band.count);
+      y += band.count;
+    }
+    return true;
+  }
+
+  Ring ring(kRingBands, stride);
+  std::stop_callback wake(stop.token(), [&ring] { ring.Stop(); });
+  std::exception_ptr workerError, decoderError;
+  bool whole = false;
+  {
+    std::jthread worker([&] {
+      Capture(workerError, stop, [&] {
+        while (const std::optional<Band> band = ring.Next()) {
+          if (!consume(*band)) return stop.Enough();
+          progress.Add(band->count);
+          ring.Release();
+        }
+      });
+    });
+    Capture(decoderError, stop, [&] {
+      int y = first;
+      while (y < last) {
+        std::uint8_t* const* rows = ring.Free();
+        if (!rows) return;
+        const Band band{rows, y, reader.ReadRows(rows, std::min(kBandRows, last - y))};
+        if (!prepare(band)) return stop.Enough();
+        ring.Publish(band.first, band.count);
+        y += band.count;
+      }
+      ring.Close();
+      whole = true;
+    });
+  }  // joins the worker
+  RethrowFirst({workerError, decoderError}, stop);
+  return whole && !stop.enough();
+}
+
+const BandWork kNothing = [](const Band&) { return true; };
+
+// ---- measuring ------------------------------------------------------------
+
+// The preview of StretchNearest, filled from the source rows as they pass;
+// several parts of a pass may fill it, each its own rows.
+class PreviewRows {
+ public:
+  PreviewRows(Raster& preview, int width, int height, int firstRow)
+      : preview_(preview), height_(height), columns_(static_cast<std::size_t>(std::max(preview.width(), 0))) {
+    for (int x = 0; x < preview.width(); ++x)
+      columns_[static_cast<std::size_t>(x)] =
+          3 * static_cast<std::size_t>((2 * std::int64_t{x} + 1) * width / (2 * std::int64_t{preview.width()}));
+    while (next_ < preview.height() && Source(next_) < firstRow) ++next_;
+  }
+  Raster& target() { return preview_; }
+  void Take(const Band& band) {
+    for (; next_ < preview_.height(); ++next_) {
+      const int source = Source(next_);
+      if (source >= band.first + band.count) return;
+      const std::uint8_t* src = band.rows[source - band.first];
+      std::uint8_t* dst = preview_.row(next_);
+      for (std::size_t column : columns_) {
+        dst[0] = src[column];
+        dst[1] = src[column + 1];
+        dst[2] = src[column + 2];
+        dst += 3;
+      }
+    }
+  }
+
+ private:
+  int Source(int previewRow) const {
+    return static_cast<int>((2 * std::int64_t{previewRow} + 1) * height_ / (2 * std::int64_t{preview_.height()}));
+  }
+  Raster& preview_;
+  int height_;
+  std::vector<std::size_t> columns_;
+  int next_ = 0;
+};
+
+// The measurement of a part of the photo: analysis totals, the pixels at
+// its extremes (sampled while their rows are at hand: a recorded position
+// only ever moves to a pixel of the band just measured), and its preview rows.
+struct Measure {
+  RowAnalysis totals;
+  PixelSample minPixel, maxPixel;
+  std::optional<PreviewRows> preview;
+
+  void Take(const Band& band, int width) {
+    for (int i = 0; i < band.count; ++i) AnalyseRow(band.rows[i], width, 0, band.first + i, totals);
+    Sample(totals.haveMin, totals.minX, totals.minY, band, width, minPixel);
+    Sample(totals.haveMax, totals.maxX, totals.maxY, band, width, maxPixel);
+    if (preview) preview->Take(band);
+  }
+
+  static void Sample(bool have, int x, int y, const Band& band, int width, PixelSample& p) {
+    if (!have || y < band.first || y >= band.first + band.count || x < 0 || x >= width) return;
+    const std::uint8_t* q = band.rows[y - band.first] + 3 * static_cast<std::size_t>(x);
+    p = PixelSample{MakeColour(q[2], q[1], q[0]), x, y, q[2], q[1], q[0]};
+  }
+
+  // Adds the measurement of the part below this one. Of equal extremes the
+  // one in the leftmost column wins, then the upper part's: the order in
+  // which one scan of the whole photo records them.
+  void Append(const Measure& below) {
+    for (std::size_t p = 0; p < totals.parts.size(); ++p)
+      for (std::size_t l = 0; l < 256; ++l) totals.parts[p][l] += below.totals.parts[p][l];
+    const RowAnalysis& b = below.totals;
+    if (b.haveMin && (!totals.haveMin || b.minL < totals.minL || (b.minL == totals.minL && b.minX < totals.minX))) {
+      totals.haveMin = true;
+      totals.minL = b.minL;
+      totals.minX = b.minX;
+      totals.minY = b.minY;
+      minPixel = below.minPixel;
+    }
+    if (b.haveMax && (!totals.haveMax || b.maxL > totals.maxL || (b.maxL == totals.maxL && b.maxX < totals.maxX))) {
+      totals.haveMax = true;
+      totals.maxL = b.maxL;
+      totals.maxX = b.maxX;
+      totals.maxY = b.maxY;
+      maxPixel = below.maxPixel;
+    }
+  }
+};
+
+// Where a measuring pass splits the photo between its two threads, or 0 to
+// read it whole on one. The lower part's reader first passes over the upper
+// part, at about half the cost of decoding it, so the upper part is the
+// larger one. Not for progressive files: both readers would hold every
+// coefficient and read every scan.
+int SplitRow(const JpegReader& reader, const PassOptions& options) {
+  const JpegHeader& h = reader.Header();
+  const int unit = reader.RowsPerBlockRow();
+  if (options.threads <= 1 || h.progressive || !reader.CanSkip() || unit <= 0) return 0;
+  if (static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height) < options.splitPixels) return 0;
+  const int split = static_cast<int>(static_cast<std::int64_t>(h.height) * 64 / 100) / unit * unit;
+  return split > 0 && split < h.height ? split : 0;
+}
+
+// Measures the whole photo: in two parts on two threads when SplitRow says
+// so, else decoding on this thread and measuring on another. `after` sees
+// each band once measured and may stop the pass by giving false. Gives
+// whether the whole photo was measured, with the measurement in `top`.
+bool MeasurePhoto(const InputFile& file, JpegReader& reader, PassStop& stop, const PassOptions& options,
+                  Progress& progress, Measure& top, const std::function<bool(Measure&)>& after,
+                  std::string& warning) {
+  const int width = reader.Header().width, height = reader.Header().height;
+  const int split = SplitRow(reader, options);
+  if (split == 0) {
+    const bool whole = Stream(reader, 0, height, stop, options.threads, progress, kNothing, [&](const Band& band) {
+      top.Take(band, width);
+      return after(top);
+    });
+    if (whole) reader.Finish();
+    warning = reader.Warning();
+    return whole;
+  }
+
+  Measure bottom;
+  if (top.preview) bottom.preview.emplace(top.preview->target(), width, height, split);
+  std::mutex partsLock;  // `after` sees one part's measurement at a time
+  std::exception_ptr topError, bottomError;
+  bool topWhole = false, bottomWhole = false;
+  std::string bottomWarning;
+  auto measured = [&](Measure& part, const Band& band) {
+    part.Take(band, width);
+    std::lock_guard lock(partsLock);
+    return after(part);
+  };
+  {
+    std::jthread lower([&] {
+      Capture(bottomError, stop, [&] {
+        JpegReader second(file, options.limits, stop.token());
+        second.Start(RingBytes(second.Header(), 1));
+        second.SkipRows(split);
+        bottomWhole = Stream(second, split, height, stop, 1, progress, kNothing,
+                             [&](const Band& band) { return measured(bottom, band); });
+        if (bottomWhole) second.Finish();
+        bottomWarning = second.Warning();  // it has read the whole file, the upper part included
+      });
+    });
+    Capture(topError, stop, [&] {
+      topWhole = Stream(reader, 0, split, stop, 1, progress, kNothing,
+                        [&](const Band& band) { return measured(top, band); });
+    });
+  }  // joins the lower part
+  RethrowFirst({topError, bottomError}, stop);
+  warning = bottomWarning.empty() ? reader.Warning() : bottomWarning;
+  if (!topWhole || !bottomWhole) return false;
+  top.Append(bottom);
+  return true;
+}
+
+}  // namespace
+
+OpenedPhoto OpenPhoto(const InputFile& file, const PassOptions& options, bool withPreview) {
+  PassStop stop(options.stop);
+  JpegReader reader(file, options.limits, stop.token());
+  OpenedPhoto photo;
+  photo.header = reader.Header();
+  const int width = photo.header.width, height = photo.header.height;
+  reader.Start(RingBytes(photo.header, options.threads));
+  if (withPreview) {
+    const PreviewSize size = FitPreviewSize(width, height);
+    photo.preview = Raster(size.width, size.height);
+  }
+  Progress progress(options, height);
+  Measure measure;
+  if (withPreview) measure.preview.emplace(photo.preview, width, height, 0);
+  MeasurePhoto(file, reader, stop, options, progress, measure, [](Measure&) { return true; }, photo.warning);
+
+  PhotoAnalysis& a = photo.analysis;
+  a.histogram = measure.totals.histogram();
+  a.MinLuminance = measure.totals.minL;
+  a.MaxLuminance = measure.totals.maxL;
+  if (measure.totals.haveMin) a.MinPixel = measure.minPixel;
+  if (measure.totals.haveMax) a.MaxPixel = measure.maxPixel;
+  return photo;
+}
+
+int ThresholdAfterOpen(std::optional<int> typed, int darkest, int brightest) {
+  PhotoAnalysis a;
+  a.MinLuminance = darkest;
+  a.MaxLuminance = brightest;
+  const ThresholdRange range = PrimeThreshold(a);
+  return typed ? SpinClamp(*typed, range.minimum, range.maximum) : range.value;
+}
+
+bool SettingsSettled(const CommandControls& c, int darkest, int brightest) {
+  // The brightest can still rise unless it is white.
+  if (brightest < 255) return false;
+  // The shift's anchor is the darkest luminance itself.
+  if (c.shiftMode && darkest > 0) return false;
+  const int threshold = ThresholdAfterOpen(c.threshold, darkest, 255);
+  for (int d = 0; d < darkest; ++d)
+    if (ThresholdAfterOpen(c.threshold, d, 255) != threshold) return false;
+  return true;
+}
+
+MeasuredSettings SettingsAfterOpen(const InputFile& file, const CommandControls& c, const PassOptions& options) {
+  PassStop stop(options.stop);
+  JpegReader reader(file, options.limits, stop.token());
+  reader.Start(RingBytes(reader.Header(), options.threads));
+  Progress progress(options, reader.Header().height);
+  MeasuredSettings m;
+  // The extremes of all parts so far; asked again only when they moved.
+  int darkest = 255, brightest = 0;
+  Measure measure;
+  m.wholePhoto = MeasurePhoto(file, reader, stop, options, progress, measure, [&](Measure& part) {
+    const int d = std::min(darkest, part.totals.minL), b = std::max(brightest, part.totals.maxL);
+    if (d == darkest && b == brightest) return true;
+    darkest = d;
+    brightest = b;
+    return !SettingsSettled(c, darkest, brightest);
+  }, m.warning);
+  if (m.wholePhoto) {
+    darkest = measure.totals.minL;
+    brightest = measure.totals.maxL;
+  }
+  const ControlValues values{c.strength, ThresholdAfterOpen(c.threshold, darkest, brightest), c.colourBoost,
+                             c.shiftMode};
+  m.settings = SettingsFor(values, darkest);
+  return m;
+}
+
+Rendered RenderPhoto(const InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options) {
+  PassStop stop(options.stop);
+  JpegReader reader(file, options.limits, stop.token());
+  Rendered result;
+  result.source = reader.Header();
+  const int width = result.source.width, height = result.source.height;
+  reader.Start(RingBytes(result.source, options.threads) +
+               JpegWriter::WholeImageBytes(width, height, result.source.progressive));
+  JpegWriter writer(out, width, height, request.quality, result.source.progressive, request.segments, stop.token());
+  result.steps.reserve(static_cast<std::size_t>((height + kRowsPerStep - 1) / kRowsPerStep));
+  Progress progress(options, height);
+  std::optional<BrightenTable> table;
+  // Decoding takes a little less than encoding, so the brightening goes
+  // with the decoding.
+  const BandWork brighten = [&](const Band& band) {
+    for (int i = 0; i < band.count; ++i) {
+      const int y = band.first + i;
+      if (y % kRowsPerStep == 0) {
+        result.steps.push_back(request.settingsAt(y, height));
+        TableFor(result.steps.back(), request.exponent, table);
+      }
+      BrightenRow(*table, band.rows[i], band.rows[i], width);
+    }
+    return true;
+  };
+  const BandWork encode = [&](const Band& band) {
+    writer.WriteRows(band.rows, band.count);
+    return true;
+  };
+  if (!Stream(reader, 0, height, stop, options.threads, progress, brighten, encode)) throw Cancelled();
+  reader.Finish();
+  writer.Finish();
+  result.warning = reader.Warning();
+  return result;
+}
+
+SettingsAt Replay(std::vector<BrightenSettings> steps) {
+  return [steps = std::move(steps)](int row, int) {
+    if (steps.empty()) return BrightenSettings{};
+    const auto step = static_cast<std::size_t>(row / kRowsPerStep);
+    return steps.at(std::min(step, steps.size() - 1));
+  };
+}
+
+}  // namespace imaging

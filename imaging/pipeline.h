@@ -1,0 +1,109 @@
+#pragma once
+// The one photo pipeline of the window and the command line. A photo file is
+// decoded from the top down in bands of rows that pass through a small ring
+// (a few hundred rows, never the whole photo): decoding runs on the calling
+// thread, and what is done with the rows (measuring, brightening, encoding)
+// on a second one. Opening measures the photo and makes its preview from the
+// rows as they pass; rendering brightens each band and hands it to the
+// encoder, which writes to a sink as it goes.
+
+#include "imaging/analysis.h"
+#include "imaging/brighten.h"
+#include "imaging/jpeg_codec.h"
+
+#include <functional>
+#include <optional>
+#include <span>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+namespace imaging {
+
+// The ring: bands of whole steps, so that settings read per step fall on bands.
+constexpr int kBandRows = kRowsPerStep;
+constexpr int kRingBands = 16;
+
+struct PassOptions {
+  DecodeLimits limits;
+  // A stop requested here ends the pass promptly with Cancelled, wherever it
+  // is (reading a progressive file, decoding, encoding); nothing is left
+  // half-written in the sink's file as long as the sink commits only at the end.
+  std::stop_token stop;
+  // 2: the work beside decoding goes to a second thread; 1: all of it on the
+  // calling thread (for batches that already keep every core busy).
+  int threads = 2;
+  // Photos of at least this many pixels are measured in two parts at once,
+  // each on its own thread (baseline files only).
+  std::uint64_t splitPixels = std::uint64_t{1} << 20;
+  // Rows done and the photo's height, after every band; called on the
+  // pass's worker threads, one call at a time.
+  std::function<void(int rows, int height)> progress;
+};
+
+struct OpenedPhoto {
+  JpegHeader header;
+  PhotoAnalysis analysis;
+  Raster preview;  // the photo fitted into the preview frame, nearest neighbour
+  std::string warning;  // libjpeg's complaint about damaged data, if any
+};
+
+// Decodes and measures the photo, and makes its preview from the same rows.
+OpenedPhoto OpenPhoto(const InputFile& file, const PassOptions& options, bool withPreview = true);
+
+// The command line's options: the window's controls after an open, with the
+// threshold primed from the photo unless one was typed.
+struct CommandControls {
+  int strength = kDefaultStrength;
+  std::optional<int> threshold;
+  int colourBoost = kDefaultColourBoost;
+  bool shiftMode = false;
+};
+
+// The threshold control's value after an open of a photo with these
+// extremes: primed, or a typed value clamped as the control clamps it when
+// the focus leaves it.
+int ThresholdAfterOpen(std::optional<int> typed, int darkest, int brightest);
+
+// Whether the settings can no longer change once the darkest and brightest
+// luminance seen so far are these: the rest of the photo can only lower the
+// one and raise the other, and luminance stays within 0..255.
+bool SettingsSettled(const CommandControls& controls, int darkestSoFar, int brightestSoFar);
+
+struct MeasuredSettings {
+  BrightenSettings settings;
+  bool wholePhoto = false;  // false: measuring stopped once the settings were settled
+  std::string warning;
+};
+
+// The settings the window would brighten with after opening the photo and
+// setting these controls. Measures the photo, stopping as soon as the rest
+// of it cannot change the settings.
+MeasuredSettings SettingsAfterOpen(const InputFile& file, const CommandControls& controls, const PassOptions& options);
+
+struct RenderRequest {
+  double exponent = ExponentFor(kDefaultStrength);  // q, fixed for the pass
+  // The settings of the step starting at a row, asked for every kRowsPerStep
+  // rows in order, on the thread that brightens.
+  SettingsAt settingsAt;
+  int quality = kDefaultQuality;
+  // Written right after the JFIF header, in order.
+  std::span<const JpegSegment> segments;
+};
+
+struct Rendered {
+  JpegHeader source;
+  // The settings of every step, in order; asking them again gives the same file.
+  std::vector<BrightenSettings> steps;
+  std::string warning;
+};
+
+// Decodes the photo, brightens every row with the settings of its step and
+// encodes the result into `out` in the source's mode (baseline or
+// progressive) at the request's quality.
+Rendered RenderPhoto(const InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options);
+
+// A SettingsAt that gives the recorded settings of each step again.
+SettingsAt Replay(std::vector<BrightenSettings> steps);
+
+}  // namespace imaging
