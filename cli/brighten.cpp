@@ -2,6 +2,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/file_io.h"
+#include "imaging/metadata.h"
 #include "imaging/pipeline.h"
 
 #include <algorithm>
@@ -50,9 +51,6 @@ class OutputFile final : public imaging::ByteSink {
   std::optional<imaging::AtomicFile> file_;
 };
 
-// Marker segments carried from the source into the result, right after its
-// JFIF header; none so far.
-std::vector<imaging::JpegSegment> SegmentsFor(const imaging::InputFile&, const BrightenOptions&) { return {}; }
 
 // The same file the window writes when the photo is opened, the controls set
 // and the result saved. The threshold needs the photo's extremes before the
@@ -63,7 +61,8 @@ std::string BrightenPhoto(const Job& job, const BrightenOptions& o, const imagin
   const imaging::InputFile input = imaging::OpenInputFile(job.input);
   const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
   const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, pass);
-  const std::vector<imaging::JpegSegment> segments = SegmentsFor(input, o);
+  // As the window's save: the colour profile and the orientation always, the rest when asked.
+  const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, o.keepMetadata);
   imaging::RenderRequest request;
   request.exponent = imaging::ExponentFor(o.strength);
   request.settingsAt = [&](int, int) { return measured.settings; };

@@ -34,6 +34,7 @@ struct BrightenOptions {
   std::optional<int> threshold;
   int boost = imaging::kDefaultColourBoost;
   bool shift = false;
+  bool keepMetadata = false;  // the source's EXIF, XMP and ICC segments, not only ICC and orientation
   int quality = imaging::kDefaultQuality;
   int jobs = 0;  // 0: one per core
   std::uint64_t memoryBudget = imaging::kDefaultMemoryBudget;  // per photo being worked on

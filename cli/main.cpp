@@ -118,6 +118,9 @@ int Run(int argc, char** argv) {
   brightenCmd->add_option("--boost", brighten.boost, "Barevná úprava 0..20 (výchozí " + std::to_string(imaging::kDefaultColourBoost) + ").")
       ->transform(WholeNumber(0, 20));
   brightenCmd->add_flag("--shift", brighten.shift, "Posun místo mocninné křivky.");
+  brightenCmd->add_flag("--keep-metadata", brighten.keepMetadata,
+                        "Zachová metadata zdrojové fotky: EXIF, XMP a barevný profil ICC (náhled uvnitř EXIF "
+                        "zůstane původní). Bez této volby se přenáší jen profil ICC a orientace.");
   brightenCmd->add_option("--quality", brighten.quality, "Kvalita JPEG 1..100 (výchozí " + std::to_string(imaging::kDefaultQuality) + ").")
       ->transform(WholeNumber(1, 100));
   brightenCmd->add_option("-j", brighten.jobs, "Počet vláken práce: tolik fotek zároveň, jedna fotka využije až dvě (výchozí počet jader).")

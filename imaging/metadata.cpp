@@ -241,7 +241,10 @@ std::vector<JpegSegment> SegmentsToCarry(std::span<const std::uint8_t> sourceFil
 }
 
 std::vector<JpegSegment> SegmentsToCarry(const std::string& sourcePath, bool keepMetadata) {
-  const InputFile file = OpenInputFile(sourcePath);
+  return SegmentsToCarry(OpenInputFile(sourcePath), keepMetadata);
+}
+
+std::vector<JpegSegment> SegmentsToCarry(const InputFile& file, bool keepMetadata) {
   FileSource source(file);
   return Pick(source, keepMetadata);
 }

@@ -2,7 +2,10 @@
 
 #include "app/about_window.h"
 #include "app/exif_window.h"
+#include "exif/reader.h"
+#include "exif_builder.h"
 #include "imaging/brighten.h"
+#include "imaging/metadata.h"
 #include "jpeg_fixtures.h"
 #include "run_cli.h"
 #include "samples.h"
@@ -28,6 +31,7 @@ using imaging::MakeColour;
 // The desktop as the tests see it: queued dialog answers, recorded messages.
 struct FakeDesktop {
   std::deque<QString> openAnswers, saveAnswers;
+  bool keepMetadata = false;  // the save dialog's box
   QStringList errors;
   QList<QUrl> opened;
   std::function<void()> whileSaveDialogShows;
@@ -37,7 +41,7 @@ struct FakeDesktop {
     p.chooseOpenFile = [this](QWidget*) { return Next(openAnswers); };
     p.chooseSaveFile = [this](QWidget*, const QString&) {
       if (whileSaveDialogShows) whileSaveDialogShows();
-      return SaveChoice{Next(saveAnswers)};
+      return SaveChoice{Next(saveAnswers), keepMetadata};
     };
     p.showError = [this](QWidget*, const QString& m) { errors << m; };
     p.openUrl = [this](const QUrl& u) {
@@ -364,6 +368,64 @@ TEST_F(MainWindow, CommandLineWritesTheWindowsFileByteForByte) {
     const auto r = testsupport::RunCli(args);
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(imaging::ReadWholeFile(cli), imaging::ReadWholeFile(window)) << "setting " << n;
+  }
+}
+
+// What the picture needs to be shown as taken travels with it: the colour
+// profile and, for a turned photo, an EXIF segment with only its orientation;
+// the camera data only when the save dialog's box is ticked. The command line
+// writes the same files.
+TEST_F(MainWindow, SavedPhotoCarriesProfileAndOrientationAndTheRestWhenAsked) {
+  using namespace std::string_literals;
+  exiftest::TiffBuilder tiff(exiftest::Order::Motorola);
+  tiff.SetFirstIfd(tiff.Ifd({tiff.Ascii(0x0110, "Secret Camera"), tiff.Short(0x0112, {6})}));
+  const std::string exif = "Exif\0\0"s + tiff.Bytes();
+  const std::string xmp = "http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>"s;
+  const std::string icc1 = "ICC_PROFILE\0\1\2"s + std::string(300, 'a');
+  const std::string icc2 = "ICC_PROFILE\0\2\2"s + std::string(200, 'b');
+  imaging::Bytes source = imaging::ReadWholeFile(DarkPhoto().toStdString());
+  for (const auto& [marker, body] : {std::pair<std::uint8_t, std::string>{0xE2, icc2}, {0xE2, icc1}, {0xE1, xmp}, {0xE1, exif}}) {
+    const std::string segment = exiftest::Segment(marker, body);
+    source.insert(source.begin() + 2, segment.begin(), segment.end());
+  }
+  const std::string path = (dir_ / "turned.jpg").string();
+  fixtures::WriteFile(path, source);
+  Open(QString::fromStdString(path));
+
+  for (const bool keep : {false, true}) {
+    const std::string window = (dir_ / ("window" + std::to_string(keep) + ".jpg")).string();
+    const std::string cli = (dir_ / ("cli" + std::to_string(keep) + ".jpg")).string();
+    desktop_.keepMetadata = keep;
+    desktop_.saveAnswers.push_back(QString::fromStdString(window));
+    Save();
+    ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+    std::vector<std::string> args = {"brighten", "-o", cli, path};
+    if (keep) args.insert(args.begin() + 1, "--keep-metadata");
+    const auto r = testsupport::RunCli(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const imaging::Bytes saved = imaging::ReadWholeFile(window);
+    EXPECT_EQ(imaging::ReadWholeFile(cli), saved) << "keep " << keep;
+
+    std::vector<std::pair<int, std::string>> segments;
+    imaging::ForEachHeaderSegment(saved, [&](int marker, std::span<const std::uint8_t> body) {
+      segments.emplace_back(marker, std::string(body.begin(), body.end()));
+    });
+    ASSERT_GE(segments.size(), 4u);
+    EXPECT_EQ(segments[0].first, 0xE0);  // JFIF first
+    const imaging::Bytes orientation = imaging::OrientationSegment(6).body;
+    const std::vector<std::pair<int, std::string>> carried(segments.begin() + 1, segments.begin() + 4 + keep);
+    const std::vector<std::pair<int, std::string>> expected =
+        keep ? std::vector<std::pair<int, std::string>>{{0xE1, exif}, {0xE1, xmp}, {0xE2, icc1}, {0xE2, icc2}}
+             : std::vector<std::pair<int, std::string>>{
+                   {0xE1, std::string(orientation.begin(), orientation.end())},
+                   {0xE2, icc1},
+                   {0xE2, icc2}};
+    EXPECT_EQ(carried, expected) << "keep " << keep;
+
+    exif::Reader reader;  // the saved photo read back as any reader would
+    ASSERT_TRUE(reader.ProcessFile(window) && reader.Exif()) << reader.ErrorText();
+    EXPECT_FALSE(reader.Exif()->TagText("Orientation").empty());
+    EXPECT_EQ(reader.Exif()->Model().empty(), !keep);
   }
 }
 
