@@ -180,6 +180,16 @@ void PhotoSession::Render(double exponent, int quality) {
       });
 }
 
+// The pass that ended, again: the settings of each of its steps, at another quality.
+imaging::RenderRequest PhotoSession::ReplayRequest(int quality, std::span<const imaging::JpegSegment> segments) const {
+  imaging::RenderRequest request;
+  request.exponent = exponent_;
+  request.settingsAt = imaging::Replay(steps_);
+  request.quality = quality;
+  request.segments = segments;
+  return request;
+}
+
 void PhotoSession::Reencode(int quality) {
   if (busy_ || !rendered_ || quality == encodedQuality_) return;
   Start(
@@ -187,10 +197,7 @@ void PhotoSession::Reencode(int quality) {
       [this, file = FileName(path_), quality](std::stop_token stop) {
         imaging::PassOptions options;
         options.stop = stop;
-        imaging::RenderRequest request;
-        request.exponent = exponent_;
-        request.settingsAt = imaging::Replay(steps_);
-        request.quality = quality;
+        const imaging::RenderRequest request = ReplayRequest(quality, {});
         imaging::Bytes out;
         imaging::BytesSink sink(out);
         imaging::RenderPhoto(imaging::OpenInputFile(file), request, sink, options);
@@ -225,11 +232,7 @@ void PhotoSession::StartWrite() {
           // The same steps again, at the quality asked for, straight into the file.
           imaging::PassOptions options;
           options.stop = stop;
-          imaging::RenderRequest request;
-          request.exponent = exponent_;
-          request.settingsAt = imaging::Replay(steps_);
-          request.quality = quality;
-          request.segments = segments;
+          const imaging::RenderRequest request = ReplayRequest(quality, segments);
           imaging::RenderPhoto(imaging::OpenInputFile(source), request, sink, options);
         }
         if (stop.stop_requested()) throw imaging::Cancelled();

@@ -9,6 +9,7 @@
 #include "imaging/brighten.h"
 #include "imaging/jpeg_codec.h"
 #include "imaging/jpeg_segments.h"
+#include "imaging/pipeline.h"
 
 #include <QObject>
 #include <QString>
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <stop_token>
 #include <thread>
 #include <vector>
@@ -82,6 +84,7 @@ class PhotoSession : public QObject {
   void Start(Job job, std::function<void(std::stop_token)> work, std::function<void()> done);
   void Finished(unsigned generation);
   void StartWrite();
+  imaging::RenderRequest ReplayRequest(int quality, std::span<const imaging::JpegSegment> segments) const;
   imaging::SettingsAt LiveSettings();
 
   // The photo.

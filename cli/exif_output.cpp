@@ -21,7 +21,6 @@ constexpr std::string_view kCutMark = "…";
 // controls included (they arrive as Latin-1 bytes 0x80..0x9F), shown as an escape, so that a
 // value can neither send terminal commands nor start a line of its own.
 std::string Shown(std::string_view bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   const std::string display = text::ToDisplayUtf8(bytes);
   std::string shown;
   shown.reserve(display.size());
@@ -34,17 +33,7 @@ std::string Shown(std::string_view bytes) {
       shown += display[i];
       continue;
     }
-    if (code == '\r') {
-      shown += "\\r";
-    } else if (code == '\n') {
-      shown += "\\n";
-    } else if (code == '\t') {
-      shown += "\\t";
-    } else {
-      shown += "\\x";
-      shown += kDigits[code >> 4];
-      shown += kDigits[code & 0x0F];
-    }
+    text::AppendEscape(shown, code);
   }
   return shown;
 }

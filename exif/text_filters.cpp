@@ -1,6 +1,7 @@
 #include "exif/text_filters.h"
 
 #include "exif/bytes.h"
+#include "text/display_text.h"
 
 namespace exif::detail {
 
@@ -15,23 +16,14 @@ std::string MakePrintable(std::string_view text) {
 std::string_view AsciiText(std::string_view raw) { return raw.substr(0, raw.find('\0')); }
 
 std::string EscapeControls(std::string_view text) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string escaped;
   escaped.reserve(text.size());
   for (char c : text) {
     const auto code = static_cast<unsigned char>(c);
     if (code >= 32 && code != 127) {
       escaped += c;
-    } else if (c == '\r') {
-      escaped += "\\r";
-    } else if (c == '\n') {
-      escaped += "\\n";
-    } else if (c == '\t') {
-      escaped += "\\t";
     } else {
-      escaped += "\\x";
-      escaped += kDigits[code >> 4];
-      escaped += kDigits[code & 0x0F];
+      text::AppendEscape(escaped, code);
     }
   }
   return escaped;

@@ -65,4 +65,19 @@ std::vector<std::string> DisplayLines(std::string_view text) {
   return lines;
 }
 
+void AppendEscape(std::string& out, unsigned code) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  if (code == '\r') {
+    out += "\\r";
+  } else if (code == '\n') {
+    out += "\\n";
+  } else if (code == '\t') {
+    out += "\\t";
+  } else {
+    out += "\\x";
+    out += kDigits[(code >> 4) & 0x0F];
+    out += kDigits[code & 0x0F];
+  }
+}
+
 }  // namespace text

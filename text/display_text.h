@@ -18,4 +18,9 @@ std::string ToDisplayUtf8(std::string_view bytes);
 // reader's trace and summary), each made displayable.
 std::vector<std::string> DisplayLines(std::string_view crlfText);
 
+// Appends a control character's code as a C escape ("\r", "\n", "\t", "\x1B"),
+// so that a value from a file can neither send terminal commands nor start a
+// line of its own.
+void AppendEscape(std::string& out, unsigned code);
+
 }  // namespace text
