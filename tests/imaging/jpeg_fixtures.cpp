@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 #include <jpeglib.h>
@@ -17,7 +18,13 @@ imaging::Raster MakeRaster(int width, int height, const std::function<imaging::C
   return r;
 }
 
-Bytes GrayJpeg(int width, int height) {
+namespace {
+
+// Encodes rows with libjpeg's own defaults (not the program's settings), after
+// `configure` has adjusted the compressor; `row(y)` gives row y's samples.
+Bytes EncodeWithLibjpeg(int width, int height, int components, J_COLOR_SPACE space, int quality,
+                        const std::function<void(jpeg_compress_struct&)>& configure,
+                        const std::function<JSAMPROW(int)>& row) {
   jpeg_compress_struct cinfo{};
   jpeg_error_mgr err{};
   cinfo.err = jpeg_std_error(&err);
@@ -27,15 +34,14 @@ Bytes GrayJpeg(int width, int height) {
   jpeg_mem_dest(&cinfo, &out, &size);
   cinfo.image_width = static_cast<JDIMENSION>(width);
   cinfo.image_height = static_cast<JDIMENSION>(height);
-  cinfo.input_components = 1;
-  cinfo.in_color_space = JCS_GRAYSCALE;
+  cinfo.input_components = components;
+  cinfo.in_color_space = space;
   jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 95, TRUE);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  configure(cinfo);
   jpeg_start_compress(&cinfo, TRUE);
-  std::vector<JSAMPLE> row(static_cast<std::size_t>(width));
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) row[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 255 / std::max(1, width - 1));
-    JSAMPROW p = row.data();
+    JSAMPROW p = row(y);
     jpeg_write_scanlines(&cinfo, &p, 1);
   }
   jpeg_finish_compress(&cinfo);
@@ -45,40 +51,29 @@ Bytes GrayJpeg(int width, int height) {
   return bytes;
 }
 
+}  // namespace
+
+Bytes GrayJpeg(int width, int height) {
+  std::vector<JSAMPLE> ramp(static_cast<std::size_t>(width));
+  for (int x = 0; x < width; ++x) ramp[static_cast<std::size_t>(x)] = static_cast<JSAMPLE>(x * 255 / std::max(1, width - 1));
+  return EncodeWithLibjpeg(width, height, 1, JCS_GRAYSCALE, 95, [](jpeg_compress_struct&) {},
+                           [&](int) { return ramp.data(); });
+}
+
 Bytes ColourJpeg(const imaging::Raster& raster, int h, int v, int scans) {
-  jpeg_compress_struct cinfo{};
-  jpeg_error_mgr err{};
-  cinfo.err = jpeg_std_error(&err);
-  jpeg_create_compress(&cinfo);
-  unsigned char* out = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&cinfo, &out, &size);
-  cinfo.image_width = static_cast<JDIMENSION>(raster.width());
-  cinfo.image_height = static_cast<JDIMENSION>(raster.height());
-  cinfo.input_components = 3;
-  cinfo.in_color_space = JCS_EXT_BGR;
-  jpeg_set_defaults(&cinfo);
-  jpeg_set_quality(&cinfo, 90, TRUE);
-  cinfo.comp_info[0].h_samp_factor = h;
-  cinfo.comp_info[0].v_samp_factor = v;
   std::vector<jpeg_scan_info> script;
-  if (scans > 0) {
+  auto configure = [&](jpeg_compress_struct& cinfo) {
+    cinfo.comp_info[0].h_samp_factor = h;
+    cinfo.comp_info[0].v_samp_factor = v;
+    if (scans <= 0) return;
     script.push_back({3, {0, 1, 2, 0}, 0, 0, 0, 0});
     for (int k = 1; k < 64 && static_cast<int>(script.size()) < scans; ++k)
       for (int c = 0; c < 3 && static_cast<int>(script.size()) < scans; ++c) script.push_back({1, {c, 0, 0, 0}, k, k, 0, 0});
     cinfo.scan_info = script.data();
     cinfo.num_scans = static_cast<int>(script.size());
-  }
-  jpeg_start_compress(&cinfo, TRUE);
-  for (int y = 0; y < raster.height(); ++y) {
-    JSAMPROW row = const_cast<JSAMPROW>(raster.row(y));
-    jpeg_write_scanlines(&cinfo, &row, 1);
-  }
-  jpeg_finish_compress(&cinfo);
-  Bytes bytes(out, out + size);
-  jpeg_destroy_compress(&cinfo);
-  std::free(out);
-  return bytes;
+  };
+  return EncodeWithLibjpeg(raster.width(), raster.height(), 3, JCS_EXT_BGR, 90, configure,
+                           [&](int y) { return const_cast<JSAMPROW>(raster.row(y)); });
 }
 
 std::vector<int> MarkersBeforeScan(const Bytes& jpeg) {
