@@ -8,7 +8,6 @@
 #include "app/native_path.h"
 #include "imaging/errors.h"
 #include "imaging/histogram_chart.h"
-#include "imaging/metadata.h"
 
 #include <QCloseEvent>
 #include <QFrame>
@@ -308,12 +307,6 @@ imaging::ControlValues TForm1::CurrentControls() const {
 
 void TForm1::PublishControls() { session_->SetControls(CurrentControls()); }
 
-// The source's colour profile and orientation always travel with the result,
-// so that it shows as taken; the rest of its metadata only when asked for.
-std::vector<imaging::JpegSegment> TForm1::SegmentsToKeep(bool keepMetadata) const {
-  return imaging::SegmentsToCarry(NativePath(session_->Path()), keepMetadata);
-}
-
 void TForm1::BeginPass(Pass pass) {
   pass_ = pass;
   QPushButton* const photoButtons[] = {otevritb, prepocitatb, ulozitb};
@@ -454,7 +447,7 @@ void TForm1::OnRendered() {
     OnWritten(QString());
     return;
   }
-  session_->Write(choice.path, kompresespin->Value(), SegmentsToKeep(choice.keepMetadata));
+  session_->Write(choice.path, kompresespin->Value(), choice.keepMetadata);
 }
 
 void TForm1::OnWritten(const QString& warning) {

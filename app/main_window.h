@@ -8,7 +8,6 @@
 #include "app/widgets.h"
 #include "imaging/analysis.h"
 #include "imaging/brighten.h"
-#include "imaging/jpeg_segments.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -107,8 +106,6 @@ class TForm1 : public QWidget {
   // running save reads them every 16 rows.
   imaging::ControlValues CurrentControls() const;
   void PublishControls();
-  // Marker segments the save writes after the JFIF header; none so far.
-  std::vector<imaging::JpegSegment> SegmentsToKeep(bool keepMetadata) const;
   // The three photo buttons are disabled while a pass runs, so that no
   // second one can start.
   void BeginPass(Pass pass);

@@ -4,6 +4,7 @@
 
 #include "imaging/errors.h"
 #include "imaging/file_io.h"
+#include "imaging/metadata.h"
 #include "imaging/pipeline.h"
 
 #include <new>
@@ -209,11 +210,11 @@ void PhotoSession::Reencode(int quality) {
       });
 }
 
-void PhotoSession::Write(const QString& target, int quality, std::vector<imaging::JpegSegment> segments) {
+void PhotoSession::Write(const QString& target, int quality, bool keepMetadata) {
   if (!rendered_) return;
   writeTarget_ = target;
   writeQuality_ = quality;
-  writeSegments_ = std::move(segments);
+  writeKeepsMetadata_ = keepMetadata;
   writePending_ = true;
   if (!busy_) StartWrite();  // else the re-encoding starts it when it ends
 }
@@ -223,7 +224,11 @@ void PhotoSession::StartWrite() {
   Start(
       Job::Write,
       [this, source = FileName(path_), target = FileName(writeTarget_), quality = writeQuality_,
-       segments = std::move(writeSegments_)](std::stop_token stop) {
+       keepMetadata = writeKeepsMetadata_](std::stop_token stop) {
+        // The source's colour profile and orientation always travel with the
+        // result, so that it shows as taken; the rest of its metadata when asked.
+        const imaging::InputFile input = imaging::OpenInputFile(source);
+        const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, keepMetadata);
         imaging::AtomicFile file(target);
         FileSink sink(file);
         if (quality == encodedQuality_ && !encoded_.empty()) {
@@ -233,7 +238,7 @@ void PhotoSession::StartWrite() {
           imaging::PassOptions options;
           options.stop = stop;
           const imaging::RenderRequest request = ReplayRequest(quality, segments);
-          imaging::RenderPhoto(imaging::OpenInputFile(source), request, sink, options);
+          imaging::RenderPhoto(input, request, sink, options);
         }
         if (stop.stop_requested()) throw imaging::Cancelled();
         file.Commit();

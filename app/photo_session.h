@@ -59,10 +59,11 @@ class PhotoSession : public QObject {
   // Encodes the rendered result again at another quality (the same steps),
   // in the background.
   void Reencode(int quality);
-  // Writes the rendered result at `quality` to `target`, with the segments
-  // after its JFIF header, once a running re-encoding has ended; encodes
-  // again first if needed. Emits written or failed.
-  void Write(const QString& target, int quality, std::vector<imaging::JpegSegment> segments = {});
+  // Writes the rendered result at `quality` to `target`, once a running
+  // re-encoding has ended; encodes again first if needed. The source's colour
+  // profile and orientation go with it, and all its EXIF, XMP and ICC data
+  // with `keepMetadata`. Emits written or failed.
+  void Write(const QString& target, int quality, bool keepMetadata = false);
   // Drops the rendered result (stopping a re-encoding); nothing is written.
   void Discard();
 
@@ -127,5 +128,5 @@ class PhotoSession : public QObject {
   bool writePending_ = false;
   QString writeTarget_;
   int writeQuality_ = 0;
-  std::vector<imaging::JpegSegment> writeSegments_;
+  bool writeKeepsMetadata_ = false;
 };

@@ -326,6 +326,15 @@ TEST_F(MainWindow, FailedSaveKeepsTheSourceAndReportsIt) {
   Save();
   ASSERT_EQ(desktop_.errors.size(), 2);
   EXPECT_FALSE(fs::exists(dir_ / "new.jpg"));
+  // ... or deleted while the save dialog asks for the name.
+  DarkPhoto();
+  Open(path);
+  desktop_.whileSaveDialogShows = [&] { fs::remove(path.toStdString()); };
+  desktop_.saveAnswers.push_back(QString::fromStdString((dir_ / "late.jpg").string()));
+  Save();
+  ASSERT_EQ(desktop_.errors.size(), 3);
+  EXPECT_FALSE(fs::exists(dir_ / "late.jpg"));
+  EXPECT_TRUE(form_.ulozitb->isEnabled());
 }
 
 TEST_F(MainWindow, SavingOverTheSourceThenSavingAgainBrightensTwice) {
