@@ -51,7 +51,6 @@ class OutputFile final : public imaging::ByteSink {
   std::optional<imaging::AtomicFile> file_;
 };
 
-
 // The same file the window writes when the photo is opened, the controls set
 // and the result saved. The threshold needs the photo's extremes before the
 // first pixel is brightened, so the photo is decoded twice: measured (only

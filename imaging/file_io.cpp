@@ -46,10 +46,6 @@ class Fd {
   int fd_;
 };
 
-}  // namespace
-
-namespace {
-
 // What a non-regular file is, for the refusal.
 std::string KindOf(mode_t mode) {
   if (S_ISDIR(mode)) return "je to složka";

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <string>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -73,6 +74,19 @@ bool Guarded(ErrorManager& err, F&& f) {
   if (setjmp(err.jump)) return false;
   f();
   return true;
+}
+
+[[noreturn]] void Raise(ErrorManager& err);
+
+// Runs f for an object that libjpeg leaves unusable after a failure: the
+// failure is raised, and any later use refused.
+template <typename F>
+void RunOnce(ErrorManager& err, bool& broken, const char* object, F&& f) {
+  if (broken) throw std::logic_error(std::string(object) + " used after a failure");
+  if (!Guarded(err, f)) {
+    broken = true;
+    Raise(err);
+  }
 }
 
 std::string TooManyScansText(int maxScans) {
@@ -290,13 +304,7 @@ struct JpegReader::State {
   ~State() { jpeg_destroy_decompress(&cinfo); }
 
   template <typename F>
-  void Run(F&& f) {
-    if (broken) throw std::logic_error("JpegReader used after a failure");
-    if (!Guarded(err, f)) {
-      broken = true;
-      Raise(err);
-    }
-  }
+  void Run(F&& f) { RunOnce(err, broken, "JpegReader", f); }
 
   void Open() {
     Run([&] { jpeg_create_decompress(&cinfo); });
@@ -474,13 +482,7 @@ struct JpegWriter::State {
   ~State() { jpeg_destroy_compress(&cinfo); }
 
   template <typename F>
-  void Run(F&& f) {
-    if (broken) throw std::logic_error("JpegWriter used after a failure");
-    if (!Guarded(err, f)) {
-      broken = true;
-      Raise(err);
-    }
-  }
+  void Run(F&& f) { RunOnce(err, broken, "JpegWriter", f); }
 };
 
 JpegWriter::JpegWriter(ByteSink& sink, int width, int height, int quality, bool progressive,

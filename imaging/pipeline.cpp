@@ -53,13 +53,7 @@ class Ring {
     }
     changed_.notify_all();
   }
-  void Close() {
-    {
-      std::lock_guard lock(mutex_);
-      closed_ = true;
-    }
-    changed_.notify_all();
-  }
+  void Close() { Set(closed_); }
 
   // The next filled band, or nothing at the end or once stopped.
   std::optional<Band> Next() {
@@ -76,15 +70,16 @@ class Ring {
     changed_.notify_all();
   }
 
-  void Stop() {
+  void Stop() { Set(stopped_); }
+
+ private:
+  void Set(bool& flag) {
     {
       std::lock_guard lock(mutex_);
-      stopped_ = true;
+      flag = true;
     }
     changed_.notify_all();
   }
-
- private:
   std::uint8_t* const* RowsOf(std::uint64_t band) {
     return rows_.data() + (band % static_cast<std::uint64_t>(bands_)) * kBandRows;
   }

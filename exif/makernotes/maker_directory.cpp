@@ -122,8 +122,8 @@ struct Reading {
 // The value text by field type; a conversion that fails shows the value quoted.
 std::string ValueText(const Reading& r, std::string_view value, uint16_t type,
                       const TTagEntry* record) {
-  if (type == kAscii) return Quoted(AsciiText(value));
-  if (type == kUndefined) return Quoted(AsciiText(value));  // text padded with zero bytes
+  // UNDEFINED values are mostly text padded with zero bytes.
+  if (type == kAscii || type == kUndefined) return Quoted(AsciiText(value));
   const bool maps = r.Info.Options.useTagDecoders;
   try {
     if (record == nullptr) return RawToText(value, type, {}, {}, r.Layout.BigEndian, maps);
