@@ -3,7 +3,8 @@
 #include "app/native_path.h"
 
 #include "imaging/errors.h"
-#include "imaging/file_io.h"
+#include "files/input_file.h"
+#include "files/atomic_file.h"
 #include "imaging/metadata.h"
 #include "imaging/pipeline.h"
 
@@ -18,11 +19,11 @@ std::string FileName(const QString& path) { return NativePath(path); }
 // Bytes going into a file that appears under its name only when complete.
 class FileSink final : public imaging::ByteSink {
  public:
-  explicit FileSink(imaging::AtomicFile& file) : file_(file) {}
+  explicit FileSink(files::AtomicFile& file) : file_(file) {}
   void Write(std::span<const std::uint8_t> bytes) override { file_.Write(bytes); }
 
  private:
-  imaging::AtomicFile& file_;
+  files::AtomicFile& file_;
 };
 
 }  // namespace
@@ -120,7 +121,7 @@ void PhotoSession::Open(const QString& path) {
           rowsDone_ = done;
           rows_ = height;
         };
-        imaging::OpenedPhoto photo = imaging::OpenPhoto(imaging::OpenInputFile(file), options);
+        imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(file), options);
         openedAnalysis_ = photo.analysis;
         openedPreview_ = std::move(photo.preview);
         openedWidth_ = photo.header.width;
@@ -165,7 +166,7 @@ void PhotoSession::Render(double exponent, int quality) {
         request.exponent = exponent;
         request.settingsAt = settings;
         request.quality = quality;
-        const imaging::InputFile input = imaging::OpenInputFile(file);
+        const files::InputFile input = files::OpenInputFile(file);
         imaging::Bytes out;
         out.reserve(static_cast<std::size_t>(input.size()));  // about the result's size: no copies while it grows
         imaging::BytesSink sink(out);
@@ -201,7 +202,7 @@ void PhotoSession::Reencode(int quality) {
         const imaging::RenderRequest request = ReplayRequest(quality, {});
         imaging::Bytes out;
         imaging::BytesSink sink(out);
-        imaging::RenderPhoto(imaging::OpenInputFile(file), request, sink, options);
+        imaging::RenderPhoto(files::OpenInputFile(file), request, sink, options);
         encoded_ = std::move(out);
         encodedQuality_ = quality;
       },
@@ -227,9 +228,9 @@ void PhotoSession::StartWrite() {
        keepMetadata = writeKeepsMetadata_](std::stop_token stop) {
         // The source's colour profile and orientation always travel with the
         // result, so that it shows as taken; the rest of its metadata when asked.
-        const imaging::InputFile input = imaging::OpenInputFile(source);
+        const files::InputFile input = files::OpenInputFile(source);
         const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, keepMetadata);
-        imaging::AtomicFile file(target);
+        files::AtomicFile file(target);
         FileSink sink(file);
         if (quality == encodedQuality_ && !encoded_.empty()) {
           imaging::WriteWithSegments(sink, encoded_, segments);

@@ -18,7 +18,7 @@ namespace {
 std::string g_photo;
 
 imaging::BrightenSettings DefaultSettings() {
-  const imaging::OpenedPhoto photo = imaging::OpenPhoto(imaging::OpenInputFile(g_photo), {}, false);
+  const imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(g_photo), {}, false);
   return imaging::SettingsFor({imaging::kDefaultStrength, imaging::PrimeThreshold(photo.analysis).value,
                                imaging::kDefaultColourBoost, false},
                               photo.analysis.MinLuminance);
@@ -33,19 +33,19 @@ imaging::PassOptions Threads(const benchmark::State& state) {
 // Decode into a full raster plus encode, with the same settings and no pixel work.
 void CodecFloor(benchmark::State& state) {
   for (auto _ : state) {
-    const imaging::Raster r = imaging::DecodeJpeg(imaging::ReadWholeFile(g_photo));
+    const imaging::Raster r = imaging::DecodeJpeg(files::ReadWholeFile(g_photo));
     benchmark::DoNotOptimize(imaging::EncodeJpeg(r, 85, false).size());
   }
 }
 
 void PlainDecode(benchmark::State& state) {
-  for (auto _ : state) benchmark::DoNotOptimize(imaging::DecodeJpeg(imaging::ReadWholeFile(g_photo)).width());
+  for (auto _ : state) benchmark::DoNotOptimize(imaging::DecodeJpeg(files::ReadWholeFile(g_photo)).width());
 }
 
 // The window's open: decode, measure, previews.
 void Open(benchmark::State& state) {
   for (auto _ : state) {
-    const imaging::OpenedPhoto photo = imaging::OpenPhoto(imaging::OpenInputFile(g_photo), Threads(state));
+    const imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(g_photo), Threads(state));
     benchmark::DoNotOptimize(photo.analysis.MinLuminance);
   }
 }
@@ -57,7 +57,7 @@ void Save(benchmark::State& state) {
   for (auto _ : state) {
     imaging::Bytes out;
     imaging::BytesSink sink(out);
-    imaging::RenderPhoto(imaging::OpenInputFile(g_photo), request, sink, Threads(state));
+    imaging::RenderPhoto(files::OpenInputFile(g_photo), request, sink, Threads(state));
     benchmark::DoNotOptimize(out.size());
   }
 }
@@ -65,7 +65,7 @@ void Save(benchmark::State& state) {
 // The command line's work on one photo: measuring for the settings, then the save.
 void CommandLine(benchmark::State& state) {
   for (auto _ : state) {
-    const imaging::InputFile file = imaging::OpenInputFile(g_photo);
+    const files::InputFile file = files::OpenInputFile(g_photo);
     const imaging::MeasuredSettings m = imaging::SettingsAfterOpen(file, {}, Threads(state));
     imaging::RenderRequest request;
     request.settingsAt = [&](int, int) { return m.settings; };
@@ -81,7 +81,7 @@ void SavePlainDefinition(benchmark::State& state) {
   const imaging::BrightenSettings s = DefaultSettings();
   const double q = imaging::ExponentFor(s.strength);
   for (auto _ : state) {
-    imaging::Raster r = imaging::DecodeJpeg(imaging::ReadWholeFile(g_photo));
+    imaging::Raster r = imaging::DecodeJpeg(files::ReadWholeFile(g_photo));
     for (int y = 0; y < r.height(); ++y)
       for (int x = 0; x < r.width(); ++x) {
         const imaging::ColourValue c = r.pixel(x, y);

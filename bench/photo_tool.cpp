@@ -5,7 +5,8 @@
 //   photo_tool save IN OUT      the window's save: the pass and its encoding, then the write
 //   photo_tool generate W H OUT a photo-like JPEG of W x H pixels (quality 90, baseline), written row by row
 
-#include "imaging/file_io.h"
+#include "files/input_file.h"
+#include "files/atomic_file.h"
 #include "imaging/jpeg_codec.h"
 #include "imaging/pipeline.h"
 
@@ -20,10 +21,10 @@ namespace {
 // Smooth light with dark corners and a fine texture, so that it compresses
 // like a photo (about 2 bits per pixel at quality 90).
 void Generate(int width, int height, const std::string& out) {
-  imaging::AtomicFile file(out);
+  files::AtomicFile file(out);
   struct Sink final : imaging::ByteSink {
-    imaging::AtomicFile& file;
-    explicit Sink(imaging::AtomicFile& f) : file(f) {}
+    files::AtomicFile& file;
+    explicit Sink(files::AtomicFile& f) : file(f) {}
     void Write(std::span<const std::uint8_t> bytes) override { file.Write(bytes); }
   } sink(file);
   imaging::JpegWriter writer(sink, width, height, 90, false);
@@ -68,9 +69,9 @@ int main(int argc, char** argv) {
       jpeg.SetCompressionQuality(85);
       jpeg.SaveToFile(out);
     } else if (mode == "decode") {
-      std::cout << imaging::DecodeJpeg(imaging::ReadWholeFile(in)).width() << "\n";
+      std::cout << imaging::DecodeJpeg(files::ReadWholeFile(in)).width() << "\n";
     } else if (mode == "open") {
-      const imaging::OpenedPhoto photo = imaging::OpenPhoto(imaging::OpenInputFile(in), {});
+      const imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(in), {});
       std::cout << photo.analysis.MinLuminance << " " << photo.preview.width() << "\n";
     } else if (mode == "save") {
       // The controls after an open of a typical photo; THRESHOLD overrides the threshold.
@@ -80,12 +81,12 @@ int main(int argc, char** argv) {
         s.threshold = threshold;
         return s;
       };
-      const imaging::InputFile input = imaging::OpenInputFile(in);
+      const files::InputFile input = files::OpenInputFile(in);
       imaging::Bytes encoded;
       encoded.reserve(static_cast<std::size_t>(input.size()));  // as the window does
       imaging::BytesSink sink(encoded);
       imaging::RenderPhoto(input, request, sink, {});
-      imaging::WriteFileAtomically(out, encoded);
+      files::WriteFileAtomically(out, encoded);
     } else if (mode == "generate" && argc > 4) {
       Generate(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
     } else {

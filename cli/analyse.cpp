@@ -1,7 +1,7 @@
 #include "cli/commands.h"
 
 #include "imaging/analysis.h"
-#include "imaging/file_io.h"
+#include "files/input_file.h"
 #include "imaging/pipeline.h"
 
 #include <nlohmann/json.hpp>
@@ -29,7 +29,7 @@ int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err)
   try {
     imaging::PassOptions pass;
     pass.limits.memoryBudget = options.memoryBudget;
-    photo = imaging::OpenPhoto(imaging::OpenInputFile(options.photo), pass, /*withPreview=*/false);
+    photo = imaging::OpenPhoto(files::OpenInputFile(options.photo), pass, /*withPreview=*/false);
   } catch (const std::exception& e) {
     err << "prosvitek-cli: " << options.photo << ": " << e.what() << "\n";
     return kExitFailed;

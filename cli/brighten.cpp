@@ -1,7 +1,8 @@
 #include "cli/commands.h"
 
 #include "imaging/errors.h"
-#include "imaging/file_io.h"
+#include "files/input_file.h"
+#include "files/atomic_file.h"
 #include "imaging/metadata.h"
 #include "imaging/pipeline.h"
 
@@ -48,7 +49,7 @@ class OutputFile final : public imaging::ByteSink {
 
  private:
   std::string target_;
-  std::optional<imaging::AtomicFile> file_;
+  std::optional<files::AtomicFile> file_;
 };
 
 // The same file the window writes when the photo is opened, the controls set
@@ -57,7 +58,7 @@ class OutputFile final : public imaging::ByteSink {
 // until the rest of it cannot change the settings), then brightened and
 // encoded. Gives libjpeg's complaint about damaged data, if any.
 std::string BrightenPhoto(const Job& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
-  const imaging::InputFile input = imaging::OpenInputFile(job.input);
+  const files::InputFile input = files::OpenInputFile(job.input);
   const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
   const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, pass);
   // As the window's save: the colour profile and the orientation always, the rest when asked.

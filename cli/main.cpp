@@ -4,6 +4,7 @@
 //   prosvitek-cli exif [--summary | --trace | --makernote | --tags | --json] FILE...
 
 #include "cli/commands.h"
+#include "files/atomic_file.h"
 #include "imaging/jpeg_codec.h"
 
 #include <CLI/CLI.hpp>
@@ -24,7 +25,7 @@ namespace {
 // signals are blocked while this runs; the re-raised one ends the process with
 // the status the caller expects as soon as the handler returns.
 void OnTerminatingSignal(int number) {
-  imaging::RemovePendingTemporaryFiles();
+  files::RemovePendingTemporaryFiles();
   (void)::signal(number, SIG_DFL);
   (void)::raise(number);
 }

@@ -1,6 +1,8 @@
 #pragma once
 // Errors of the photo code. Each ends the user's action with its message.
 
+#include "files/errors.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -39,9 +41,6 @@ class Cancelled : public std::runtime_error {
 };
 
 // A file that could not be read or written; the message names the file and the reason.
-class FileError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+using files::FileError;
 
 }  // namespace imaging

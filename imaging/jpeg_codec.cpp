@@ -1,5 +1,6 @@
 #include "imaging/jpeg_codec.h"
 
+#include "files/atomic_file.h"
 #include "imaging/errors.h"
 
 #include <algorithm>
@@ -139,7 +140,7 @@ struct Source {
   jpeg_source_mgr pub;
   const JOCTET* data;
   std::size_t size;
-  const InputFile* file;
+  const files::InputFile* file;
   JOCTET* buffer;  // kFileChunk bytes, for a file
   std::uint64_t pos;
   bool startOfFile;
@@ -315,7 +316,7 @@ struct JpegReader::State {
   }
 };
 
-JpegReader::JpegReader(const InputFile& file, const DecodeLimits& limits, std::stop_token stop)
+JpegReader::JpegReader(const files::InputFile& file, const DecodeLimits& limits, std::stop_token stop)
     : s_(std::make_unique<State>(limits, std::move(stop))) {
   s_->fileBuffer = std::make_unique_for_overwrite<JOCTET[]>(kFileChunk);
   s_->src.file = &file;
@@ -581,7 +582,7 @@ Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive, std::span<
 
 // ---- the JPEG object ----------------------------------------------------
 
-void JpegImage::LoadFromFile(const std::string& path) { LoadFromBytes(ReadWholeFile(path)); }
+void JpegImage::LoadFromFile(const std::string& path) { LoadFromBytes(files::ReadWholeFile(path)); }
 
 void JpegImage::LoadFromBytes(Bytes bytes) {
   file_ = std::move(bytes);
@@ -626,7 +627,7 @@ const Bytes& JpegImage::FileBytes() {
 void JpegImage::SaveToFile(const std::string& path) {
   const Bytes& bytes = FileBytes();
   if (bytes.empty()) throw FileError("Soubor nelze uložit: " + path + " (fotka je prázdná, není co zapsat)");
-  WriteFileAtomically(path, bytes);
+  files::WriteFileAtomically(path, bytes);
 }
 
 }  // namespace imaging

@@ -7,7 +7,7 @@
 // never has to be held whole; DecodeJpeg, EncodeJpeg and JpegImage build the
 // whole-raster forms on them.
 
-#include "imaging/file_io.h"
+#include "files/input_file.h"
 #include "imaging/jpeg_segments.h"
 #include "imaging/raster.h"
 
@@ -19,6 +19,8 @@
 #include <vector>
 
 namespace imaging {
+
+using files::Bytes;
 
 struct JpegHeader {
   int width = 0;
@@ -51,7 +53,7 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file);
 // reading of a progressive file. Errors: EJPEG, PhotoTooLarge, FileError, Cancelled.
 class JpegReader {
  public:
-  JpegReader(const InputFile& file, const DecodeLimits& limits = {}, std::stop_token stop = {});
+  JpegReader(const files::InputFile& file, const DecodeLimits& limits = {}, std::stop_token stop = {});
   explicit JpegReader(std::span<const std::uint8_t> bytes, const DecodeLimits& limits = {},
                       std::stop_token stop = {});
   ~JpegReader();

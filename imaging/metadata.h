@@ -11,7 +11,7 @@
 // checked against the bytes at hand, so a hostile file can make nothing but
 // an empty or shorter list.
 
-#include "imaging/file_io.h"
+#include "files/input_file.h"
 #include "imaging/jpeg_segments.h"
 
 #include <cstddef>
@@ -54,6 +54,6 @@ std::vector<JpegSegment> SegmentsToCarry(std::span<const std::uint8_t> sourceFil
 // The same, reading only the head of the file up to the first scan (never the
 // whole file, never blocking on a non-regular one). Throws FileError.
 std::vector<JpegSegment> SegmentsToCarry(const std::string& sourcePath, bool keepMetadata);
-std::vector<JpegSegment> SegmentsToCarry(const InputFile& source, bool keepMetadata);
+std::vector<JpegSegment> SegmentsToCarry(const files::InputFile& source, bool keepMetadata);
 
 }  // namespace imaging

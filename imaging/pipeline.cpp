@@ -329,7 +329,7 @@ int SplitRow(const JpegReader& reader, const PassOptions& options) {
 // so, else decoding on this thread and measuring on another. `after` sees
 // each band once measured and may stop the pass by giving false. Gives
 // whether the whole photo was measured, with the measurement in `top`.
-bool MeasurePhoto(const InputFile& file, JpegReader& reader, PassStop& stop, const PassOptions& options,
+bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& stop, const PassOptions& options,
                   Progress& progress, Measure& top, const std::function<bool(Measure&)>& after,
                   std::string& warning) {
   const int width = reader.Header().width, height = reader.Header().height;
@@ -381,7 +381,7 @@ bool MeasurePhoto(const InputFile& file, JpegReader& reader, PassStop& stop, con
 
 }  // namespace
 
-OpenedPhoto OpenPhoto(const InputFile& file, const PassOptions& options, bool withPreview) {
+OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview) {
   PassStop stop(options.stop);
   JpegReader reader(file, options.limits, stop.token());
   OpenedPhoto photo;
@@ -425,7 +425,7 @@ bool SettingsSettled(const CommandControls& c, int darkest, int brightest) {
   return true;
 }
 
-MeasuredSettings SettingsAfterOpen(const InputFile& file, const CommandControls& c, const PassOptions& options) {
+MeasuredSettings SettingsAfterOpen(const files::InputFile& file, const CommandControls& c, const PassOptions& options) {
   PassStop stop(options.stop);
   JpegReader reader(file, options.limits, stop.token());
   reader.Start(RingBytes(reader.Header(), options.threads));
@@ -451,7 +451,7 @@ MeasuredSettings SettingsAfterOpen(const InputFile& file, const CommandControls&
   return m;
 }
 
-Rendered RenderPhoto(const InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options) {
+Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options) {
   PassStop stop(options.stop);
   JpegReader reader(file, options.limits, stop.token());
   Rendered result;

@@ -49,7 +49,7 @@ struct OpenedPhoto {
 };
 
 // Decodes and measures the photo, and makes its preview from the same rows.
-OpenedPhoto OpenPhoto(const InputFile& file, const PassOptions& options, bool withPreview = true);
+OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview = true);
 
 // The command line's options: the window's controls after an open, with the
 // threshold primed from the photo unless one was typed.
@@ -79,7 +79,7 @@ struct MeasuredSettings {
 // The settings the window would brighten with after opening the photo and
 // setting these controls. Measures the photo, stopping as soon as the rest
 // of it cannot change the settings.
-MeasuredSettings SettingsAfterOpen(const InputFile& file, const CommandControls& controls, const PassOptions& options);
+MeasuredSettings SettingsAfterOpen(const files::InputFile& file, const CommandControls& controls, const PassOptions& options);
 
 struct RenderRequest {
   double exponent = ExponentFor(kDefaultStrength);  // q, fixed for the pass
@@ -101,7 +101,7 @@ struct Rendered {
 // Decodes the photo, brightens every row with the settings of its step and
 // encodes the result into `out` in the source's mode (baseline or
 // progressive) at the request's quality.
-Rendered RenderPhoto(const InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options);
+Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options);
 
 // A SettingsAt that gives the recorded settings of each step again.
 SettingsAt Replay(std::vector<BrightenSettings> steps);

@@ -6,7 +6,7 @@
 #include "app/platform.h"
 
 #include "exif_builder.h"
-#include "imaging/file_io.h"
+#include "files/input_file.h"
 #include "imaging/jpeg_codec.h"
 #include "jpeg_fixtures.h"
 
@@ -209,7 +209,7 @@ TEST_F(Desktop, SaveDialogSuggestsANameAsksBeforeReplacingAndRemembersTheBox) {
     EXPECT_EQ(openAfterNo, answer == QMessageBox::No);
     EXPECT_EQ(choice.path, answer == QMessageBox::Yes ? Q(existing) : QString());
   }
-  EXPECT_EQ(imaging::ReadWholeFile(existing), (imaging::Bytes{'o', 'l', 'd'}));
+  EXPECT_EQ(files::ReadWholeFile(existing), (imaging::Bytes{'o', 'l', 'd'}));
 }
 
 TEST(QtTranslations, CzechDialogsAndButtons) {

@@ -286,9 +286,9 @@ TEST_F(MainWindow, SaveWritesTheBrightenedPhotoInTheSourcesMode) {
   s.threshold = form_.rozsahspin->Value();
   s.shiftMode = true;
   s.darkestLuminance = form_.Analysis().MinLuminance;
-  EXPECT_EQ(imaging::ReadWholeFile(target.string()),
+  EXPECT_EQ(files::ReadWholeFile(target.string()),
             fixtures::ReferenceRender(path.toStdString(), imaging::ExponentFor(15), [&](int, int) { return s; }, 70));
-  EXPECT_TRUE(imaging::ReadJpegHeader(imaging::ReadWholeFile(target.string())).progressive);
+  EXPECT_TRUE(imaging::ReadJpegHeader(files::ReadWholeFile(target.string())).progressive);
   EXPECT_TRUE(form_.ulozitb->isEnabled());
   EXPECT_TRUE(form_.otevritb->isEnabled());
   EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
@@ -308,14 +308,14 @@ TEST_F(MainWindow, CancelledSaveWritesNothingAndRestoresTheButtons) {
 TEST_F(MainWindow, FailedSaveKeepsTheSourceAndReportsIt) {
   const QString path = DarkPhoto();
   Open(path);
-  const imaging::Bytes before = imaging::ReadWholeFile(path.toStdString());
+  const imaging::Bytes before = files::ReadWholeFile(path.toStdString());
   // A folder of that name cannot be replaced by a file, not even by root.
   fs::create_directories(dir_ / "taken.jpg");
   desktop_.saveAnswers.push_back(QString::fromStdString((dir_ / "taken.jpg").string()));
   Save();
   ASSERT_EQ(desktop_.errors.size(), 1);
   EXPECT_TRUE(desktop_.errors.front().contains(QStringLiteral("taken.jpg")));
-  EXPECT_EQ(imaging::ReadWholeFile(path.toStdString()), before);
+  EXPECT_EQ(files::ReadWholeFile(path.toStdString()), before);
   EXPECT_TRUE(fs::is_directory(dir_ / "taken.jpg"));
   EXPECT_TRUE(form_.ulozitb->isEnabled());
   EXPECT_TRUE(form_.otevritb->isEnabled());
@@ -342,11 +342,11 @@ TEST_F(MainWindow, SavingOverTheSourceThenSavingAgainBrightensTwice) {
   Open(path);
   desktop_.saveAnswers.push_back(path);
   Save();
-  const imaging::Bytes once = imaging::ReadWholeFile(path.toStdString());
+  const imaging::Bytes once = files::ReadWholeFile(path.toStdString());
   desktop_.saveAnswers.push_back(path);
   Save();
   EXPECT_TRUE(desktop_.errors.isEmpty());
-  EXPECT_NE(imaging::ReadWholeFile(path.toStdString()), once);
+  EXPECT_NE(files::ReadWholeFile(path.toStdString()), once);
 }
 
 // Scripts rely on the command line writing exactly what the window writes.
@@ -376,7 +376,7 @@ TEST_F(MainWindow, CommandLineWritesTheWindowsFileByteForByte) {
     args.insert(args.end(), {"-o", cli, path.toStdString()});
     const auto r = testsupport::RunCli(args);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(imaging::ReadWholeFile(cli), imaging::ReadWholeFile(window)) << "setting " << n;
+    EXPECT_EQ(files::ReadWholeFile(cli), files::ReadWholeFile(window)) << "setting " << n;
   }
 }
 
@@ -392,7 +392,7 @@ TEST_F(MainWindow, SavedPhotoCarriesProfileAndOrientationAndTheRestWhenAsked) {
   const std::string xmp = "http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>"s;
   const std::string icc1 = "ICC_PROFILE\0\1\2"s + std::string(300, 'a');
   const std::string icc2 = "ICC_PROFILE\0\2\2"s + std::string(200, 'b');
-  imaging::Bytes source = imaging::ReadWholeFile(DarkPhoto().toStdString());
+  imaging::Bytes source = files::ReadWholeFile(DarkPhoto().toStdString());
   for (const auto& [marker, body] : {std::pair<std::uint8_t, std::string>{0xE2, icc2}, {0xE2, icc1}, {0xE1, xmp}, {0xE1, exif}}) {
     const std::string segment = exiftest::Segment(marker, body);
     source.insert(source.begin() + 2, segment.begin(), segment.end());
@@ -412,8 +412,8 @@ TEST_F(MainWindow, SavedPhotoCarriesProfileAndOrientationAndTheRestWhenAsked) {
     if (keep) args.insert(args.begin() + 1, "--keep-metadata");
     const auto r = testsupport::RunCli(args);
     ASSERT_EQ(r.status, 0) << r.err;
-    const imaging::Bytes saved = imaging::ReadWholeFile(window);
-    EXPECT_EQ(imaging::ReadWholeFile(cli), saved) << "keep " << keep;
+    const imaging::Bytes saved = files::ReadWholeFile(window);
+    EXPECT_EQ(files::ReadWholeFile(cli), saved) << "keep " << keep;
 
     std::vector<std::pair<int, std::string>> segments;
     imaging::ForEachHeaderSegment(saved, [&](int marker, std::span<const std::uint8_t> body) {
@@ -515,7 +515,7 @@ TEST_F(MainWindowThreads, SettingChangedDuringTheSaveAppliesFromAStep) {
   const imaging::BrightenSettings after = Settings();
   Settle();
   ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
-  const imaging::Bytes saved = imaging::ReadWholeFile(target.string());
+  const imaging::Bytes saved = files::ReadWholeFile(target.string());
   int step = -1;
   for (int k = 0; k <= 480 / imaging::kRowsPerStep && step < 0; ++k)
     if (saved == fixtures::ReferenceRender(path.toStdString(), imaging::ExponentFor(15), [&](int y, int) {
@@ -541,7 +541,7 @@ TEST_F(MainWindowThreads, QualityChangedBeforeTheNameIsConfirmedIsTheOneWritten)
     QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
     if (duringThePass) form_.kompresespin->SetValue(60);
     Settle();
-    EXPECT_EQ(imaging::ReadWholeFile(target.string()),
+    EXPECT_EQ(files::ReadWholeFile(target.string()),
               fixtures::ReferenceRender(path.toStdString(), imaging::ExponentFor(15), [&](int, int) { return s; },
                                         duringThePass ? 60 : 40))
         << (duringThePass ? "during the pass" : "in the dialog");

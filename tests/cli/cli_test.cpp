@@ -123,9 +123,9 @@ TEST_F(Cli, BrightenWritesWhatTheLibraryRendersWithTheWindowsDefaults) {
     s.shiftMode = true;
     s.threshold = a.MaxLuminance;  // 999 clamped into the photo's range
     s.darkestLuminance = a.MinLuminance;
-    EXPECT_EQ(imaging::ReadWholeFile(Path("o.jpg")),
+    EXPECT_EQ(files::ReadWholeFile(Path("o.jpg")),
               fixtures::ReferenceRender(photo, imaging::ExponentFor(15), [&](int, int) { return s; }, 77));
-    EXPECT_EQ(imaging::ReadJpegHeader(imaging::ReadWholeFile(Path("o.jpg"))).progressive, progressive);
+    EXPECT_EQ(imaging::ReadJpegHeader(files::ReadWholeFile(Path("o.jpg"))).progressive, progressive);
     EXPECT_NE(r.err.find("hotovo: 1, selhalo: 0"), std::string::npos);
   }
 }
@@ -155,14 +155,14 @@ TEST_F(Cli, ThresholdsOfAnySizeAreClampedIn64Bits) {
                                                      const int g = x < 32 ? grey : grey + 1;
                                                      return imaging::MakeColour(g, g, g);
                                                    }), 100, false));
-    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodeJpeg(imaging::ReadWholeFile(photo)));
+    const imaging::PhotoAnalysis a = imaging::AnalysePhoto(imaging::DecodeJpeg(files::ReadWholeFile(photo)));
     singleValue = a.MaxLuminance == a.MinLuminance + 1;
   }
   ASSERT_TRUE(singleValue);
   auto brighten = [&](const std::string& threshold, const std::string& out) {
     const auto r = RunCli({"brighten", "--shift", "--threshold=" + threshold, "-o", Path(out), photo});
     EXPECT_EQ(r.status, 0) << threshold << ": " << r.err;
-    return imaging::ReadWholeFile(Path(out));
+    return files::ReadWholeFile(Path(out));
   };
   const std::pair<const char*, const char*> same[] = {
       {"-2147483648", "-999999999"},
@@ -250,9 +250,9 @@ TEST_F(CliThreads, BatchWritesTheSameFilesWhateverTheJobs) {
   }
   for (int i = 0; i < 3; ++i) {
     const std::string name = nameOf(i);
-    const imaging::Bytes one = imaging::ReadWholeFile((dir_ / "out1" / name).string());
-    EXPECT_EQ(imaging::ReadWholeFile((dir_ / "out3" / name).string()), one) << name;
-    EXPECT_EQ(imaging::ReadWholeFile((dir_ / "out6" / name).string()), one) << name;
+    const imaging::Bytes one = files::ReadWholeFile((dir_ / "out1" / name).string());
+    EXPECT_EQ(files::ReadWholeFile((dir_ / "out3" / name).string()), one) << name;
+    EXPECT_EQ(files::ReadWholeFile((dir_ / "out6" / name).string()), one) << name;
   }
 }
 
@@ -265,7 +265,7 @@ TEST_F(Cli, PlainAndVectorLoopsWriteTheSameFiles) {
       if (shift) args.insert(args.begin() + 1, "--shift");
       const auto r = RunCli(args, PROSVITEK_CLI, env);
       EXPECT_EQ(r.status, 0) << r.err;
-      return imaging::ReadWholeFile(out);
+      return files::ReadWholeFile(out);
     };
     EXPECT_EQ(run(Path("vector.jpg"), {}), run(Path("plain.jpg"), {"PROSVITEK_NO_SIMD=1"})) << "shift " << shift;
   }
@@ -275,11 +275,11 @@ TEST_F(Cli, OutDirNeverOverwritesInputsOrEarlierOutputs) {
   const std::string photo = Photo("same.jpg", 3);
   fs::create_directories(dir_ / "sub");
   const std::string twin = (dir_ / "sub" / "same.jpg").string();
-  fixtures::WriteFile(twin, imaging::ReadWholeFile(photo));
-  const auto before = imaging::ReadWholeFile(photo);
+  fixtures::WriteFile(twin, files::ReadWholeFile(photo));
+  const auto before = files::ReadWholeFile(photo);
   const auto r = RunCli({"brighten", "--out-dir", dir_.string(), photo, twin});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(imaging::ReadWholeFile(photo), before);  // its own output would be itself
+  EXPECT_EQ(files::ReadWholeFile(photo), before);  // its own output would be itself
   EXPECT_NE(r.err.find("same.jpg"), std::string::npos);
 }
 
@@ -391,7 +391,7 @@ TEST_F(Cli, SignalsDuringAWriteLeaveOnlyWholePhotos) {
     for (const auto& e : fs::directory_iterator(dir_ / "out")) {
       ++files;
       EXPECT_FALSE(isTemporary(e.path())) << what << ": temporary file left: " << e.path();
-      const imaging::Bytes out = imaging::ReadWholeFile(e.path().string());
+      const imaging::Bytes out = files::ReadWholeFile(e.path().string());
       whole += out.size() >= 2 && out[out.size() - 2] == 0xFF && out.back() == 0xD9;
     }
     EXPECT_EQ(files, c.outputs) << what;

@@ -2,7 +2,8 @@
 // what an interrupting signal leaves.
 
 #include "imaging/errors.h"
-#include "imaging/file_io.h"
+#include "files/input_file.h"
+#include "files/atomic_file.h"
 #include "jpeg_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -90,9 +91,9 @@ TEST_F(WriteTarget, FollowsLinksAndReplacesTheFileTheyName) {
     const std::string link = c.link();
     fixtures::WriteFile(c.file, Bytes{1});
     ::chmod(c.file.c_str(), 0640);
-    WriteFileAtomically(link, Bytes{7, 8, 9});
+    files::WriteFileAtomically(link, Bytes{7, 8, 9});
     EXPECT_TRUE(fs::is_symlink(link)) << c.what;
-    EXPECT_EQ(ReadWholeFile(c.file), (Bytes{7, 8, 9})) << c.what;
+    EXPECT_EQ(files::ReadWholeFile(c.file), (Bytes{7, 8, 9})) << c.what;
     EXPECT_EQ(fs::status(c.file).permissions() & fs::perms::all, fs::perms(0640)) << c.what;
   }
   EXPECT_EQ(Leftovers(), std::vector<std::string>());
@@ -110,7 +111,7 @@ TEST_F(WriteTarget, WritesIntoPipesAndDevicesInPlace) {
     ::close(fd);
   });
   {
-    AtomicFile fifo(Path("fifo"));
+    files::AtomicFile fifo(Path("fifo"));
     EXPECT_TRUE(fifo.WritesInPlace());
     fifo.Write(bytes);
     fifo.Commit();
@@ -128,7 +129,7 @@ TEST_F(WriteTarget, WritesIntoPipesAndDevicesInPlace) {
     device = Path("null");
     ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 3)), 0) << std::strerror(errno);
   }
-  WriteFileAtomically(device, bytes);
+  files::WriteFileAtomically(device, bytes);
   EXPECT_TRUE(fs::is_character_file(device));
   EXPECT_EQ(Leftovers(), std::vector<std::string>());
 }
@@ -177,7 +178,7 @@ TEST_F(WriteTarget, RefusesTargetsItMustNotReplace) {
     if (child == 0) {
       if (c.asOtherUser && ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
       try {
-        WriteFileAtomically(target, Bytes{9});
+        files::WriteFileAtomically(target, Bytes{9});
       } catch (const FileError&) {
         ::_exit(0);
       }
@@ -192,15 +193,15 @@ TEST_F(WriteTarget, RefusesTargetsItMustNotReplace) {
     EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
   }
   EXPECT_FALSE(fs::exists(dir_ / "missing.jpg"));
-  EXPECT_EQ(ReadWholeFile(Path("ro.jpg")), (Bytes{1, 2, 3}));
+  EXPECT_EQ(files::ReadWholeFile(Path("ro.jpg")), (Bytes{1, 2, 3}));
   EXPECT_EQ(Leftovers(), std::vector<std::string>());
 }
 
 TEST_F(WriteTarget, EveryNameLengthAndTheUsualPermissions) {
   for (std::size_t length : {248, 255}) {  // 248 and up failed with names built from the target's
     const std::string target = Path(std::string(length, 'n'));
-    WriteFileAtomically(target, Bytes{1, 2});
-    EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2})) << length;
+    files::WriteFileAtomically(target, Bytes{1, 2});
+    EXPECT_EQ(files::ReadWholeFile(target), (Bytes{1, 2})) << length;
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, fs::perms(0666 & ~Umask())) << length;
   }
   EXPECT_EQ(Leftovers(), std::vector<std::string>());
@@ -208,13 +209,13 @@ TEST_F(WriteTarget, EveryNameLengthAndTheUsualPermissions) {
 
 // The registry the signal handler reads holds every write in flight, however many.
 TEST_F(WriteTarget, SignalCleanupReachesEveryWriteInFlight) {
-  std::vector<std::unique_ptr<AtomicFile>> files;
+  std::vector<std::unique_ptr<files::AtomicFile>> files;
   for (int i = 0; i < 150; ++i) {
-    files.push_back(std::make_unique<AtomicFile>(Path(std::to_string(i) + ".jpg")));
+    files.push_back(std::make_unique<files::AtomicFile>(Path(std::to_string(i) + ".jpg")));
     files.back()->Write(Bytes{1, 2, 3});
   }
   EXPECT_EQ(Leftovers().size(), 150u);
-  RemovePendingTemporaryFiles();
+  files::RemovePendingTemporaryFiles();
   EXPECT_EQ(Leftovers(), std::vector<std::string>());
   files.clear();
   EXPECT_TRUE(fs::is_empty(dir_));

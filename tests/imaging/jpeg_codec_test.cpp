@@ -1,3 +1,4 @@
+#include "files/atomic_file.h"
 #include "imaging/jpeg_codec.h"
 
 #include "imaging/errors.h"
@@ -138,7 +139,7 @@ TEST(JpegCodec, TruncatedFileDecodesAsFarAsItGoes) {
 TEST(JpegCodec, FourComponentFilesBecomeRgb) {
   const fs::path cmyk = testsupport::Sample("synthetic/cmyk_1136x852_exif_ii.jpg");
   REQUIRE_SAMPLE(cmyk);
-  const Raster r = DecodeJpeg(ReadWholeFile(cmyk.string()));
+  const Raster r = DecodeJpeg(files::ReadWholeFile(cmyk.string()));
   ASSERT_EQ(r.width(), 1136);
   // C,M,Y,K = 6,0,100,0 there: nearly white minus some yellow.
   const ColourValue c = r.pixel(500, 400);
@@ -279,8 +280,8 @@ using AtomicWrite = TempDir;
 TEST_F(AtomicWrite, ReplacesTargetAndLeavesNoTemporaryFile) {
   const std::string target = (dir_ / "out.jpg").string();
   fixtures::WriteFile(target, Bytes{1, 2, 3});
-  WriteFileAtomically(target, Bytes{9, 8, 7, 6});
-  EXPECT_EQ(ReadWholeFile(target), (Bytes{9, 8, 7, 6}));
+  files::WriteFileAtomically(target, Bytes{9, 8, 7, 6});
+  EXPECT_EQ(files::ReadWholeFile(target), (Bytes{9, 8, 7, 6}));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 }
 
@@ -296,26 +297,26 @@ TEST_F(AtomicWrite, FailureKeepsTheExistingTargetByteForByte) {
   small.rlim_cur = 2;
   const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);  // the write then fails with EFBIG
   ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  EXPECT_THROW(WriteFileAtomically(target, Bytes{9, 9, 9, 9}), FileError);
+  EXPECT_THROW(files::WriteFileAtomically(target, Bytes{9, 9, 9, 9}), FileError);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
-  EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
+  EXPECT_EQ(files::ReadWholeFile(target), (Bytes{1, 2, 3}));
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
 
   if (::geteuid() == 0) return;
   fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::remove);
-  EXPECT_THROW(WriteFileAtomically(target, Bytes{9, 9}), FileError);
+  EXPECT_THROW(files::WriteFileAtomically(target, Bytes{9, 9}), FileError);
   fs::permissions(dir_, fs::perms::owner_write, fs::perm_options::add);
-  EXPECT_EQ(ReadWholeFile(target), (Bytes{1, 2, 3}));
+  EXPECT_EQ(files::ReadWholeFile(target), (Bytes{1, 2, 3}));
 }
 
 TEST_F(AtomicWrite, FailedRenameLeavesNoTemporaryFileBehind) {
   // Renaming onto a folder fails even for root.
   fs::create_directories(dir_ / "photo.jpg");
   fixtures::WriteFile((dir_ / "photo.jpg" / "inside").string(), Bytes{5});
-  EXPECT_THROW(WriteFileAtomically((dir_ / "photo.jpg").string(), Bytes{9, 9}), FileError);
+  EXPECT_THROW(files::WriteFileAtomically((dir_ / "photo.jpg").string(), Bytes{9, 9}), FileError);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), 1);
-  EXPECT_EQ(ReadWholeFile((dir_ / "photo.jpg" / "inside").string()), Bytes{5});
+  EXPECT_EQ(files::ReadWholeFile((dir_ / "photo.jpg" / "inside").string()), Bytes{5});
 }
 
 using InputFiles = TempDir;
@@ -334,15 +335,15 @@ TEST_F(InputFiles, OnlyRegularFilesAreOpened) {
   };
   for (const auto& [path, reason] : refused) {
     try {
-      OpenInputFile(path);
+      files::OpenInputFile(path);
       ADD_FAILURE() << path << " opened";
     } catch (const FileError& e) {
       EXPECT_NE(std::string(e.what()).find(reason), std::string::npos) << e.what();
       EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
     }
-    EXPECT_THROW(ReadWholeFile(path), FileError) << path;
+    EXPECT_THROW(files::ReadWholeFile(path), FileError) << path;
   }
-  const InputFile file = OpenInputFile((dir_ / "photo.jpg").string());
+  const files::InputFile file = files::OpenInputFile((dir_ / "photo.jpg").string());
   EXPECT_EQ(file.size(), 3u);
   std::uint8_t buffer[8] = {};
   EXPECT_EQ(file.ReadAt(1, buffer, sizeof buffer), 2u);
@@ -356,7 +357,7 @@ TEST_F(InputFiles, OnlyWhatTheDecoderNeedsIsRead) {
   const fs::path path = dir_ / "padded.jpg";
   fixtures::WriteFile(path.string(), EncodeJpeg(RedOverBlue(64, 32), 80, false));
   fs::resize_file(path, std::uint64_t{64} << 30);
-  const InputFile file = OpenInputFile(path.string());
+  const files::InputFile file = files::OpenInputFile(path.string());
   JpegReader reader(file);
   reader.Start();
   std::vector<std::uint8_t> row(3 * 64);
@@ -368,7 +369,7 @@ TEST_F(InputFiles, OnlyWhatTheDecoderNeedsIsRead) {
 
 TEST_F(AtomicWrite, MissingFolderGivesReadableError) {
   try {
-    WriteFileAtomically((dir_ / "no" / "such" / "x.jpg").string(), Bytes{1});
+    files::WriteFileAtomically((dir_ / "no" / "such" / "x.jpg").string(), Bytes{1});
     FAIL();
   } catch (const FileError& e) {
     EXPECT_NE(std::string(e.what()).find("x.jpg"), std::string::npos);

@@ -124,11 +124,11 @@ void WriteFile(const std::string& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-imaging::Raster DecodeFile(const std::string& path) { return imaging::DecodeJpeg(imaging::ReadWholeFile(path)); }
+imaging::Raster DecodeFile(const std::string& path) { return imaging::DecodeJpeg(files::ReadWholeFile(path)); }
 
 Bytes ReferenceRender(const std::string& path, double exponent, const imaging::SettingsAt& settingsAt, int quality,
                       const std::vector<imaging::JpegSegment>& segments) {
-  const Bytes file = imaging::ReadWholeFile(path);
+  const Bytes file = files::ReadWholeFile(path);
   imaging::Raster raster = imaging::DecodeJpeg(file);
   imaging::BrightenPass(raster, raster, exponent, settingsAt);
   return imaging::EncodeJpeg(raster, quality, imaging::ReadJpegHeader(file).progressive, segments);

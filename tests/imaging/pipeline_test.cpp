@@ -1,3 +1,4 @@
+#include "files/atomic_file.h"
 #include "imaging/pipeline.h"
 
 #include "imaging/errors.h"
@@ -27,15 +28,15 @@ class PhotoFile {
              ("prosvitek-pipeline-" + std::to_string(::getpid()) + "-" + std::to_string(count++) + ".jpg"))
                 .string();
     fixtures::WriteFile(path_, bytes);
-    file_ = OpenInputFile(path_);
+    file_ = files::OpenInputFile(path_);
   }
   ~PhotoFile() { fs::remove(path_); }
-  const InputFile& file() const { return file_; }
+  const files::InputFile& file() const { return file_; }
   const std::string& path() const { return path_; }
 
  private:
   std::string path_;
-  InputFile file_;
+  files::InputFile file_;
 };
 
 // Dark on the left, a bright band, a coloured corner: every part of the transform has work.
@@ -168,7 +169,7 @@ TEST(PipelineThreads, SamplePhotosMeasureAsOneScanDoes) {
     } catch (const std::exception&) {
       continue;  // not a photo the program opens
     }
-    const OpenedPhoto opened = OpenPhoto(OpenInputFile(path.string()), Options(2));
+    const OpenedPhoto opened = OpenPhoto(files::OpenInputFile(path.string()), Options(2));
     const PreviewSize size = FitPreviewSize(decoded.width(), decoded.height());
     EXPECT_TRUE(SameAnalysis(opened.analysis, AnalysePhoto(decoded))) << path;
     EXPECT_TRUE(SamePixels(opened.preview, StretchNearest(decoded, size.width, size.height))) << path;
@@ -207,7 +208,7 @@ RenderRequest DefaultRequest() {
 }
 
 // Stopping a pass while it decodes or while it encodes ends it with Cancelled,
-// and a file written through AtomicFile never appears.
+// and a file written through files::AtomicFile never appears.
 TEST(PipelineThreads, CancelDuringDecodeOrEncodeWritesNothing) {
   const fs::path dir = fs::temp_directory_path() / ("prosvitek-cancel-" + std::to_string(::getpid()));
   fs::create_directories(dir);
@@ -225,7 +226,7 @@ TEST(PipelineThreads, CancelDuringDecodeOrEncodeWritesNothing) {
           options.progress = [&](int rows, int) {
             if (rows >= 2 * kBandRows) stop.request_stop();
           };
-        std::optional<AtomicFile> file;
+        std::optional<files::AtomicFile> file;
         Sink sink;
         sink.onWrite = [&] {
           if (!file) file.emplace((dir / "out.jpg").string());

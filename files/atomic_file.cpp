@@ -1,14 +1,12 @@
-#include "imaging/file_io.h"
+#include "files/atomic_file.h"
 
-#include "imaging/errors.h"
+#include "files/errors.h"
+#include "files/system_text.h"
 
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <limits>
 #include <utility>
 
 #include <fcntl.h>
@@ -17,100 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace imaging {
-
-namespace {
-
-// strerror may share one buffer between threads; the GNU strerror_r does not.
-std::string Reason(int err) {
-  char buffer[256];
-  return ::strerror_r(err, buffer, sizeof buffer);
-}
-
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  int release() {
-    int f = fd_;
-    fd_ = -1;
-    return f;
-  }
-
- private:
-  int fd_;
-};
-
-// What a non-regular file is, for the refusal.
-std::string KindOf(mode_t mode) {
-  if (S_ISDIR(mode)) return "je to složka";
-  if (S_ISFIFO(mode)) return "je to roura (FIFO)";
-  if (S_ISCHR(mode) || S_ISBLK(mode)) return "je to zařízení";
-  if (S_ISSOCK(mode)) return "je to soket";
-  return "není to obyčejný soubor";
-}
-
-}  // namespace
-
-InputFile::~InputFile() {
-  if (fd_ >= 0) ::close(fd_);
-}
-
-InputFile::InputFile(InputFile&& other) noexcept
-    : path_(std::move(other.path_)), fd_(std::exchange(other.fd_, -1)), size_(other.size_) {}
-
-InputFile& InputFile::operator=(InputFile&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
-    path_ = std::move(other.path_);
-    fd_ = std::exchange(other.fd_, -1);
-    size_ = other.size_;
-  }
-  return *this;
-}
-
-std::size_t InputFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t count) const {
-  if (offset >= size_) return 0;
-  count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
-  for (;;) {
-    const ssize_t n = ::pread(fd_, buffer, count, static_cast<off_t>(offset));
-    if (n >= 0) return static_cast<std::size_t>(n);
-    if (errno != EINTR) throw FileError("Soubor nelze číst: " + path_ + " (" + Reason(errno) + ")");
-  }
-}
-
-InputFile OpenInputFile(const std::string& path) {
-  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
-  Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-  if (fd.get() < 0) throw FileError("Soubor nelze otevřít: " + path + " (" + Reason(errno) + ")");
-  struct stat st {};
-  if (::fstat(fd.get(), &st) != 0) throw FileError("Soubor nelze číst: " + path + " (" + Reason(errno) + ")");
-  if (!S_ISREG(st.st_mode)) throw FileError("Soubor nelze otevřít: " + path + " (" + KindOf(st.st_mode) + ")");
-  InputFile file;
-  file.path_ = path;
-  file.size_ = static_cast<std::uint64_t>(st.st_size);
-  file.fd_ = fd.release();
-  return file;
-}
-
-Bytes ReadWholeFile(const std::string& path) {
-  const InputFile file = OpenInputFile(path);
-  if (file.size() > std::numeric_limits<std::size_t>::max() / 2) throw FileError("Soubor je příliš velký: " + path);
-  Bytes bytes(static_cast<std::size_t>(file.size()));
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const std::size_t n = file.ReadAt(done, bytes.data() + done, bytes.size() - done);
-    if (n == 0) break;  // the file shrank since it was opened
-    done += n;
-  }
-  bytes.resize(done);
-  return bytes;
-}
+namespace files {
 
 namespace {
 
@@ -371,7 +276,7 @@ void AtomicFile::Abandon() noexcept {
   folder_ = -1;
 }
 
-void AtomicFile::Fail(int err) { Refuse(Reason(err)); }
+void AtomicFile::Fail(int err) { Refuse(SystemReason(err)); }
 
 void AtomicFile::Refuse(const std::string& reason) {
   if (fd_ >= 0) ::close(fd_);
@@ -414,4 +319,4 @@ void WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
   file.Commit();
 }
 
-}  // namespace imaging
+}  // namespace files
