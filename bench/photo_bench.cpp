@@ -2,6 +2,7 @@
 // Usage: photo_bench [PHOTO] [benchmark flags]; without PHOTO the shared
 // 6000 x 4000 sample is used.
 
+#include "reference.h"
 #include "imaging/analysis.h"
 #include "imaging/brighten.h"
 #include "imaging/jpeg_codec.h"

@@ -7,6 +7,7 @@
 
 #include "files/input_file.h"
 #include "files/atomic_file.h"
+#include "reference.h"
 #include "imaging/jpeg_codec.h"
 #include "imaging/pipeline.h"
 

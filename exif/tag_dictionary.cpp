@@ -376,12 +376,6 @@ std::string FindValueMap(uint16_t tag, std::span<const TTagEntry> table) {
   return map;
 }
 
-void FillDescriptions() {
-  // Builds both tables (with their descriptions) now rather than at their first lookup.
-  (void)ExifStorage();
-  (void)GpsStorage();
-}
-
 std::string SpaceWords(std::string_view name) {
   if (name.empty()) return {};
   std::string spaced(1, name.front());

@@ -36,10 +36,6 @@ int FindTagIndex(uint16_t tag, std::span<const TTagEntry> table);
 // The ValueMap of the last entry of `table` with this tag number, or an empty text.
 std::string FindValueMap(uint16_t tag, std::span<const TTagEntry> table);
 
-// Fills every empty Description of both dictionaries with SpaceWords of the Name; only the
-// first call in a process does anything.
-void FillDescriptions();
-
 // A display name from a tag name: a blank before each capital that follows a non-capital,
 // e.g. "ExposureTime" -> "Exposure Time", "ISOSpeedRatings" -> "ISOSpeed Ratings".
 std::string SpaceWords(std::string_view name);

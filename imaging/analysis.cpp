@@ -18,56 +18,6 @@ PreviewSize FitPreviewSize(int width, int height) {
   return {static_cast<int>(std::nearbyint(w)), 240};
 }
 
-namespace {
-
-PixelSample SampleAt(const Raster& r, int x, int y) {
-  const ColourValue c = r.pixel(x, y);
-  return PixelSample{c, x, y, RedOf(c), GreenOf(c), BlueOf(c)};
-}
-
-}  // namespace
-
-PhotoAnalysis AnalysePhoto(const Raster& raster, const RowHook& atRow) {
-  RowAnalysis totals;
-  for (int y = 0; y < raster.height(); ++y) {
-    if (atRow && y % kRowsPerStep == 0) atRow(y, raster.height());
-    AnalyseRow(raster.row(y), raster.width(), 0, y, totals);
-  }
-  return FinishAnalysis(totals, raster);
-}
-
-PhotoAnalysis FinishAnalysis(const RowAnalysis& totals, const Raster& raster) {
-  PhotoAnalysis a;
-  a.histogram = totals.histogram();
-  a.MinLuminance = totals.minL;
-  a.MaxLuminance = totals.maxL;
-  if (totals.haveMin) a.MinPixel = SampleAt(raster, totals.minX, totals.minY);
-  if (totals.haveMax) a.MaxPixel = SampleAt(raster, totals.maxX, totals.maxY);
-  return a;
-}
-
-Raster StretchNearest(const Raster& source, int width, int height) {
-  Raster out(width, height);
-  if (out.empty() || source.empty()) return out;
-  const auto sw = static_cast<std::int64_t>(source.width());
-  const auto sh = static_cast<std::int64_t>(source.height());
-  // Sample the source pixel under the centre of each preview pixel.
-  std::vector<std::size_t> columns(static_cast<std::size_t>(width));
-  for (int x = 0; x < width; ++x)
-    columns[static_cast<std::size_t>(x)] = 3 * static_cast<std::size_t>((2 * x + 1) * sw / (2 * width));
-  for (int y = 0; y < height; ++y) {
-    const std::uint8_t* src = source.row(static_cast<int>((2 * y + 1) * sh / (2 * height)));
-    std::uint8_t* dst = out.row(y);
-    for (int x = 0; x < width; ++x, dst += 3) {
-      const std::uint8_t* p = src + columns[static_cast<std::size_t>(x)];
-      dst[0] = p[0];
-      dst[1] = p[1];
-      dst[2] = p[2];
-    }
-  }
-  return out;
-}
-
 int SpinClamp(int value, int minimum, int maximum) {
   if (minimum == maximum) return value;
   if (value < minimum) return minimum;

@@ -40,21 +40,9 @@ struct PreviewSize {
 PreviewSize FitPreviewSize(int width, int height);
 
 // Passes go row by row and stop every kRowsPerStep rows to call a hook with
-// the next row and the number of rows (progress, pending messages, fresh settings).
+// the next row and the number of rows (progress, fresh settings).
 constexpr int kRowsPerStep = 16;
 using RowHook = std::function<void(int row, int rows)>;
-
-struct RowAnalysis;
-
-// Measures every pixel. Of several pixels with the extreme luminance the one
-// in the leftmost column, then the topmost row, is recorded.
-PhotoAnalysis AnalysePhoto(const Raster& raster, const RowHook& atRow = {});
-
-// The analysis from the totals of all of the raster's rows.
-PhotoAnalysis FinishAnalysis(const RowAnalysis& totals, const Raster& raster);
-
-// Nearest-neighbour stretch of the whole raster into width x height.
-Raster StretchNearest(const Raster& source, int width, int height);
 
 // A spin control's clamp: into [min, max] unless min equals max, when any
 // value is taken unchanged (below min gives min, else above max gives max).

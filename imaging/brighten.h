@@ -104,9 +104,9 @@ class BrightenTable {
   std::array<std::uint8_t, 256> curve_;
 };
 
-// Reads the settings at a point where the user may have changed them: every
-// kRowsPerStep rows, with the next row; the window processes pending
-// messages there, so settings read then are those of every following pixel.
+// The settings of the step of rows that starts at `row`, asked for every
+// kRowsPerStep rows in order; settings read then are those of every pixel of
+// the step.
 using SettingsAt = std::function<BrightenSettings(int row, int rows)>;
 
 // The pass over a whole raster, as the preview uses it: every pixel of `in`

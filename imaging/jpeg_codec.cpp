@@ -271,8 +271,6 @@ void CmykRowToBgr(const JSAMPLE* in, std::uint8_t* out, int width, bool inverted
   }
 }
 
-constexpr int kRowBatch = 16;
-
 }  // namespace
 
 // ---- reading --------------------------------------------------------------
@@ -546,88 +544,6 @@ void WriteWithSegments(ByteSink& out, std::span<const std::uint8_t> encoded, std
     out.Write(segment.body);
   }
   out.Write(encoded.subspan(headerEnd));
-}
-
-// ---- whole rasters ------------------------------------------------------
-
-Raster DecodeJpeg(std::span<const std::uint8_t> file, const DecodeLimits& limits) {
-  JpegReader reader(file, limits);
-  reader.Start();
-  Raster raster(reader.Header().width, reader.Header().height);
-  std::uint8_t* rows[kRowBatch];
-  for (int y = 0; y < raster.height();) {
-    const int n = std::min(kRowBatch, raster.height() - y);
-    for (int i = 0; i < n; ++i) rows[i] = raster.row(y + i);
-    y += reader.ReadRows(rows, n);
-  }
-  reader.Finish();
-  return raster;
-}
-
-Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive, std::span<const JpegSegment> segments) {
-  Bytes out;
-  if (raster.empty()) return out;
-  BytesSink sink(out);
-  JpegWriter writer(sink, raster.width(), raster.height(), quality, progressive, segments);
-  const std::uint8_t* rows[kRowBatch];
-  for (int y = 0; y < raster.height();) {
-    const int n = std::min(kRowBatch, raster.height() - y);
-    for (int i = 0; i < n; ++i) rows[i] = raster.row(y + i);
-    writer.WriteRows(rows, n);
-    y += n;
-  }
-  writer.Finish();
-  return out;
-}
-
-// ---- the JPEG object ----------------------------------------------------
-
-void JpegImage::LoadFromFile(const std::string& path) { LoadFromBytes(files::ReadWholeFile(path)); }
-
-void JpegImage::LoadFromBytes(Bytes bytes) {
-  file_ = std::move(bytes);
-  raster_ = Raster();
-  decoded_ = false;
-  if (file_.empty()) {
-    header_ = JpegHeader{};
-    return;
-  }
-  header_ = ReadJpegHeader(file_);
-  progressive_ = header_.progressive;
-}
-
-const Raster& JpegImage::GetRaster() {
-  if (!decoded_) {
-    raster_ = DecodeJpeg(file_);
-    decoded_ = true;
-  }
-  return raster_;
-}
-
-Raster JpegImage::ReleaseRaster() {
-  if (!decoded_) return DecodeJpeg(file_);
-  decoded_ = false;
-  return std::move(raster_);
-}
-
-void JpegImage::TakeRaster(Raster raster) {
-  file_.clear();
-  file_.shrink_to_fit();
-  raster_ = std::move(raster);
-  decoded_ = true;
-  header_.width = raster_.width();
-  header_.height = raster_.height();
-}
-
-const Bytes& JpegImage::FileBytes() {
-  if (file_.empty() && decoded_) file_ = EncodeJpeg(raster_, quality_, progressive_);
-  return file_;
-}
-
-void JpegImage::SaveToFile(const std::string& path) {
-  const Bytes& bytes = FileBytes();
-  if (bytes.empty()) throw FileError("Soubor nelze uložit: " + path + " (fotka je prázdná, není co zapsat)");
-  files::WriteFileAtomically(path, bytes);
 }
 
 }  // namespace imaging

@@ -4,8 +4,7 @@
 // to 236 grey levels with Floyd-Steinberg dithering, standard tables, JFIF 1.01.
 //
 // Decoding and encoding go row by row (JpegReader, JpegWriter), so a photo
-// never has to be held whole; DecodeJpeg, EncodeJpeg and JpegImage build the
-// whole-raster forms on them.
+// never has to be held whole.
 
 #include "files/input_file.h"
 #include "imaging/jpeg_segments.h"
@@ -135,51 +134,5 @@ class JpegWriter {
 // encoded with them: they go right after its JFIF header, which is where the
 // encoder puts them; nothing else depends on them.
 void WriteWithSegments(ByteSink& out, std::span<const std::uint8_t> encoded, std::span<const JpegSegment> segments);
-
-// Decodes the whole image into a 24-bit raster. Throws EJPEG (42 for empty
-// data) or PhotoTooLarge before allocating a raster that would not fit.
-Raster DecodeJpeg(std::span<const std::uint8_t> file, const DecodeLimits& limits = {});
-
-// Encodes a raster; an empty raster gives no bytes.
-Bytes EncodeJpeg(const Raster& raster, int quality, bool progressive, std::span<const JpegSegment> segments = {});
-
-// The program's JPEG object: file bytes, the decoded raster and the settings
-// that travel from a loaded file to a saved one (the progressive mode).
-class JpegImage {
- public:
-  // Reads the file and its header; a zero-byte file is kept without a header.
-  void LoadFromFile(const std::string& path);
-  void LoadFromBytes(Bytes bytes);
-
-  // Decodes on the first call and keeps the raster.
-  const Raster& GetRaster();
-  // Decodes and hands the raster over to the caller instead of copying it.
-  Raster ReleaseRaster();
-
-  // Drops the file bytes and takes the raster; nothing is encoded yet.
-  void TakeRaster(Raster raster);
-
-  void SetCompressionQuality(int quality) { quality_ = quality; }
-  int CompressionQuality() const { return quality_; }
-  bool ProgressiveEncoding() const { return progressive_; }
-  int Width() const { return header_.width; }
-  int Height() const { return header_.height; }
-  bool Grayscale() const { return header_.grayscale; }
-
-  // Encodes the raster when no file bytes are held, and returns the bytes.
-  const Bytes& FileBytes();
-  // FileBytes written atomically to path. Refuses (FileError) to write an
-  // empty file, whatever came before: nothing loaded, an empty raster, a
-  // raster already handed over.
-  void SaveToFile(const std::string& path);
-
- private:
-  Bytes file_;
-  Raster raster_;
-  bool decoded_ = false;
-  JpegHeader header_;
-  int quality_ = 90;
-  bool progressive_ = false;
-};
 
 }  // namespace imaging

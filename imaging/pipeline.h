@@ -1,14 +1,14 @@
 #pragma once
 // The one photo pipeline of the window and the command line. A photo file is
 // decoded from the top down in bands of rows that pass through a small ring
-// (a few hundred rows, never the whole photo): decoding runs on the calling
-// thread, and what is done with the rows (measuring, brightening, encoding)
-// on a second one. Opening measures the photo and makes its preview from the
+// (a few hundred rows, never the whole photo): decoding and brightening run
+// on the calling thread, measuring and encoding on a second one. Opening measures the photo and makes its preview from the
 // rows as they pass; rendering brightens each band and hands it to the
 // encoder, which writes to a sink as it goes.
 
 #include "imaging/analysis.h"
 #include "imaging/brighten.h"
+#include "imaging/controls.h"
 #include "imaging/jpeg_codec.h"
 
 #include <functional>
@@ -50,25 +50,6 @@ struct OpenedPhoto {
 
 // Decodes and measures the photo, and makes its preview from the same rows.
 OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview = true);
-
-// The command line's options: the window's controls after an open, with the
-// threshold primed from the photo unless one was typed.
-struct CommandControls {
-  int strength = kDefaultStrength;
-  std::optional<int> threshold;
-  int colourBoost = kDefaultColourBoost;
-  bool shiftMode = false;
-};
-
-// The threshold control's value after an open of a photo with these
-// extremes: primed, or a typed value clamped as the control clamps it when
-// the focus leaves it.
-int ThresholdAfterOpen(std::optional<int> typed, int darkest, int brightest);
-
-// Whether the settings can no longer change once the darkest and brightest
-// luminance seen so far are these: the rest of the photo can only lower the
-// one and raise the other, and luminance stays within 0..255.
-bool SettingsSettled(const CommandControls& controls, int darkestSoFar, int brightestSoFar);
 
 struct MeasuredSettings {
   BrightenSettings settings;

@@ -8,10 +8,20 @@
 
 namespace text {
 
+namespace {
+
+// strerror may share one buffer between threads; the GNU strerror_r does not.
+std::string Reason(int err) {
+  char buffer[256];
+  return ::strerror_r(err, buffer, sizeof buffer);
+}
+
+}  // namespace
+
 std::int64_t FileSizeOf(const std::string& fileName) {
   struct stat st {};
   if (::stat(fileName.c_str(), &st) != 0)
-    throw FileSizeError("Velikost souboru nelze zjistit: " + fileName + " (" + std::strerror(errno) + ")");
+    throw FileSizeError("Velikost souboru nelze zjistit: " + fileName + " (" + Reason(errno) + ")");
   if (S_ISDIR(st.st_mode)) throw FileSizeError("Velikost souboru nelze zjistit: " + fileName + " je složka");
   return static_cast<std::int64_t>(st.st_size);
 }

@@ -7,6 +7,7 @@
 
 #include "exif_builder.h"
 #include "files/input_file.h"
+#include "reference.h"
 #include "imaging/jpeg_codec.h"
 #include "jpeg_fixtures.h"
 

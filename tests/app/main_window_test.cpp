@@ -4,6 +4,7 @@
 #include "app/exif_window.h"
 #include "exif/reader.h"
 #include "exif_builder.h"
+#include "reference.h"
 #include "imaging/brighten.h"
 #include "imaging/metadata.h"
 #include "jpeg_fixtures.h"

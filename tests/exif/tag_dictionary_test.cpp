@@ -86,8 +86,7 @@ TEST(SpaceWords, PutsABlankBeforeACapitalThatFollowsANonCapital) {
   for (const auto& [name, spaced] : cases) EXPECT_EQ(exif::detail::SpaceWords(name), spaced);
 }
 
-TEST(FillDescriptions, DerivesEmptyDescriptionsOnceAndKeepsGivenOnes) {
-  const exif::detail::TImageInfo first(nullptr, exif::detail::kBuildAll);  // the first creation fills them
+TEST(TagDescriptions, AreDerivedFromTheNameUnlessGiven) {
   EXPECT_EQ(LookupTag(0x9201, 1).Description, "Shutter Speed Value");
   EXPECT_EQ(LookupTag(0x0B, 2).Description, "GPSDOP");
   EXPECT_EQ(LookupTag(0x9216, 1).Description, "TIFF/ EPStandard ID");

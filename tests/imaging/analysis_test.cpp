@@ -1,3 +1,4 @@
+#include "reference.h"
 #include "imaging/analysis.h"
 
 #include "imaging/luminance.h"

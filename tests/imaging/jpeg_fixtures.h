@@ -1,6 +1,7 @@
 #pragma once
 // Small JPEG files made in the tests, and a look at what a JPEG file holds.
 
+#include "reference.h"
 #include "imaging/brighten.h"
 #include "imaging/jpeg_codec.h"
 

@@ -1,3 +1,4 @@
+#include "reference.h"
 #include "imaging/metadata.h"
 
 #include "exif_builder.h"

@@ -1,4 +1,5 @@
 #include "files/atomic_file.h"
+#include "reference.h"
 #include "imaging/pipeline.h"
 
 #include "imaging/errors.h"
