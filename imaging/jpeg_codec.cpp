@@ -292,6 +292,7 @@ struct JpegReader::State {
   bool cmyk = false;
   bool adobeInverted = false;
   int nextRow = 0;
+  int scale = 1;  // the denominator of the output size
   std::vector<JSAMPLE> rowBuffer;  // palette or four-component rows
 
   State(const DecodeLimits& l, std::stop_token token) : stop(std::move(token)), limits(l) {
@@ -312,6 +313,9 @@ struct JpegReader::State {
     Run([&] { jpeg_read_header(&cinfo, TRUE); });
     header = HeaderOf(&cinfo);
   }
+
+  int outWidth() const { return (header.width + scale - 1) / scale; }
+  int outHeight() const { return (header.height + scale - 1) / scale; }
 };
 
 JpegReader::JpegReader(const files::InputFile& file, const DecodeLimits& limits, std::stop_token stop)
@@ -333,9 +337,18 @@ JpegReader::~JpegReader() = default;
 
 const JpegHeader& JpegReader::Header() const { return s_->header; }
 
+void JpegReader::SetScale(int denominator) {
+  if (s_->started || (denominator != 1 && denominator != 2 && denominator != 4 && denominator != 8))
+    throw std::logic_error("JpegReader scale must be 1, 2, 4 or 8, set before Start");
+  s_->scale = denominator;
+}
+
+int JpegReader::OutputWidth() const { return s_->outWidth(); }
+int JpegReader::OutputHeight() const { return s_->outHeight(); }
+
 std::uint64_t JpegReader::NeededBytes() const {
   j_decompress_ptr cinfo = &s_->cinfo;
-  std::uint64_t bytes = std::uint64_t{cinfo->image_width} * cinfo->image_height *
+  std::uint64_t bytes = static_cast<std::uint64_t>(s_->outWidth()) * static_cast<std::uint64_t>(s_->outHeight()) *
                         static_cast<std::uint64_t>(std::max(cinfo->num_components, 0));
   if (jpeg_has_multiple_scans(cinfo)) {
     // libjpeg keeps every coefficient of the image, in whole sampling units.
@@ -360,7 +373,7 @@ void JpegReader::Start(std::uint64_t alsoNeeded) {
     throw LibjpegError(reinterpret_cast<j_common_ptr>(cinfo), JERR_EMPTY_IMAGE);
 
   cinfo->scale_num = 1;
-  cinfo->scale_denom = 1;
+  cinfo->scale_denom = static_cast<unsigned int>(s.scale);
   cinfo->do_block_smoothing = TRUE;
   cinfo->dct_method = JDCT_FLOAT;
   s.gray = cinfo->out_color_space == JCS_GRAYSCALE;
@@ -380,7 +393,8 @@ void JpegReader::Start(std::uint64_t alsoNeeded) {
 
   s.Run([&] { jpeg_start_decompress(cinfo); });
   s.started = true;
-  if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height)
+  if (cinfo->output_width != static_cast<JDIMENSION>(s.outWidth()) ||
+      cinfo->output_height != static_cast<JDIMENSION>(s.outHeight()))
     throw LibjpegError(reinterpret_cast<j_common_ptr>(cinfo), JERR_WIDTH_OVERFLOW);
   if (s.gray || s.cmyk)
     s.rowBuffer.resize(std::size_t{cinfo->output_width} * static_cast<std::size_t>(cinfo->output_components));
@@ -390,9 +404,9 @@ int JpegReader::ReadRows(std::uint8_t* const* rows, int count) {
   State& s = *s_;
   j_decompress_ptr cinfo = &s.cinfo;
   if (!s.started) throw std::logic_error("JpegReader read before Start");
-  const int width = s.header.width;
+  const int width = s.outWidth();
   int done = 0;
-  while (done < count && s.nextRow < s.header.height) {
+  while (done < count && s.nextRow < s.outHeight()) {
     JDIMENSION got = 0;
     if (!s.endedEarly) {
       if (!s.gray && !s.cmyk) {
@@ -429,14 +443,18 @@ int JpegReader::ReadRows(std::uint8_t* const* rows, int count) {
   return done;
 }
 
-int JpegReader::RowsPerBlockRow() const { return s_->cinfo.max_v_samp_factor * DCTSIZE; }
+int JpegReader::RowsPerBlockRow() const {
+  // libjpeg knows the scaled block size from Start on.
+  const int block = s_->cinfo.min_DCT_scaled_size > 0 ? s_->cinfo.min_DCT_scaled_size : DCTSIZE / s_->scale;
+  return s_->cinfo.max_v_samp_factor * block;
+}
 
 bool JpegReader::CanSkip() const { return !s_->gray; }
 
 void JpegReader::SkipRows(int count) {
   State& s = *s_;
   if (!s.started || !CanSkip()) throw std::logic_error("JpegReader cannot skip here");
-  count = std::min(count, s.header.height - s.nextRow);
+  count = std::min(count, s.outHeight() - s.nextRow);
   if (count <= 0) return;
   JDIMENSION skipped = 0;
   s.Run([&] { skipped = jpeg_skip_scanlines(&s.cinfo, static_cast<JDIMENSION>(count)); });
@@ -446,7 +464,7 @@ void JpegReader::SkipRows(int count) {
 void JpegReader::Finish() {
   State& s = *s_;
   if (!s.started || s.finished) return;
-  if (s.nextRow < s.header.height) throw std::logic_error("JpegReader finished before its last row");
+  if (s.nextRow < s.outHeight()) throw std::logic_error("JpegReader finished before its last row");
   if (!s.endedEarly) s.Run([&] { jpeg_finish_decompress(&s.cinfo); });
   s.finished = true;
 }

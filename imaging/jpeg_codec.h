@@ -60,6 +60,14 @@ class JpegReader {
   JpegReader& operator=(const JpegReader&) = delete;
 
   const JpegHeader& Header() const;
+  // Decodes at 1/denominator of the stored size (1, 2, 4 or 8) through
+  // libjpeg's scaled inverse DCT, far less work for a view of a large photo.
+  // Before Start; rows then have the output size.
+  void SetScale(int denominator);
+  // The size of the rows ReadRows gives: the stored size divided by the
+  // scale, rounded up.
+  int OutputWidth() const;
+  int OutputHeight() const;
   // What the decode needs by the budget's count: samples plus whole-image
   // coefficient buffers.
   std::uint64_t NeededBytes() const;
