@@ -381,7 +381,8 @@ bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& st
 
 }  // namespace
 
-OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview) {
+OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview,
+                      std::optional<PreviewSize> previewSize) {
   PassStop stop(options.stop);
   JpegReader reader(file, options.limits, stop.token());
   OpenedPhoto photo;
@@ -389,7 +390,7 @@ OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, 
   const int width = photo.header.width, height = photo.header.height;
   reader.Start(RingBytes(photo.header, options.threads));
   if (withPreview) {
-    const PreviewSize size = FitPreviewSize(width, height);
+    const PreviewSize size = previewSize ? *previewSize : FitPreviewSize(width, height);
     photo.preview = Raster(size.width, size.height);
   }
   Progress progress(options, height);
