@@ -51,8 +51,8 @@ imaging::Histogram PhotoSession::RenderPreview(const imaging::ControlValues& con
 
 bool PhotoSession::Render(double exponent, int quality) {
   if (Busy() || !HasPhoto()) return false;
-  save_.Drop();  // a result held from an earlier save is not this one's
-  if (!save_.Begin()) return false;
+  if (!save_.Drop()) return false;  // a result held from an earlier save is not this one's
+  save_.Begin();
   RenderOrder order;
   order.source = NativePath(path_);
   order.exponent = exponent;
@@ -115,7 +115,7 @@ void PhotoSession::StartWrite(WriteOrder order) {
 }
 
 bool PhotoSession::Discard() {
-  if (save_.step() == SaveMachine::Step::Writing) return false;
+  if (save_.writing()) return false;
   if (save_.step() == SaveMachine::Step::Rendering || save_.encoding()) {
     runner_.Cancel();
     progressTimer_.stop();

@@ -69,7 +69,7 @@ class PhotoSession : public QObject {
   // `keepMetadata`. Emits written or failed.
   bool Write(const QString& target, int quality, bool keepMetadata = false);
   // Drops the rendered result (stopping a pass or an encoding); nothing is
-  // written. Refused (false) while the write runs: it is let finish.
+  // written. Refused (false) once a write was asked for: it is let finish.
   bool Discard();
 
   // Stops a running job and waits for it; no signal follows. What a stopped

@@ -53,7 +53,7 @@ bool SaveMachine::Written() {
 }
 
 bool SaveMachine::Drop() {
-  if (step_ == Step::Writing) return false;
+  if (writing()) return false;
   *this = SaveMachine();
   return true;
 }

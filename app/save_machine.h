@@ -10,8 +10,8 @@
 //
 // Waiting holds the full-resolution result while the save dialog asks for
 // a name; it may be encoded again at another quality meanwhile. A failure
-// or a discard goes back to Idle from anywhere but Writing: a write runs to
-// its end, so nothing can change what it writes.
+// or a discard goes back to Idle, but never once a write was asked for: a
+// write runs to its end, so nothing can change what it writes.
 
 #include "app/photo_jobs.h"
 
@@ -24,6 +24,8 @@ class SaveMachine {
 
   Step step() const { return step_; }
   bool encoding() const { return encoding_; }
+  // Whether a write was asked for (waiting for the encoding, or running).
+  bool writing() const { return step_ == Step::Writing || queued_.has_value(); }
   const RenderedPhoto& rendered() const { return rendered_; }
   const std::string& warning() const { return warning_; }
 
@@ -41,7 +43,7 @@ class SaveMachine {
   // waits for the encoding (or the save is not Waiting).
   std::optional<WriteOrder> Write(WriteOrder order);
   bool Written();
-  // Back to Idle from anything but Writing.
+  // Back to Idle from anything but a write asked for.
   bool Drop();
 
  private:
