@@ -32,10 +32,6 @@ TCompareCanvas::TCompareCanvas(QWidget* parent) : QAbstractScrollArea(parent) {
   viewport()->setMouseTracking(true);
   horizontalScrollBar()->setSingleStep(40);
   verticalScrollBar()->setSingleStep(40);
-  QPalette dark = viewport()->palette();
-  dark.setColor(QPalette::Window, QColor(48, 48, 48));
-  viewport()->setPalette(dark);
-  viewport()->setAutoFillBackground(true);
 }
 
 void TCompareCanvas::SetPhoto(const Photo& photo) {
@@ -190,6 +186,7 @@ void TCompareCanvas::Decoded(imaging::ViewPixels view, int scale) {
 
 void TCompareCanvas::paintEvent(QPaintEvent*) {
   QPainter painter(viewport());
+  painter.fillRect(viewport()->rect(), QColor(48, 48, 48));  // a neutral surround, as photo viewers have
   if (path_.empty()) return;
   const QRectF photo = PhotoRect();
   const double z = Zoom();

@@ -8,7 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "signal_child.h"
+
 int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], kSignalChildFlag) == 0) return SignalChildMain(argv[2]);
   qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen") : qgetenv("QT_QPA_PLATFORM"));
   QApplication app(argc, argv);
   const QTemporaryDir settings(QDir::tempPath() + QStringLiteral("/prosvitek-settings-XXXXXX"));

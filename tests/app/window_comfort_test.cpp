@@ -14,6 +14,7 @@
 #include "imaging/orientation.h"
 #include "imaging/view_render.h"
 #include "run_cli.h"
+#include "signal_child.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -374,16 +375,14 @@ TEST(WindowSignals, TerminatingSignalDuringAWriteLeavesNothing) {
   const fs::path dir = fs::temp_directory_path() / ("prosvitek-signal-" + std::to_string(::getpid()));
   for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
     fs::create_directories(dir);
+    const std::string folder = dir.string();  // nothing is allocated between fork and exec
     int ready[2];
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     if (child == 0) {
-      RemoveTemporaryFilesOnSignals();
-      files::AtomicFile file((dir / "out.jpg").string());
-      const std::vector<std::uint8_t> bytes(1 << 20, 0xAB);
-      file.Write(bytes);
-      (void)!::write(ready[1], "x", 1);
-      for (;;) ::pause();
+      ::dup2(ready[1], STDOUT_FILENO);
+      ::execl("/proc/self/exe", "app_tests", kSignalChildFlag, folder.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
     }
     ::close(ready[1]);
     char byte = 0;
@@ -399,3 +398,13 @@ TEST(WindowSignals, TerminatingSignalDuringAWriteLeavesNothing) {
 }
 
 }  // namespace
+
+int SignalChildMain(const char* folder) {
+  RemoveTemporaryFilesOnSignals();
+  files::AtomicFile file((fs::path(folder) / "out.jpg").string());
+  const std::vector<std::uint8_t> bytes(1 << 20, 0xAB);
+  file.Write(bytes);
+  if (::write(STDOUT_FILENO, "x", 1) != 1) return 1;
+  for (;;) ::pause();
+}
+
