@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "exif/byte_stream.h"
 #include "exif/container.h"
 #include "exif/field_types.h"
 #include "exif/ifd_walk.h"
