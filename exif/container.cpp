@@ -263,7 +263,7 @@ bool TimgData::ScanJpegSections(const files::InputFile& file) {
     std::string data(2 + segment->BodyLength(), '\0');  // at most 64 KiB
     data[0] = static_cast<char>(segment->storedLength >> 8);
     data[1] = static_cast<char>(segment->storedLength & 0xFF);
-    data.resize(2 + file.ReadAt(segment->bodyOffset, reinterpret_cast<uint8_t*>(data.data() + 2), segment->BodyLength()));
+    data.resize(2 + walker.ReadBody(*segment, reinterpret_cast<uint8_t*>(data.data() + 2)));
     section.Data = ByteString(std::move(data));
 
     switch (segment->marker) {

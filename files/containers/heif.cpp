@@ -91,8 +91,15 @@ ExifLocation FindHeifExif(const InputFile& file) {
   }
   if (!meta) return top.Problem().empty() ? ExifLocation::Missing() : ExifLocation::Damaged(top.Problem());
 
+  // The "meta" box is read whole (it is small: item names and places) and its boxes are
+  // walked in memory; offsets inside it are counted from its start.
+  if (meta->size > kMostTableBytes * 4) return ExifLocation::NotRead("the \"meta\" box is too large");
+  const Bytes metaBytes = file.Read(meta->offset, static_cast<std::size_t>(meta->size));
+  const InputFile inMeta = InputFile::FromMemory(metaBytes, file.path());
+  Box metaBox = *meta;
+  metaBox.offset = 0;
   std::optional<Box> iinf, iloc, idat;
-  BoxReader children(file, *meta, budget, 4);  // a full box: version and flags first
+  BoxReader children(inMeta, metaBox, budget, 4);  // a full box: version and flags first
   while (const auto box = children.Next()) {
     if (box->type == FourCc("iinf") && !iinf) iinf = box;
     if (box->type == FourCc("iloc") && !iloc) iloc = box;
@@ -101,11 +108,12 @@ ExifLocation FindHeifExif(const InputFile& file) {
   if (!children.Problem().empty()) return ExifLocation::Damaged(children.Problem() + " in \"meta\"");
   if (!iinf) return ExifLocation::Missing();
   std::string problem;
-  const std::optional<std::uint32_t> id = ExifItemId(file, *iinf, budget, problem);
+  const std::optional<std::uint32_t> id = ExifItemId(inMeta, *iinf, budget, problem);
   if (!id) return problem.empty() ? ExifLocation::Missing() : ExifLocation::Damaged(problem + " in \"iinf\"");
-  const std::optional<ItemPlace> place = iloc ? PlaceOf(file, *iloc, *id) : std::nullopt;
+  const std::optional<ItemPlace> place = iloc ? PlaceOf(inMeta, *iloc, *id) : std::nullopt;
   if (!place || place->extents.empty()) return ExifLocation::Damaged("the Exif item has no place in \"iloc\"");
   if (place->method > 1 || (place->method == 1 && !idat)) return ExifLocation::NotRead("the Exif item is built from other items");
+  if (idat) idat->offset += meta->offset;  // back to the file's offsets
 
   // The extents' place in the file, checked against the file or the "idat" box.
   const std::uint64_t origin = place->method == 1 ? idat->DataOffset() : 0;
