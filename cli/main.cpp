@@ -136,7 +136,7 @@ int Run(int argc, char** argv) {
   brightenCmd->add_option("PHOTO", brighten.photos, "Fotky JPEG.")->required();
 
   cli::ExifOptions exif;
-  CLI::App* exifCmd = app.add_subcommand("exif", "Údaje EXIF souborů JPEG a TIFF.");
+  CLI::App* exifCmd = app.add_subcommand("exif", "Údaje EXIF fotek: JPEG, TIFF a raw, HEIC/AVIF, PNG, WebP, JPEG XL.");
   bool summary = false, trace = false, makernote = false, tags = false, json = false;
   CLI::Option* views[] = {
       exifCmd->add_flag("--summary", summary, "Souhrn (výchozí)."),
@@ -148,7 +148,7 @@ int Run(int argc, char** argv) {
   for (CLI::Option* a : views)
     for (CLI::Option* b : views)
       if (a != b) a->excludes(b);
-  exifCmd->add_option("FILE", exif.files, "Soubory JPEG nebo TIFF.")->required();
+  exifCmd->add_option("FILE", exif.files, "Soubory fotek; druh pozná podle obsahu, ne podle přípony.")->required();
 
   try {
     app.parse(argc, argv);

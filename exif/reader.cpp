@@ -35,6 +35,11 @@ Reader& Reader::operator=(Reader&&) noexcept = default;
 
 bool Reader::ProcessFile(const std::string& path) { return data_->ProcessFile(path); }
 
+bool Reader::ProcessFile(const files::InputFile& file) {
+  data_->Reset();
+  return data_->ProcessInput(file);
+}
+
 bool Reader::ProcessBytes(const std::string& name, std::string_view bytes) {
   return data_->ProcessBytes(name, bytes);
 }

@@ -1,6 +1,8 @@
 #pragma once
-// The EXIF reader's public face: read the EXIF data of a JPEG or TIFF file, look at what was
-// read, and take the short summary the window and the command line show.
+// The EXIF reader's public face: read the EXIF data of a photo file (JPEG, TIFF and the raw
+// files built on it, HEIC/AVIF, PNG, WebP, JPEG XL and a few raw containers; the kind is told by
+// the bytes), look at what was read, and take the short summary the window and the command
+// line show.
 //
 //   exif::Reader reader;
 //   if (reader.ProcessFile(path) && reader.HasExif()) show(reader.GetSummary()->model);
@@ -16,6 +18,10 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+namespace files {
+class InputFile;
+}  // namespace files
 
 namespace exif {
 
@@ -122,10 +128,12 @@ class Reader {
   Reader(Reader&&) noexcept;
   Reader& operator=(Reader&&) noexcept;
 
-  // Reads the named file; true when metadata was read. The extension decides between JPEG
-  // (.jpg, .jpeg, .jpe) and TIFF (.tif, .tiff, .nef).
+  // Reads the named file; true when metadata was read. The file's first bytes decide how it
+  // is read, never its name; a file that holds no EXIF says what it looks like in ErrorText.
   bool ProcessFile(const std::string& path);
-  // Reads bytes already in memory; `name` only gives the extension.
+  // Reads a file already open (the size and date of the file are then not taken).
+  bool ProcessFile(const files::InputFile& file);
+  // Reads bytes already in memory; `name` is only the file's name.
   bool ProcessBytes(const std::string& name, std::string_view bytes);
 
   bool HasExif() const;

@@ -22,6 +22,10 @@ inline constexpr size_t kCanonTagCount = 16;
 inline constexpr size_t kSeikoTagCount = 12;
 inline constexpr size_t kSanyoTagCount = 6;
 inline constexpr size_t kMinoltaTagCount = 2;
+inline constexpr size_t kSonyTagCount = 23;
+inline constexpr size_t kPanasonicTagCount = 11;
+inline constexpr size_t kPentaxTagCount = 9;
+inline constexpr size_t kAppleTagCount = 11;
 
 std::span<const TTagEntry> NikonType1Tags();  // older Nikon notes beginning "Nikon"
 std::span<const TTagEntry> NikonType2Tags();  // newer Nikon notes, and older ones without "Nikon"
@@ -33,6 +37,10 @@ std::span<const TTagEntry> CanonTags();
 std::span<const TTagEntry> SeikoTags();
 std::span<const TTagEntry> SanyoTags();
 std::span<const TTagEntry> MinoltaTags();
+std::span<const TTagEntry> SonyTags();
+std::span<const TTagEntry> PanasonicTags();
+std::span<const TTagEntry> PentaxTags();
+std::span<const TTagEntry> AppleTags();
 
 // What the notes say about the ISO speed (NoteLayout::Iso).
 // Nikon 0x0002: the second number (the first marks the high modes).

@@ -192,8 +192,8 @@ TEST(Samples, FilesWithoutAnExifBlockEndAsTheRulesSay) {
        "the damaged byte after the start of image reads as a comment running to the end"},
       {"nikon_d70s_jpeg_data_nef_extension_mm.nef", true, true, "<none>",
        "JPEG data under a raw file's name is read as JPEG"},
-      {"synthetic/empty.jpg", false, false, "Not an EXIF file", "no start of image"},
-      {"synthetic/notajpeg.jpg", false, false, "Not an EXIF file", "PNG bytes"},
+      {"synthetic/empty.jpg", false, false, "Not a file with EXIF (empty file)", "no bytes at all"},
+      {"synthetic/notajpeg.jpg", false, false, "Not a file with EXIF (PNG without EXIF)", "PNG bytes"},
   };
   for (const Outcome& o : outcomes) {
     const fs::path photo = testsupport::Sample(o.file);

@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "exif/byte_stream.h"
 #include "exif/container.h"
 #include "exif/field_types.h"
 #include "exif/ifd_walk.h"
@@ -123,6 +122,23 @@ TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
        "",  // with ExifVersion 0220
        {{0x0002, 'S', {0, 200}}, {0x0004, 'A', {}, "FINE   "}},
        "\r\nISO Speed = 0, 200\r\nQuality = \"FINE   \""},
+      {"SONY",
+       Layout::Plain,
+       std::string("SONY DSC \0\0\0", 12),
+       {{0xB026, 'L', {1}}, {0xB041, 'S', {7}}, {0x9050, 'U', {}, "\x01\x7F\x33\x90\x11"}},
+       "\r\nImageStabilization = On\r\nExposureMode = Aperture-priority AE"
+       "\r\nTag9050 = (enciphered, not deciphered)"},
+      {"SONY", Layout::Plain, "", {{0x0102, 'L', {2}}}, "\r\nQuality = Fine"},  // no header
+      {"Panasonic",
+       Layout::Plain,
+       std::string("Panasonic\0\0\0", 12),
+       {{0x0001, 'S', {2}}, {0x001A, 'S', {2}}, {0x0051, 'A', {}, "LUMIX G VARIO"}},
+       "\r\nImageQuality = High\r\nImageStabilization = On, Optical\r\nLensType = \"LUMIX G VARIO\""},
+      {"PENTAX Corporation",  // no byte order of its own: the EXIF data's
+       Layout::Plain,
+       std::string("AOC\0  ", 6),
+       {{0x0008, 'S', {2}}, {0x0229, 'A', {}, "1234567"}},
+       "\r\nQuality = Best\r\nSerialNumber = \"1234567\""},
   };
   for (Order order : kOrders) {
     for (const NoteCase& c : cases) {
@@ -160,11 +176,25 @@ TEST(MakerNote, NotesWithTheirOwnHeaderReadInEitherByteOrder) {
       // Nikon: "Nikon", a zero, version 2.10, two zeros, a TIFF header; offsets from that header.
       const std::string nikon = BuildNote(Layout::NikonTiff, noteOrder, "",
                                           {{0x0002, 'S', {0, 400}}, {0x0004, 'A', {}, "FINE   "}});
-      const std::pair<Camera, std::string> notes[] = {{{"OLYMPUS CORPORATION"}, olympus},
-                                                      {{"NIKON CORPORATION", "D70", "0210"}, nikon}};
-      const char* const traces[] = {"\r\nJpegQual = SHQ\r\nCamera ID = \"E-1 camera\"",
-                                    "\r\nISO Speed = 0, 400\r\nQuality = \"FINE   \""};
-      for (size_t i = 0; i < 2; ++i) {
+      // Apple: "Apple iOS", a zero, a version, the mark; Pentax: "PENTAX ", a zero, the mark;
+      // Pentax: "AOC", a zero, the mark. The first two count offsets from the note's start.
+      const std::vector<Value> apple = {{0x000A, 'L', {3}}, {0x000B, 'A', {}, "burst-uuid"}};
+      const std::vector<Value> pentax = {{0x000D, 'S', {16}}, {0x0229, 'A', {}, "4711 serial"}};
+      const auto own = [&](const std::string& prefix, const std::vector<Value>& v, uint32_t origin) {
+        return notetest::MakerDirectory(noteOrder, prefix, notetest::Fields(noteOrder, v), origin);
+      };
+      const std::pair<Camera, std::string> notes[] = {
+          {{"OLYMPUS CORPORATION"}, olympus},
+          {{"NIKON CORPORATION", "D70", "0210"}, nikon},
+          {{"Apple"}, own(std::string("Apple iOS\0\0\x01", 12) + mark, apple, 0)},
+          {{"RICOH IMAGING COMPANY, LTD."}, own(std::string("PENTAX \0", 8) + mark, pentax, 0)},
+          {{"PENTAX"}, own(std::string("AOC\0", 4) + mark, pentax, kNoteOffset)}};
+      const std::string pentaxTrace = "\r\nFocusMode = AF-S (Focus-priority)\r\nSerialNumber = \"4711 serial\"";
+      const std::string traces[] = {"\r\nJpegQual = SHQ\r\nCamera ID = \"E-1 camera\"",
+                                    "\r\nISO Speed = 0, 400\r\nQuality = \"FINE   \"",
+                                    "\r\nHDRImageType = HDR Image\r\nBurstUUID = \"burst-uuid\"", pentaxTrace,
+                                    pentaxTrace};
+      for (size_t i = 0; i < std::size(notes); ++i) {
         const auto reader = ReadJpegExif(ExifWithNote(exifOrder, notes[i].first, notes[i].second));
         EXPECT_EQ(Info(reader).MakerNoteTraceText, traces[i]) << notes[i].first.make;
         ExpectWalkRestored(*reader, exifOrder, notes[i].first.make);
