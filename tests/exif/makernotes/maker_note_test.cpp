@@ -91,7 +91,7 @@ TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
        Layout::Plain,
        "",
        {{0x0002, 'S', {3}}, {0x000A, 'L', {65537}}, {0x0030, 'A', {}, "QV-3000EX"}},
-       "\r\nQuality = Fine\r\nDigitalZoom = 2X Digital Zoom\r\nUnknown = \"QV-3000EX\""},
+       "\r\nQuality = Fine\r\nDigitalZoom = 2X Digital Zoom\r\nUnknown 0x0030 = \"QV-3000EX\""},
       {"FUJIFILM",
        Layout::Fuji,
        "",
@@ -237,10 +237,10 @@ TEST(MakerNote, SkipsSkipRecordsTracesUnknownTagsAndStoresTheRest) {
         "",
         {{0x0000, 'S', {7}},
          {0x0002, 'S', {1, 2}},
-         {0x0099, 'S', {5}},
+         {0x0777, 'S', {5}},
          {0x0009, 'A', {}, "Owner"},
          {0x0008, 'L', {42}}},
-        "\r\nUnknown = 5\r\nOwnerName = \"Owner\"\r\nImageNumber = 42"},
+        "\r\nUnknown 0x0777 = 5\r\nOwnerName = \"Owner\"\r\nImageNumber = 42"},
        {{"OwnerName", "\"Owner\""}, {"ImageNumber", "42"}}},
       {{"SEIKO",
         Layout::Plain,
@@ -288,7 +288,8 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
               "\r\nImage Size = Medium\r\nEasy Shoot = Night\r\nExposureInfo1 = 16, 1, 0, 3, 16, 1, 0, 2"
               "\r\nAuto ISO = 100\r\nWhite balance = Sunny\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1"
               "\r\nShutter AE Lock Button = AF/AF lock\r\nNoise Reduction =  Off"
-              "\r\nAEB Sequence = 0\r\nAEB Sequence =  -"
+              "\r\nAEB Sequence = 0 - + / Enabled\r\nAEB Sequence = 0 - + / Disabled"
+              "\r\nAEB Sequence = - 0 + / Enabled"
               "\r\nCustomFunctions = 20, 514, 256, 1792, 1793, 1794, 4096, 769");
     const Entries stored = {{"Macro mode", "Macro"},
                             {"Self Timer", "0"},
@@ -304,8 +305,9 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
                             {"ExposureInfo2", "0, 0, 0, 0, 0, 0, 0, 1"},
                             {"Shutter AE Lock Button", "AF/AF lock"},
                             {"Noise Reduction", " Off"},
-                            {"AEB Sequence", "0"},
-                            {"AEB Sequence", " -"},
+                            {"AEB Sequence", "0 - + / Enabled"},
+                            {"AEB Sequence", "0 - + / Disabled"},
+                            {"AEB Sequence", "- 0 + / Enabled"},
                             {"CustomFunctions", "20, 514, 256, 1792, 1793, 1794, 4096, 769"}};
     EXPECT_EQ(MakerEntries(info), stored);
     const TTagEntry& computed = Stored(info, "Self Timer");
@@ -502,11 +504,11 @@ TEST(MakerNoteGuards, HostileNotesStayInsideTheirBytesAndTheWalkGoesOn) {
         "\r\nImageType = \"\"\r\nFirmwareVersion = "}},
       {"a negative count",
        {"Canon", Layout::Plain, "", {{0x0008, 'O', {3, 0xFFFFFFFF, 1}}}, "\r\nImageNumber = "}},
-      {"type codes above 12",
+      {"type codes above 13",
        {"Canon",
         Layout::Plain,
         "",
-        {{0x0008, 'O', {13, 4, 0x61626364}}, {0x0009, 'O', {0xFFFF, 1000, 8}}},
+        {{0x0008, 'O', {14, 4, 0x61626364}}, {0x0009, 'O', {0xFFFF, 1000, 8}}},
         "\r\nImageNumber = 0\r\nOwnerName = 0"}},
   };
   for (Order order : kOrders) {
