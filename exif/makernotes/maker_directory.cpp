@@ -124,11 +124,11 @@ std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valu
       bestPlaced = count;
     }
   };
-  for (size_t i = 0; i < firstCount; ++i) {
-    consider(tableEnd + kLinkBytes - starts[i]);
-    consider(tableEnd - starts[i]);
-    consider(noteLength - ends[i]);
-  }
+  // Of shifts that place as many, the usual layout wins: values right after the table's link,
+  // then right after the table, then ending with the note.
+  for (size_t i = 0; i < firstCount; ++i) consider(tableEnd + kLinkBytes - starts[i]);
+  for (size_t i = 0; i < firstCount; ++i) consider(tableEnd - starts[i]);
+  for (size_t i = 0; i < firstCount; ++i) consider(noteLength - ends[i]);
   if (2 * bestPlaced < all) return std::nullopt;
   return best;
 }
