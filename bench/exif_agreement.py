@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """How often the EXIF reader's values agree with the reference dumps beside the samples.
 
-Usage: bench/exif_agreement.py [--cli build/prosvitek-cli] [--samples ../shared/samples] [-v]
+Usage: bench/exif_agreement.py [--cli build/prosvitek-cli] [--source .] [--samples ../shared/samples]
+                               [--exclude kinds] [-v]
 
 Runs `prosvitek-cli exif --json` over every sample that has a FILE.exiftool-n.json beside it
 and compares, file by file:
@@ -458,9 +459,9 @@ def parse_map(text):
     return words
 
 
-def dictionary_maps():
+def dictionary_maps(root):
     """(EXIF tag -> words, GPS tag -> words) from the reader's dictionary source."""
-    source = open(os.path.join(ROOT, "exif", "tag_dictionary.cpp"), encoding="utf-8").read()
+    source = open(os.path.join(root, "exif", "tag_dictionary.cpp"), encoding="utf-8").read()
     gps_at = source.index("kGpsTagDefs[]")
     maps = ({}, {})
     for match in re.finditer(r'\{0x([0-9A-F]+), "[^"]*", (?:\{\}|"[^"]*"), "([^"]*)"', source):
@@ -469,10 +470,10 @@ def dictionary_maps():
     return maps
 
 
-def maker_words():
+def maker_words(root):
     """Maker-note trace name -> words of its value map, from the makers' table sources."""
     words = {}
-    for path in glob.glob(os.path.join(ROOT, "exif", "makernotes", "*_tags.cpp")):
+    for path in glob.glob(os.path.join(root, "exif", "makernotes", "*_tags.cpp")):
         source = open(path, encoding="utf-8").read()
         found = re.findall(r'Row\(0x[0-9A-F]+, "([^"]+)", "([^"]*)"', source)
         found += re.findall(r'Described\(0x[0-9A-F]+, "[^"]+", "([^"]+)", "([^"]*)"', source)
@@ -483,8 +484,8 @@ def maker_words():
     return words
 
 
-EXIF_WORDS, GPS_WORDS = dictionary_maps()
-MAKER_WORDS = maker_words()
+# Filled by main from the sources of the build being measured.
+EXIF_WORDS, GPS_WORDS, MAKER_WORDS = {}, {}, {}
 
 
 # ---- forty standard tags --------------------------------------------------------------------
@@ -633,9 +634,14 @@ def main():
     parser.add_argument("--cli", default=os.path.join(root, "build", "prosvitek-cli"))
     parser.add_argument("--samples", default=os.path.join(root, "..", "shared", "samples"))
     parser.add_argument("-v", "--verbose", action="store_true", help="list every disagreement")
+    parser.add_argument("--source", default=root,
+                        help="the source tree of the build measured, for its value maps")
     parser.add_argument("--exclude", action="append", default=[],
                         help="leave out the samples below this folder of the samples (e.g. kinds)")
     args = parser.parse_args()
+    global EXIF_WORDS, GPS_WORDS, MAKER_WORDS
+    EXIF_WORDS, GPS_WORDS = dictionary_maps(args.source)
+    MAKER_WORDS = maker_words(args.source)
 
     files = []
     excluded = [os.path.join(os.path.abspath(args.samples), e) for e in args.exclude]

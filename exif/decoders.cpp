@@ -86,7 +86,11 @@ int64_t Hundredths(long double whole, long double minutes, long double seconds) 
   return static_cast<int64_t>(std::nearbyint(total));
 }
 
-std::string TwoDigits(int64_t value) { return (value < 10 ? "0" : "") + std::to_string(value); }
+std::string TwoDigits(int64_t value) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < 2) digits.insert(0, 1, '0');
+  return digits;
+}
 
 // numerator / denominator rounded to the nearest integer, halves to even; exact, so that the
 // shown number never depends on how a binary fraction lands.
@@ -304,9 +308,10 @@ std::string DecodeGpsAltitude(const ValueContext& value) {
 std::string DecodeGpsTimeStamp(const ValueContext& value) {
   const int64_t hundredths =
       Hundredths(ComponentNumber(value, 0), ComponentNumber(value, 1), ComponentNumber(value, 2));
-  std::string shown = TwoDigits(hundredths / 360000) + ":" + TwoDigits(hundredths / 6000 % 60) +
-                      ":" + TwoDigits(hundredths / 100 % 60);
-  if (hundredths % 100 != 0) shown += "." + TwoDigits(hundredths % 100);
+  std::string shown = TwoDigits(hundredths / 360000);
+  shown.append(1, ':').append(TwoDigits(hundredths / 6000 % 60));
+  shown.append(1, ':').append(TwoDigits(hundredths / 100 % 60));
+  if (hundredths % 100 != 0) shown.append(1, '.').append(TwoDigits(hundredths % 100));
   return shown;
 }
 
