@@ -209,7 +209,8 @@ std::string CharacterCodedText(std::string_view raw, bool bigEndian) {
   if (raw.size() <= kCodeLength) return std::string(TrimControls(AsciiText(raw)));
   const std::string_view code = raw.substr(0, kCodeLength);
   std::string_view text = raw.substr(kCodeLength);
-  if (code != std::string_view("UNICODE\0", kCodeLength)) return std::string(TrimControls(AsciiText(text)));
+  if (code != std::string_view("UNICODE\0", kCodeLength))
+    return std::string(TrimControls(AsciiText(text)));
   // Two-byte characters: a byte-order mark decides; without one the order in which more
   // characters are Latin letters, the block's order when that is even.
   bool order = bigEndian;
@@ -257,7 +258,8 @@ std::string DecodeCfaPattern(const ValueContext& value) {
     for (size_t column = 0; column < columns; ++column) {
       if (column > 0) pattern += ',';
       const auto colour = static_cast<unsigned char>(raw[4 + row * columns + column]);
-      pattern += colour < kColours.size() ? std::string(kColours[colour]) : UnknownValueText(std::to_string(colour));
+      pattern += colour < kColours.size() ? std::string(kColours[colour])
+                                          : UnknownValueText(std::to_string(colour));
     }
     pattern += ']';
   }
@@ -279,8 +281,8 @@ std::string DecodeLensSpecification(const ValueContext& value) {
 }
 
 std::string DecodeGpsCoordinate(const ValueContext& value) {
-  long double degrees = ComponentNumber(value, 0) + ComponentNumber(value, 1) / 60 +
-                        ComponentNumber(value, 2) / 3600;
+  long double degrees =
+      ComponentNumber(value, 0) + ComponentNumber(value, 1) / 60 + ComponentNumber(value, 2) / 3600;
   const bool negativeValue = degrees < 0;
   int64_t hundredths = Hundredths(std::fabs(degrees), 0, 0);
   const int64_t seconds = hundredths % 6000;
@@ -365,7 +367,11 @@ void DeriveFocalLength35(TImageInfo& info) {
   int32_t unit = StoredTagInteger(info, "FocalPlaneResolutionUnit");
   if (unit < 1) unit = StoredTagInteger(info, "ResolutionUnit");
   // Inches, centimetres, millimetres, micrometres.
-  const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : unit == 4 ? 1.0 : unit == 5 ? 0.001 : 0.0;
+  const double mmPerUnit = unit == 2   ? 25.4
+                           : unit == 3 ? 10.0
+                           : unit == 4 ? 1.0
+                           : unit == 5 ? 0.001
+                                       : 0.0;
   const double focalLength = StoredTagNumber(info, "FocalLength");
   if (mmPerUnit == 0 || focalLength == 0) return;
 

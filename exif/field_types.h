@@ -44,8 +44,8 @@ int32_t ByteCountOf(uint32_t type, int32_t count);
 // bigEndian), keeping the low 32 bits as a signed number; any length, empty gives 0.
 int32_t RawToInteger(std::string_view raw, bool bigEndian);
 
-// The value as a number: integer types (IFD read as LONG) give RawToInteger of all bytes, rationals the first
-// numerator / denominator (both unsigned for RATIONAL, signed for SRATIONAL), FLOAT and
+// The value as a number: integer types (IFD read as LONG) give RawToInteger of all bytes, rationals
+// the first numerator / denominator (both unsigned for RATIONAL, signed for SRATIONAL), FLOAT and
 // DOUBLE the IEEE value of the first component; other types, short values, zero denominators
 // and non-finite results give 0.
 double RawToNumber(std::string_view raw, uint32_t type, bool bigEndian);

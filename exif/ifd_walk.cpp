@@ -16,7 +16,6 @@
 #include "exif/number_text.h"
 #include "exif/tag_dictionary.h"
 #include "exif/text_filters.h"
-#include "exif/decoders.h"
 #include "exif/value_map.h"
 
 namespace exif::detail {
@@ -75,14 +74,17 @@ class DepthGuard {
   int& depth_;
 };
 
-bool IsNumericType(uint16_t type) { return IsIntegerType(type) || type == kRational || type == kSRational; }
+bool IsNumericType(uint16_t type) {
+  return IsIntegerType(type) || type == kRational || type == kSRational;
+}
 
 }  // namespace
 
 // One directory being walked: where it lies, its dictionary, whether it holds a thumbnail,
 // and the image size its entries state.
 struct TImageInfo::Directory : DirectoryValues {
-  Directory(const TImageInfo& info, int64_t start, int64_t offsetBase, int64_t blockLength, int kind)
+  Directory(const TImageInfo& info, int64_t start, int64_t offsetBase, int64_t blockLength,
+            int kind)
       : Info(info), Start(start), OffsetBase(offsetBase), BlockLength(blockLength), Kind(kind) {}
 
   std::optional<SiblingValue> Find(uint16_t tag) const override {
@@ -94,7 +96,8 @@ struct TImageInfo::Directory : DirectoryValues {
       const uint16_t type = Info.ReadUInt16(entryPos + 2);
       const int32_t byteCount = ByteCountOf(type, Info.ReadInt32(entryPos + 4));
       if (byteCount <= 0 || byteCount > kLongestSibling) return std::nullopt;
-      const int64_t valuePos = byteCount <= 4 ? entryPos + 8 : int64_t{Info.ReadInt32(entryPos + 8)} + OffsetBase;
+      const int64_t valuePos =
+          byteCount <= 4 ? entryPos + 8 : int64_t{Info.ReadInt32(entryPos + 8)} + OffsetBase;
       return SiblingValue{Info.DataBlock.Copy(valuePos, byteCount), type};
     }
     return std::nullopt;
@@ -102,11 +105,14 @@ struct TImageInfo::Directory : DirectoryValues {
 
   // A reduced-resolution image (a thumbnail or preview) says so in its subfile type.
   bool HoldsReducedImage() const {
-    if (const std::optional<SiblingValue> type = Find(kNewSubfileType); type && IsIntegerType(type->Type)) {
+    if (const std::optional<SiblingValue> type = Find(kNewSubfileType);
+        type && IsIntegerType(type->Type)) {
       const auto size = static_cast<size_t>(FieldTypeSize(type->Type));
-      return (detail::RawToInteger(std::string_view(type->Raw).substr(0, size), Info.BigEndian) & 1) != 0;
+      return (detail::RawToInteger(std::string_view(type->Raw).substr(0, size), Info.BigEndian) &
+              1) != 0;
     }
-    if (const std::optional<SiblingValue> type = Find(kSubfileType); type && IsIntegerType(type->Type)) {
+    if (const std::optional<SiblingValue> type = Find(kSubfileType);
+        type && IsIntegerType(type->Type)) {
       const auto size = static_cast<size_t>(FieldTypeSize(type->Type));
       return detail::RawToInteger(std::string_view(type->Raw).substr(0, size), Info.BigEndian) == 2;
     }
@@ -146,10 +152,14 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockL
     TImageInfo& Info;
     Directory& Walked;
     ~SizeNote() {
-      if (Walked.StatesExifSize) {
-        Info.NoteImageSize(Walked.Size, true);
-      } else if (Walked.Kind == kMainDirectory && !Walked.HoldsReducedImage()) {
-        Info.NoteImageSize(Walked.Size, false);
+      try {
+        if (Walked.StatesExifSize) {
+          Info.NoteImageSize(Walked.Size, true);
+        } else if (Walked.Kind == kMainDirectory && !Walked.HoldsReducedImage()) {
+          Info.NoteImageSize(Walked.Size, false);
+        }
+      } catch (const std::exception&) {
+        // Without memory for the subfile type the size is left as it was.
       }
     }
   } sizeNote{*this, directory};
@@ -209,17 +219,20 @@ void TImageInfo::WalkEntry(int64_t entryPos, Directory& directory) {
     if (tag == kUserComment) UserCommentText = text;
     // A tag no dictionary names shows its number, so that it can be looked up.
     const bool named = entry.Tag != 0 || kind == kGpsDirectory;
-    AppendTraceLine(tag, named ? entry.Description : "Unknown 0x" + Hex4(tag), text, byteCount, valuePos);
+    AppendTraceLine(tag, named ? entry.Description : "Unknown 0x" + Hex4(tag), text, byteCount,
+                    valuePos);
   }
 
   // Sizes count from numbers only: an ASCII "width" is no size.
   const bool numeric = IsNumericType(type);
   switch (tag) {
     case kImageWidth:
-      if (numeric && kind == kMainDirectory) directory.Size.Width = std::max(0, FirstComponentInteger(raw, type));
+      if (numeric && kind == kMainDirectory)
+        directory.Size.Width = std::max(0, FirstComponentInteger(raw, type));
       break;
     case kImageLength:
-      if (numeric && kind == kMainDirectory) directory.Size.Height = std::max(0, FirstComponentInteger(raw, type));
+      if (numeric && kind == kMainDirectory)
+        directory.Size.Height = std::max(0, FirstComponentInteger(raw, type));
       break;
     case kExifImageWidth:
       if (numeric) {
@@ -264,7 +277,8 @@ void TImageInfo::WalkEntry(int64_t entryPos, Directory& directory) {
       FollowDirectoryPointer(valuePos, offsetBase, blockLength, kMainDirectory);
       break;
     case kSubIfds:  // every image of the list: the main one need not be the first
-      for (int64_t at = 0; at < kMaxSubImages * 4 && (at == 0 || at + 4 <= static_cast<int64_t>(raw.size()));
+      for (int64_t at = 0;
+           at < kMaxSubImages * 4 && (at == 0 || at + 4 <= static_cast<int64_t>(raw.size()));
            at += 4) {
         FollowDirectoryPointer(valuePos + at, offsetBase, blockLength, kMainDirectory);
       }

@@ -28,7 +28,8 @@ std::span<const TTagEntry> GpsTagTable();
 // sentinel when the tag is missing or the kind is another.
 TTagEntry LookupTag(uint16_t tag, int kind);
 
-// Index in ExifTagTable (below kExifTagCount) of the first entry named `name`, ASCII case ignored, or -1.
+// Index in ExifTagTable (below kExifTagCount) of the first entry named `name`, ASCII case ignored,
+// or -1.
 int DictionaryIndexOf(std::string_view name);
 
 // Index of the first entry of `table` with this tag number, or -1.

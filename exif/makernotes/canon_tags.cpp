@@ -352,7 +352,8 @@ NoteLayout CanonLayout(const ByteString& note, int64_t headerShift, bool exifOrd
   if (!intel && !footer.starts_with(std::string_view("MM\0\x2A", 4))) return layout;
   // The offset the note was written at, from the EXIF data's header: a value at offset x lies
   // x - written bytes into the note.
-  const int64_t written = static_cast<uint32_t>(RawToInteger(std::string_view(footer).substr(4), !intel));
+  const int64_t written =
+      static_cast<uint32_t>(RawToInteger(std::string_view(footer).substr(4), !intel));
   layout.ValueShift = 1 - written;
   layout.BigEndian = !intel;
   layout.OrderDeclared = true;
@@ -400,7 +401,8 @@ std::string DecodeCanonCustomFunctions(const std::string& text, DecodeContext& c
     const int32_t setting = number % 256;
     if (function < 1 || function > static_cast<int32_t>(std::size(kCustomFunctions))) continue;
     const CustomFunction& row = kCustomFunctions[static_cast<size_t>(function - 1)];
-    if (!AppendFieldLine(lines, context, row.Name, MappedText(row.ValueMap, IntegerText(setting)))) {
+    if (!AppendFieldLine(lines, context, row.Name,
+                         MappedText(row.ValueMap, IntegerText(setting)))) {
       break;
     }
   }

@@ -106,9 +106,10 @@ std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valu
     ends.push_back(end);
   }
   const size_t firstCount = std::min(kBaseCandidates, starts.size());
-  std::partial_sort(starts.begin(), starts.begin() + static_cast<std::ptrdiff_t>(firstCount), starts.end());
-  std::partial_sort(ends.begin(), ends.begin() + static_cast<std::ptrdiff_t>(firstCount), ends.end(),
-                    std::greater<>());
+  std::partial_sort(starts.begin(), starts.begin() + static_cast<std::ptrdiff_t>(firstCount),
+                    starts.end());
+  std::partial_sort(ends.begin(), ends.begin() + static_cast<std::ptrdiff_t>(firstCount),
+                    ends.end(), std::greater<>());
   if (placedAsWritten == all) {
     const int64_t afterLink = tableEnd + kLinkBytes - starts.front();
     const int64_t atEnd = noteLength - ends.front();
@@ -162,8 +163,8 @@ void ReadEntries(const Reading& r);
 
 // The directory a record's value points at, read with the record's table; offsets count as
 // in the directory that points at it. A broken one ends quietly: it is a part of the note.
-void ReadSubDirectory(const Reading& r, const TTagEntry& record, const Entry& entry, std::string_view value,
-                      int64_t shift) {
+void ReadSubDirectory(const Reading& r, const TTagEntry& record, const Entry& entry,
+                      std::string_view value, int64_t shift) {
   if (r.Depth >= kMaxNoteDepth) return;
   // A pointer (LONG or IFD) holds the directory's offset; an UNDEFINED value is the directory.
   int64_t offset = entry.Offset;
@@ -254,8 +255,9 @@ void ReadEntry(const Reading& r, const Entry& entry, int64_t shift) {
   const int index = FindTagIndex(entry.Tag, table);
   const TTagEntry* record = index >= 0 ? &table[static_cast<size_t>(index)] : nullptr;
   // A tag no table names shows its number, so that it can be looked up.
-  const std::string shownName =
-      record != nullptr ? record->Description : "Unknown 0x" + FormatText("%04X", {int32_t{entry.Tag}});
+  const std::string shownName = record != nullptr
+                                    ? record->Description
+                                    : "Unknown 0x" + FormatText("%04X", {int32_t{entry.Tag}});
   if (UpperAscii(shownName) == kSkipName) return;
   if (info.BuildMode != kBuildStoreOnly && info.BuildMode != kBuildAll) return;
   if (record != nullptr && record->SubDirectory != nullptr) {

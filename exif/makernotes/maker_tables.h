@@ -73,7 +73,8 @@ std::string DecodeSigned16List(const std::string& text, DecodeContext& context);
 // Minolta 0x0001, 0x0003: the DiMAGE camera settings (exposure, flash, quality, ISO, ...) as
 // field lines.
 std::string DecodeMinoltaCameraSettings(const std::string& text, DecodeContext& context);
-// Nikon 0x0001: the maker note's version: "2.10" for the digits 0210, "2.0" for the bytes 00 02 00 00.
+// Nikon 0x0001: the maker note's version: "2.10" for the digits 0210, "2.0" for the bytes 00 02 00
+// 00.
 std::string DecodeNikonVersion(const std::string& text, DecodeContext& context);
 // Nikon 0x0023, 0x00BD: the Picture Control's name, base and settings as field lines.
 std::string DecodeNikonPictureControl(const std::string& text, DecodeContext& context);

@@ -60,7 +60,19 @@ static_assert(std::size(kMinoltaDefs) == kMinoltaTagCount);
 static_assert(TagsAscending(kMinoltaDefs));
 
 // How a camera setting shows its number.
-enum class Setting { Words, Number, Iso, Seconds, Aperture, ThirdsMinusTwo, Millimetres, Metres, MinusThree, Date, Time };
+enum class Setting {
+  Words,
+  Number,
+  Iso,
+  Seconds,
+  Aperture,
+  ThirdsMinusTwo,
+  Millimetres,
+  Metres,
+  MinusThree,
+  Date,
+  Time
+};
 
 struct SettingField {
   size_t Index;
@@ -71,9 +83,12 @@ struct SettingField {
 
 // The settings as the DiMAGE cameras number them; the array's numbers are big-endian.
 constexpr SettingField kSettings[] = {
-    {1, "Exposure Mode", Setting::Words, "0:Program,1:Aperture Priority,2:Shutter Priority,3:Manual"},
-    {2, "Flash Mode", Setting::Words, "0:Fill flash,1:Red-eye reduction,2:Rear flash sync,3:Wireless,4:Off"},
-    {4, "Image Size", Setting::Words, "0:Full,1:1600x1200,2:1280x960,3:640x480,6:2080x1560,7:2560x1920,8:3264x2176"},
+    {1, "Exposure Mode", Setting::Words,
+     "0:Program,1:Aperture Priority,2:Shutter Priority,3:Manual"},
+    {2, "Flash Mode", Setting::Words,
+     "0:Fill flash,1:Red-eye reduction,2:Rear flash sync,3:Wireless,4:Off"},
+    {4, "Image Size", Setting::Words,
+     "0:Full,1:1600x1200,2:1280x960,3:640x480,6:2080x1560,7:2560x1920,8:3264x2176"},
     {5, "Quality", Setting::Words, "0:Raw,1:Super Fine,2:Fine,3:Standard,4:Economy,5:Extra Fine"},
     {6, "Drive Mode", Setting::Words,
      "0:Single,1:Continuous,2:Self-timer,4:Bracketing,5:Interval,6:UHS continuous,7:HS continuous"},
@@ -95,9 +110,11 @@ constexpr SettingField kSettings[] = {
     {31, "Saturation", Setting::MinusThree},
     {32, "Contrast", Setting::MinusThree},
     {33, "Sharpness", Setting::Words, "0:Hard,1:Normal,2:Soft"},
-    {34, "Subject Program", Setting::Words, "0:None,1:Portrait,2:Text,3:Night portrait,4:Sunset,5:Sports action"},
+    {34, "Subject Program", Setting::Words,
+     "0:None,1:Portrait,2:Text,3:Night portrait,4:Sunset,5:Sports action"},
     {36, "ISO Setting", Setting::Words, "0:100,1:200,2:400,3:800,4:Auto,5:64"},
-    {40, "Color Mode", Setting::Words, "0:Natural color,1:Black & White,2:Vivid color,3:Solarization,4:Adobe RGB"},
+    {40, "Color Mode", Setting::Words,
+     "0:Natural color,1:Black & White,2:Vivid color,3:Solarization,4:Adobe RGB"},
     {48, "Focus Mode", Setting::Words, "0:AF,1:MF"},
     {49, "Focus Area", Setting::Words, "0:Wide Focus (normal),1:Spot Focus"},
 };
@@ -126,11 +143,13 @@ std::string SettingText(const SettingField& field, uint32_t number) {
     case Setting::MinusThree:
       return std::to_string(static_cast<int64_t>(number) - 3);
     case Setting::Date:
-      return FormatText("%04d:%02d:%02d", {static_cast<int32_t>(number >> 16), static_cast<int32_t>((number >> 8) & 0xFF),
+      return FormatText("%04d:%02d:%02d", {static_cast<int32_t>(number >> 16),
+                                           static_cast<int32_t>((number >> 8) & 0xFF),
                                            static_cast<int32_t>(number & 0xFF)});
     case Setting::Time:
       return FormatText("%02d:%02d:%02d", {static_cast<int32_t>((number >> 16) & 0xFF),
-                                           static_cast<int32_t>((number >> 8) & 0xFF), static_cast<int32_t>(number & 0xFF)});
+                                           static_cast<int32_t>((number >> 8) & 0xFF),
+                                           static_cast<int32_t>(number & 0xFF)});
   }
   return std::to_string(number);
 }
@@ -150,7 +169,8 @@ std::string DecodeMinoltaCameraSettings(const std::string&, DecodeContext& conte
   const size_t count = context.Raw.size() / 4;
   for (const SettingField& field : kSettings) {
     if (field.Index >= count) continue;
-    const auto number = static_cast<uint32_t>(RawToInteger(context.Raw.substr(4 * field.Index, 4), true));
+    const auto number =
+        static_cast<uint32_t>(RawToInteger(context.Raw.substr(4 * field.Index, 4), true));
     const std::string text = SettingText(field, number);
     lines.append("\r\n").append(field.Name).append(" = ").append(text);
     if (!context.AddField(field.Name, text)) break;

@@ -169,17 +169,19 @@ std::string DecodeNikonVersion(const std::string& text, DecodeContext& context) 
   if (raw.size() != 4) return MakePrintable(text);
   // Four digits ("0210" for 2.10), or the version in bytes: minor, major, then zeros.
   if (std::all_of(raw.begin(), raw.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-    return std::to_string(std::stoi(std::string(raw.substr(0, 2)))) + "." + std::string(raw.substr(2));
+    return std::to_string(std::stoi(std::string(raw.substr(0, 2)))) + "." +
+           std::string(raw.substr(2));
   }
-  return std::to_string(static_cast<unsigned char>(raw[1])) + "." + std::to_string(static_cast<unsigned char>(raw[0]));
+  return std::to_string(static_cast<unsigned char>(raw[1])) + "." +
+         std::to_string(static_cast<unsigned char>(raw[0]));
 }
 
 std::string DecodeNikonPictureControl(const std::string& text, DecodeContext& context) {
   // Where each field lies in the three layouts the versions 01xx, 02xx and 03xx use: the name,
   // the base, the adjustment, the quick adjustment, then one byte each for the settings.
   struct PictureLayout {
-    size_t Name, Base, Adjust, Quick, Sharpness, Clarity, Contrast, Brightness, Saturation, Hue, Filter, Toning,
-        ToningSaturation;
+    size_t Name, Base, Adjust, Quick, Sharpness, Clarity, Contrast, Brightness, Saturation, Hue,
+        Filter, Toning, ToningSaturation;
   };
   static constexpr size_t kNone = SIZE_MAX;
   static constexpr PictureLayout kLayouts[] = {
@@ -188,9 +190,11 @@ std::string DecodeNikonPictureControl(const std::string& text, DecodeContext& co
       {8, 28, 54, 55, 57, 61, 63, 65, 67, 69, 71, 72, 73},
   };
   static constexpr std::string_view kAdjust = "0:Default Settings,1:Quick Adjust,2:Full Control";
-  static constexpr std::string_view kFilter = "128:Off,129:Yellow,130:Orange,131:Red,132:Green,255:n/a";
+  static constexpr std::string_view kFilter =
+      "128:Off,129:Yellow,130:Orange,131:Red,132:Green,255:n/a";
   static constexpr std::string_view kToning =
-      "128:B&W,129:Sepia,130:Cyanotype,131:Red,132:Yellow,133:Green,134:Blue-green,135:Blue,136:Purple-blue,"
+      "128:B&W,129:Sepia,130:Cyanotype,131:Red,132:Yellow,133:Green,134:Blue-green,135:Blue,136:"
+      "Purple-blue,"
       "137:Red-purple,255:n/a";
   const std::string_view raw = context.Raw;
   if (raw.size() < 4 || context.Type != kUndefined) return MakePrintable(text);

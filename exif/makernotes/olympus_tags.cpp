@@ -396,8 +396,10 @@ std::span<const TTagEntry> OlympusTags() {
 std::string DecodeOlympusFocusDistance(const std::string& text, DecodeContext& context) {
   // Millimetres in the first rational; all ones for infinity.
   if (context.Type != kRational || context.Raw.size() < 8) return MakePrintable(text);
-  const auto millimetres = static_cast<uint32_t>(RawToInteger(context.Raw.substr(0, 4), context.BigEndian));
-  const auto divisor = static_cast<uint32_t>(RawToInteger(context.Raw.substr(4, 4), context.BigEndian));
+  const auto millimetres =
+      static_cast<uint32_t>(RawToInteger(context.Raw.substr(0, 4), context.BigEndian));
+  const auto divisor =
+      static_cast<uint32_t>(RawToInteger(context.Raw.substr(4, 4), context.BigEndian));
   if (millimetres == UINT32_MAX) return "inf";
   if (divisor == 0) return MakePrintable(text);
   return DecimalText(static_cast<long double>(millimetres) / divisor / 1000, 3) + " m";

@@ -36,7 +36,8 @@ TEST(TextFilters, MarkWhatTheyShow) {
       // Two-byte characters in either order, a pair for the characters beyond, a zero ends.
       {exif::detail::Utf16Text(std::string("S\0q\0\0\0x\0", 8), false), "Sq"},
       {exif::detail::Utf16Text(std::string("\0S\0q", 4), true), "Sq"},
-      {exif::detail::Utf16Text(std::string("\xE6\0\x3D\xD8\x00\xDE", 6), false), "\xC3\xA6\xF0\x9F\x98\x80"},
+      {exif::detail::Utf16Text(std::string("\xE6\0\x3D\xD8\x00\xDE", 6), false),
+       "\xC3\xA6\xF0\x9F\x98\x80"},
       {exif::detail::Utf16Text(std::string("\x00\xD8!\0", 4), false), "\xEF\xBF\xBD!"},
   };
   for (const auto& [shown, expected] : cases) EXPECT_EQ(shown, expected);
@@ -45,22 +46,47 @@ TEST(TextFilters, MarkWhatTheyShow) {
 TEST(Decoders, RewriteTheValueTexts) {
   using Examples = std::vector<std::pair<std::string, std::string>>;  // input, shown
   const std::pair<exif::detail::TagDecoder, Examples> groups[] = {
-      {exif::detail::DecodeExposureTime,  // 1/N up to a quarter second, halves to even; seconds above
-       {{"10/4699 sec", "1/470 sec"}, {"5/300 sec", "1/60 sec"}, {"10000/600240 sec", "1/60 sec"},
-        {"125/10000 sec", "1/80 sec"}, {"1/345 sec", "1/345 sec"}, {"25/100 sec", "1/4 sec"},
-        {"2/9 sec", "1/4 sec"}, {"2/11 sec", "1/6 sec"}, {"8/10 sec", "0.8 sec"}, {"7/20 sec", "0.4 sec"},
-        {"13/20 sec", "0.6 sec"}, {"20/10 sec", "2 sec"}, {"1/1 sec", "1 sec"},
-        {"4294967295/143165576 sec", "30 sec"}, {"0/1 sec", "0/1 sec"}, {"1/0 sec", "1/0 sec"},
-        {"-1/60 sec", "-1/60 sec"}, {"1/60, 1/80 sec", "1/60, 1/80 sec"}, {"3 sec", "3 sec"}}},
+      {exif::detail::DecodeExposureTime,  // 1/N up to a quarter second, halves to even; seconds
+                                          // above
+       {{"10/4699 sec", "1/470 sec"},
+        {"5/300 sec", "1/60 sec"},
+        {"10000/600240 sec", "1/60 sec"},
+        {"125/10000 sec", "1/80 sec"},
+        {"1/345 sec", "1/345 sec"},
+        {"25/100 sec", "1/4 sec"},
+        {"2/9 sec", "1/4 sec"},
+        {"2/11 sec", "1/6 sec"},
+        {"8/10 sec", "0.8 sec"},
+        {"7/20 sec", "0.4 sec"},
+        {"13/20 sec", "0.6 sec"},
+        {"20/10 sec", "2 sec"},
+        {"1/1 sec", "1 sec"},
+        {"4294967295/143165576 sec", "30 sec"},
+        {"0/1 sec", "0/1 sec"},
+        {"1/0 sec", "1/0 sec"},
+        {"-1/60 sec", "-1/60 sec"},
+        {"1/60, 1/80 sec", "1/60, 1/80 sec"},
+        {"3 sec", "3 sec"}}},
       {exif::detail::DecodeShutterSpeed,
-       {{"8/1", "0.0039 sec (1/256)"}, {"0/1", "1.0000 sec"}, {"1/1", "0.5000 sec (1/2)"},
-        {"-1/1", "2.0000 sec"}, {"7965/1000", "0.0040 sec (1/250)"}, {"junk", "1.0000 sec"},
+       {{"8/1", "0.0039 sec (1/256)"},
+        {"0/1", "1.0000 sec"},
+        {"1/1", "0.5000 sec (1/2)"},
+        {"-1/1", "2.0000 sec"},
+        {"7965/1000", "0.0040 sec (1/250)"},
+        {"junk", "1.0000 sec"},
         {"99999/1", "0.0000 sec (1/2147483647)"}}},
       {exif::detail::DecodeFlash,
-       {{"0", "Off"}, {"24", "Off, auto mode"}, {"25", "On, auto mode"}, {"7", "On, strobe return"},
-        {"89", "On, auto mode, red-eye reduction"}, {"65", "On, red-eye reduction"},
-        {"16", "Off, surpressed"}, {"5", "On, no strobe return"},
-        {"42", "Off, UNKNOWN, forced, no flash function"}, {"1, 0", "On"}, {"24, 1", "Off, auto mode"}}},
+       {{"0", "Off"},
+        {"24", "Off, auto mode"},
+        {"25", "On, auto mode"},
+        {"7", "On, strobe return"},
+        {"89", "On, auto mode, red-eye reduction"},
+        {"65", "On, red-eye reduction"},
+        {"16", "Off, surpressed"},
+        {"5", "On, no strobe return"},
+        {"42", "Off, UNKNOWN, forced, no flash function"},
+        {"1, 0", "On"},
+        {"24, 1", "Off, auto mode"}}},
   };
   for (const auto& [decode, examples] : groups) {
     for (const auto& [input, shown] : examples) EXPECT_EQ(decode(input), shown) << input;
@@ -86,8 +112,9 @@ TEST(Decoders, AFailingDecoderEndsItsDirectory) {
     EXPECT_EQ(reader.ExifInfo->MakeText + "|" + reader.ExifInfo->ModelText, "Canon|");
   }
   TiffBuilder t(Order::Motorola);
-  const uint32_t exifIfd = t.Ifd(
-      {t.Rational(0x829A, {{1, 60}}), t.Rational(0x9209, {{72, 1}, {0, 1}}), t.Rational(0x920A, {{50, 1}})});
+  const uint32_t exifIfd =
+      t.Ifd({t.Rational(0x829A, {{1, 60}}), t.Rational(0x9209, {{72, 1}, {0, 1}}),
+             t.Rational(0x920A, {{50, 1}})});
   t.SetFirstIfd(t.Ifd({t.Long(0x8769, {exifIfd}), t.Ascii(0x0110, "EOS")}));
   const auto reader = ReadJpegExif(t.Bytes());
   const TImageInfo& info = exiftest::Info(reader);
@@ -105,7 +132,9 @@ TEST(DeriveFocalLength35, DerivesFromTheSensorUnlessTheCameraGaveIt) {
     std::string stored;  // the text of the one FocalLengthin35mmFilm entry; empty for none
   };
   const Case cases[] = {
-      {"inch on the focal plane, before the image's centimetre", 71000, {{0xA210, 2}, {0x0128, 3}},
+      {"inch on the focal plane, before the image's centimetre",
+       71000,
+       {{0xA210, 2}, {0x0128, 3}},
        "14.58"},
       {"focal-plane unit 0: the image's, centimetre", 71000, {{0x9210, 0}, {0x0128, 3}}, "37.03"},
       {"no unit", 71000, {}, ""},
@@ -113,7 +142,10 @@ TEST(DeriveFocalLength35, DerivesFromTheSensorUnlessTheCameraGaveIt) {
       {"no focal length", 0, {{0xA210, 2}}, ""},
       {"no image height", 71000, {{0xA210, 2}, {0xA003, 0}}, ""},
       {"the camera's own value stands", 71000, {{0xA210, 2}, {0xA405, 50}}, "50.00 mm"},
-      {"a resized photo kept the camera's resolution", 71000, {{0xA210, 2}, {0xA002, 100}, {0xA003, 75}}, ""},
+      {"a resized photo kept the camera's resolution",
+       71000,
+       {{0xA210, 2}, {0xA002, 100}, {0xA003, 75}},
+       ""},
   };
   for (Order order : {Order::Intel, Order::Motorola}) {
     for (const Case& c : cases) {
@@ -145,7 +177,8 @@ TEST(DeriveFocalLength35, DerivesFromTheSensorUnlessTheCameraGaveIt) {
 TEST(DeriveFocalLength35, StoresAComputedEntryReadByName) {
   TiffBuilder t(Order::Intel);
   t.Ifd({t.Rational(0x920A, {{71, 10}}), t.Short(0xA002, {2048}), t.Short(0xA003, {1536}),
-         t.Rational(0xA20E, {{30857, 10}}), t.Rational(0xA20F, {{30865, 10}}), t.Short(0xA210, {2})});
+         t.Rational(0xA20E, {{30857, 10}}), t.Rational(0xA20F, {{30865, 10}}),
+         t.Short(0xA210, {2})});
   const auto reader = ReadJpegExif(t.Bytes(), exif::detail::kBuildAll, exiftest::Detailed());
   TImageInfo& info = exiftest::Info(reader);
   const exif::detail::TTagEntry derived = exif::detail::StoredTagEntry(info, "FocalLengthin35mmFilm");
