@@ -132,7 +132,7 @@ std::optional<NoteLayout> TmsInfo::LayoutOf(const TImageInfo& info) const {
   if (key == "OLYMP") return OlympusLayout(note, headerShift, order);
   if (key == "CASIO") return CasioLayout(note, headerShift, order);
   if (key == "FUJIF") return FujiLayout(note);
-  if (key == "CANON") return NoteLayout{CanonTags(), 0, headerShift, order, ReadCanonIso};
+  if (key == "CANON") return CanonLayout(note, headerShift, order);
   if (key == "SEIKO") return NoteLayout{SeikoTags(), 8, headerShift, order};
   if (key == "SANYO") return NoteLayout{SanyoTags(), 8, headerShift, order};
   if (key == "MINOL" || key == "KONIC") return NoteLayout{MinoltaTags(), 0, headerShift, order};
