@@ -127,7 +127,7 @@ TEST(Doors, CanonCr3ReadsItsFourStructures) {
   EXPECT_EQ(info.ModelText, "EOS R5");
   EXPECT_EQ(info.StoredTagText("ExposureTime"), "1/250 sec");
   EXPECT_EQ(info.StoredTagText("ISOSpeedRatings"), "400");
-  EXPECT_EQ(info.StoredTagText("GPSLatitudeRef"), "N");
+  EXPECT_EQ(info.StoredTagText("GPSLatitudeRef"), "North");
   EXPECT_TRUE(info.MakerNoteRead);
   EXPECT_NE(info.MakerNoteTraceText.find("ImageType = \"CR3:Raw image\""), std::string::npos) << info.MakerNoteTraceText;
 }
