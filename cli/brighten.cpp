@@ -56,22 +56,24 @@ class OutputFile final : public imaging::ByteSink {
 // and the result saved. The threshold needs the photo's extremes before the
 // first pixel is brightened, so the photo is decoded twice: measured (only
 // until the rest of it cannot change the settings), then brightened and
-// encoded. Gives libjpeg's complaint about damaged data, if any.
+// encoded. Gives what to tell the user about damaged data, if anything.
 std::string BrightenPhoto(const Job& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
   const files::InputFile input = files::OpenInputFile(job.input);
   const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
   const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, pass);
-  // As the window's save: the colour profile and the orientation always, the rest when asked.
-  const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, o.keepMetadata);
   imaging::RenderRequest request;
   request.exponent = imaging::ExponentFor(o.strength);
   request.settingsAt = [&](int, int) { return measured.settings; };
+  // As the window's save: the colour profile and the orientation always, the
+  // rest when asked, with the EXIF thumbnail made from the brightened photo.
+  const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(
+      input, {o.keepMetadata, request.exponent, request.settingsAt, pass.limits, pass.stop});
   request.quality = o.quality;
   request.segments = segments;
   OutputFile out(job.output);
   const imaging::Rendered rendered = imaging::RenderPhoto(input, request, out, pass);
   out.Commit();
-  return rendered.warning;
+  return imaging::PhotoWarningText(rendered.warning, rendered.decodedRows, rendered.source.height);
 }
 
 // A file's identity, whatever the path that names it.
@@ -176,10 +178,8 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
       if (reason.empty()) {
         try {
           warning = BrightenPhoto(jobs[i], o, pass);
-        } catch (const std::bad_alloc&) {
-          reason = "nedostatek paměti";
         } catch (const std::exception& e) {
-          reason = e.what();
+          reason = IndentedLines(imaging::PhotoErrorText(e));
         }
       }
       std::lock_guard lock(reportLock);
@@ -194,7 +194,7 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
         // Written as far as libjpeg could read it; the user has to know.
         ++warned;
         progress.ClearLine();
-        err << jobs[i].input << ": varování: " << warning << "\n";
+        err << jobs[i].input << ": varování: " << IndentedLines(warning) << "\n";
       }
       progress.Report(done + failed);
     }

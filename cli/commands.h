@@ -17,6 +17,13 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+// A message of several lines as the command line prints it: the lines after
+// the first indented under it.
+inline std::string IndentedLines(std::string text) {
+  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 3)) text.insert(at + 1, "  ");
+  return text;
+}
+
 // A usage error found after parsing (e.g. an output equal to its input).
 struct UsageError {
   std::string reason;
@@ -34,7 +41,7 @@ struct BrightenOptions {
   std::optional<int> threshold;
   int boost = imaging::kDefaultColourBoost;
   bool shift = false;
-  bool keepMetadata = false;  // the source's EXIF, XMP and ICC segments, not only ICC and orientation
+  bool keepMetadata = false;  // the source's EXIF (thumbnail renewed), XMP, IPTC and comments too
   int quality = imaging::kDefaultQuality;
   int jobs = 0;  // 0: one per core
   std::uint64_t memoryBudget = imaging::kDefaultMemoryBudget;  // per photo being worked on

@@ -85,7 +85,7 @@ InputFile InputFile::FromMemory(std::span<const std::uint8_t> bytes, std::string
 }
 
 std::size_t InputFile::ReadAt(std::uint64_t offset, std::uint8_t* buffer, std::size_t count) const {
-  if (offset >= size_) return 0;
+  if (offset >= size_ || count == 0) return 0;  // an empty read may come with no buffer at all
   count = static_cast<std::size_t>(std::min<std::uint64_t>(count, size_ - offset));
   if (memory_ != nullptr) {
     std::memcpy(buffer, memory_ + start_ + offset, count);
