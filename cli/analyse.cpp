@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 
 #include "imaging/analysis.h"
 #include "files/input_file.h"
@@ -31,7 +32,7 @@ int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err)
     pass.limits.memoryBudget = options.memoryBudget;
     photo = imaging::OpenPhoto(files::OpenInputFile(options.photo), pass, /*withPreview=*/false);
   } catch (const std::exception& e) {
-    err << "prosvitek-cli: " << options.photo << ": " << e.what() << "\n";
+    err << TerminalText("prosvitek-cli: " + options.photo + ": " + e.what()) << "\n";
     return kExitFailed;
   }
   const int width = photo.header.width, height = photo.header.height;
@@ -59,7 +60,7 @@ int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err)
   }
   if (!photo.warning.empty()) {
     // Measured as far as libjpeg could read it; the user has to know.
-    err << "prosvitek-cli: " << options.photo << ": varování: " << photo.warning << "\n";
+    err << TerminalText("prosvitek-cli: " + options.photo + ": varování: " + photo.warning) << "\n";
     return kExitFailed;
   }
   return kExitOk;

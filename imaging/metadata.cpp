@@ -2,8 +2,10 @@
 
 #include "files/jpeg_segments.h"
 #include "files/tiff.h"
+#include "imaging/errors.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace imaging {
 
@@ -17,7 +19,7 @@ using files::SegmentKind;
 // Collects the segments to carry while the header is walked.
 class Picker {
  public:
-  explicit Picker(bool keep) : keep_(keep) {}
+  Picker(bool keep, std::uint64_t budget) : keep_(keep), budget_(budget) {}
 
   // Whether a segment of this kind is looked at at all.
   static bool Wanted(SegmentKind kind) {
@@ -36,6 +38,9 @@ class Picker {
     } else if (!keep_) {
       return;
     }
+    if (kept_ + body.size() > budget_)
+      throw PhotoTooLarge("Metadata fotky k přenesení by zabrala víc než " + std::to_string(budget_ >> 20) +
+                          " MiB paměti, kolik je povoleno na fotku.");
     if (kept_ + body.size() > kMaxKeptBytes) return;
     kept_ += body.size();
     segments_.push_back(JpegSegment{marker, std::vector<std::uint8_t>(body.begin(), body.end())});
@@ -52,6 +57,7 @@ class Picker {
 
  private:
   bool keep_;
+  std::uint64_t budget_;
   bool exifSeen_ = false;
   int orientation_ = 1;
   std::size_t iccSegments_ = 0;
@@ -75,8 +81,9 @@ bool WalkHeader(const files::InputFile& file, const Wanted& wanted, const Visit&
   return true;
 }
 
-std::vector<JpegSegment> Pick(const files::InputFile& file, bool keep) {
-  Picker picker(keep);
+std::vector<JpegSegment> Pick(const files::InputFile& file, bool keep,
+                              std::uint64_t budget = std::numeric_limits<std::uint64_t>::max()) {
+  Picker picker(keep, budget);
   WalkHeader(file, &Picker::Wanted, [&](int marker, SegmentKind kind, std::span<const std::uint8_t> body) {
     picker.Visit(marker, kind, body);
   });
@@ -130,6 +137,10 @@ std::vector<JpegSegment> SegmentsToCarry(const std::string& sourcePath, bool kee
 
 std::vector<JpegSegment> SegmentsToCarry(const files::InputFile& file, bool keepMetadata) {
   return Pick(file, keepMetadata);
+}
+
+std::vector<JpegSegment> SegmentsToCarry(const files::InputFile& file, bool keepMetadata, std::uint64_t budget) {
+  return Pick(file, keepMetadata, budget);
 }
 
 }  // namespace imaging

@@ -55,5 +55,8 @@ std::vector<JpegSegment> SegmentsToCarry(std::span<const std::uint8_t> sourceFil
 // whole file, never blocking on a non-regular one). Throws FileError.
 std::vector<JpegSegment> SegmentsToCarry(const std::string& sourcePath, bool keepMetadata);
 std::vector<JpegSegment> SegmentsToCarry(const files::InputFile& source, bool keepMetadata);
+// The same within a memory budget: throws PhotoTooLarge, before holding more,
+// when the segments to carry would take more than `budget` bytes.
+std::vector<JpegSegment> SegmentsToCarry(const files::InputFile& source, bool keepMetadata, std::uint64_t budget);
 
 }  // namespace imaging
