@@ -10,7 +10,11 @@
  * test finds no pause and fails rather than passing untested.
  * Faults the tests need, where a file system would have to misbehave:
  *   PROSVITEK_NO_TMPFILE=1       the file system cannot make unnamed files
- *   PROSVITEK_FAIL_FOLDER_SYNC=1 syncing a folder fails (EIO) */
+ *   PROSVITEK_FAIL_FOLDER_SYNC=1 syncing a folder fails (EIO)
+ * and a way to widen a race, so that a test meets it on every run:
+ *   PROSVITEK_SLOW_REMOVE=1      removing a file takes 2 ms (as on a network
+ *                                file system), so the other threads go on
+ *                                while a signal handler removes files */
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -21,6 +25,7 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
+#include <time.h>
 
 static int Dotted(const char* path) {
   const char* slash = strrchr(path, '/');
@@ -52,10 +57,11 @@ int openat(int at, const char* path, int flags, ...) {
     errno = EOPNOTSUPP;
     return -1;
   }
+  const int temporary = Unnamed(flags) || ((flags & O_CREAT) && Dotted(path));
   static int (*real)(int, const char*, int, ...);
   if (!real) real = (int (*)(int, const char*, int, ...))dlsym(RTLD_NEXT, "openat");
   const int fd = real(at, path, flags, mode);
-  if (fd >= 0 && (Unnamed(flags) || ((flags & O_CREAT) && Dotted(path)))) Event("create");
+  if (fd >= 0 && temporary) Event("create");
   return fd;
 }
 
@@ -82,4 +88,14 @@ int fsync(int fd) {
     return -1;
   }
   return real(fd);
+}
+
+int unlinkat(int at, const char* path, int flags) {
+  static int (*real)(int, const char*, int);
+  if (!real) real = (int (*)(int, const char*, int))dlsym(RTLD_NEXT, "unlinkat");
+  if (getenv("PROSVITEK_SLOW_REMOVE")) {
+    const struct timespec pause = {0, 2000000};
+    nanosleep(&pause, NULL); /* safe in a signal handler, where the removal runs */
+  }
+  return real(at, path, flags);
 }
