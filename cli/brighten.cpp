@@ -1,8 +1,10 @@
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 
 #include "imaging/errors.h"
 #include "files/input_file.h"
 #include "files/atomic_file.h"
+#include "files/write_target.h"
 #include "imaging/metadata.h"
 #include "imaging/pipeline.h"
 
@@ -17,7 +19,6 @@
 #include <ostream>
 #include <thread>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace cli {
@@ -42,9 +43,10 @@ class OutputFile final : public imaging::ByteSink {
     file_->Write(bytes);
   }
   // An encoder always writes something; never put an empty file in place.
-  void Commit() {
+  // Gives the save's warning, if any.
+  std::optional<std::string> Commit() {
     if (!file_) throw imaging::FileError("Soubor nelze uložit: " + target_ + " (není co zapsat)");
-    file_->Commit();
+    return file_->Commit();
   }
 
  private:
@@ -56,37 +58,62 @@ class OutputFile final : public imaging::ByteSink {
 // and the result saved. The threshold needs the photo's extremes before the
 // first pixel is brightened, so the photo is decoded twice: measured (only
 // until the rest of it cannot change the settings), then brightened and
-// encoded. Gives what to tell the user about damaged data, if anything.
-std::string BrightenPhoto(const Job& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
+// encoded. Gives the warnings about a photo that was written all the same:
+// libjpeg's complaint about damaged data, the save's own.
+std::vector<std::string> BrightenPhoto(const Job& job, const BrightenOptions& o, const imaging::PassOptions& options) {
   const files::InputFile input = files::OpenInputFile(job.input);
   const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
-  const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, pass);
+  const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, options);
   imaging::RenderRequest request;
   request.exponent = imaging::ExponentFor(o.strength);
   request.settingsAt = [&](int, int) { return measured.settings; };
   // As the window's save: the colour profile and the orientation always, the
   // rest when asked, with the EXIF thumbnail made from the brightened photo.
-  const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(
-      input, {o.keepMetadata, request.exponent, request.settingsAt, pass.limits, pass.stop});
+  // The segments are held through the rendering, so they come out of the
+  // photo's memory budget.
+  const std::vector<imaging::JpegSegment> segments =
+      imaging::SegmentsToCarry(input, {o.keepMetadata, request.exponent, request.settingsAt, options.limits,
+                                       options.stop, options.limits.memoryBudget});
+  imaging::PassOptions pass = options;
+  for (const imaging::JpegSegment& segment : segments) pass.limits.memoryBudget -= segment.body.size();
   request.quality = o.quality;
   request.segments = segments;
   OutputFile out(job.output);
   const imaging::Rendered rendered = imaging::RenderPhoto(input, request, out, pass);
-  out.Commit();
-  return imaging::PhotoWarningText(rendered.warning, rendered.decodedRows, rendered.source.height);
+  std::vector<std::string> warnings;
+  if (std::string damaged = imaging::PhotoWarningText(rendered.warning, rendered.decodedRows, rendered.source.height);
+      !damaged.empty())
+    warnings.push_back(std::move(damaged));
+  if (std::optional<std::string> saved = out.Commit()) warnings.push_back(std::move(*saved));
+  return warnings;
 }
 
-// A file's identity, whatever the path that names it.
-using FileId = std::pair<dev_t, ino_t>;
-std::optional<FileId> IdOf(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileId{st.st_dev, st.st_ino};
-}
+// The files a batch's outputs reach, whatever the paths (links, "..") that
+// lead there: an output may replace neither an input nor another output.
+class OutputTargets {
+ public:
+  explicit OutputTargets(const std::vector<std::string>& photos) {
+    for (const std::string& photo : photos)
+      if (auto id = files::IdentifyTarget(photo)) inputs_.emplace(*id, photo);
+  }
+  // Why the output of `photo` may not be written; nothing when it may.
+  std::optional<std::string> Clash(const std::string& output, const std::string& photo) {
+    const std::optional<files::TargetId> id = files::IdentifyTarget(output);
+    if (!id) return std::nullopt;  // writing it fails with the reason
+    if (auto input = inputs_.find(*id); input != inputs_.end()) return "výstup by přepsal vstupní fotku " + input->second;
+    if (auto [it, fresh] = outputs_.emplace(*id, photo); !fresh)
+      return "výstup vede do stejného souboru jako výstup fotky " + it->second;
+    return std::nullopt;
+  }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  const auto ia = IdOf(a), ib = IdOf(b);
-  return ia && ib && *ia == *ib;
+ private:
+  std::map<files::TargetId, std::string> inputs_;
+  std::map<files::TargetId, std::string> outputs_;
+};
+
+// One line about a photo, its name and every text escaped for the terminal.
+void Report(std::ostream& err, const std::string& photo, const std::string& text) {
+  err << TerminalLines(photo + ": " + text) << "\n";
 }
 
 class Progress {
@@ -133,29 +160,27 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
   std::vector<Job> jobs;
   if (!o.output.empty()) {
     if (o.photos.size() != 1) throw UsageError{"-o patří k jedné fotce; pro víc fotek použijte --out-dir"};
-    if (SameFile(o.output, o.photos.front()) || o.output == o.photos.front())
-      throw UsageError{"výstup je sama vstupní fotka: " + o.output};
+    if (files::SameTarget(o.output, o.photos.front()) || o.output == o.photos.front())
+      throw UsageError{"výstup je sama vstupní fotka: " + TerminalText(o.output)};
+    if (o.output == "-" && ::isatty(STDOUT_FILENO) == 1)
+      throw UsageError{"standardní výstup je terminál; fotku přesměrujte do souboru nebo roury"};
     jobs.push_back({o.photos.front(), o.output, {}});
   } else {
     std::error_code ec;
     fs::create_directories(o.outputDir, ec);
     // A folder we may not create is a failure of the run, not of its usage.
     if (ec || !fs::is_directory(o.outputDir)) {
-      err << o.outputDir << ": složku nelze vytvořit" << (ec ? " (" + ec.message() + ")" : std::string()) << "\n";
+      Report(err, o.outputDir, "složku nelze vytvořit" + (ec ? " (" + ec.message() + ")" : std::string()));
       return kExitFailed;
     }
-    std::map<FileId, std::string> inputs;
-    for (const std::string& photo : o.photos)
-      if (auto id = IdOf(photo)) inputs.emplace(*id, photo);
+    OutputTargets targets(o.photos);
     std::map<std::string, std::string> taken;  // output name -> the input that has it
     for (const std::string& photo : o.photos) {
       Job job{photo, (fs::path(o.outputDir) / fs::path(photo).filename()).string(), {}};
-      const auto id = IdOf(job.output);
-      const auto input = id ? inputs.find(*id) : inputs.end();
       if (auto [it, fresh] = taken.emplace(job.output, photo); !fresh)
         job.refusal = "stejný název výstupu jako " + it->second;
-      else if (input != inputs.end())
-        job.refusal = "výstup by přepsal vstupní fotku " + input->second;
+      else if (std::optional<std::string> clash = targets.Clash(job.output, photo))
+        job.refusal = std::move(*clash);
       jobs.push_back(std::move(job));
     }
   }
@@ -174,12 +199,13 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
   Progress progress(err, jobs.size());
   auto work = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      std::string reason = jobs[i].refusal, warning;
+      std::string reason = jobs[i].refusal;
+      std::vector<std::string> warnings;
       if (reason.empty()) {
         try {
-          warning = BrightenPhoto(jobs[i], o, pass);
+          warnings = BrightenPhoto(jobs[i], o, pass);
         } catch (const std::exception& e) {
-          reason = IndentedLines(imaging::PhotoErrorText(e));
+          reason = imaging::PhotoErrorText(e);
         }
       }
       std::lock_guard lock(reportLock);
@@ -188,13 +214,14 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
       } else {
         ++failed;
         progress.ClearLine();
-        err << jobs[i].input << ": " << reason << "\n";
+        Report(err, jobs[i].input, reason);
       }
-      if (!warning.empty()) {
-        // Written as far as libjpeg could read it; the user has to know.
+      if (!warnings.empty()) {
+        // Written, but as far as libjpeg could read it or not yet safe from a
+        // power cut; the user has to know.
         ++warned;
         progress.ClearLine();
-        err << jobs[i].input << ": varování: " << IndentedLines(warning) << "\n";
+        for (const std::string& warning : warnings) Report(err, jobs[i].input, "varování: " + warning);
       }
       progress.Report(done + failed);
     }

@@ -17,13 +17,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-// A message of several lines as the command line prints it: the lines after
-// the first indented under it.
-inline std::string IndentedLines(std::string text) {
-  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 3)) text.insert(at + 1, "  ");
-  return text;
-}
-
 // A usage error found after parsing (e.g. an output equal to its input).
 struct UsageError {
   std::string reason;

@@ -145,6 +145,7 @@ struct Source {
   std::size_t size;
   const files::InputFile* file;
   JOCTET* buffer;  // kFileChunk bytes, for a file
+  const std::stop_token* stop;
   std::uint64_t pos;
   bool startOfFile;
   bool decoding;       // past jpeg_start_decompress's set-up: rows are being read
@@ -171,6 +172,9 @@ void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<Source*>(cinfo->src)-
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<Source*>(cinfo->src);
+  // libjpeg reads past padding and unknown segments without calling the
+  // progress monitor; gigabytes of them must not hold up a stop.
+  if (src->stop->stop_requested()) Fail(reinterpret_cast<j_common_ptr>(cinfo), Failure::Cancelled);
   const JOCTET* from = nullptr;
   std::size_t n = 0;
   if (src->file) {
@@ -325,6 +329,7 @@ struct JpegReader::State {
     cinfo.err = &err.pub;
     monitor.pub.progress_monitor = MonitorProgress;
     monitor.stop = &stop;
+    src.stop = &stop;
   }
   ~State() { jpeg_destroy_decompress(&cinfo); }
 

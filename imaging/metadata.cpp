@@ -2,6 +2,7 @@
 
 #include "files/jpeg_segments.h"
 #include "files/tiff.h"
+#include "imaging/errors.h"
 
 #include "imaging/thumbnail.h"
 
@@ -70,6 +71,10 @@ class Picker {
       if (!request_.keepMetadata || kept_ + body.size() > kMaxKeptBytes) return;
       kept_ += body.size();
     }
+    held_ += body.size();
+    if (held_ > request_.budget)
+      throw PhotoTooLarge("Metadata fotky k přenesení by zabrala víc než " + std::to_string(request_.budget >> 20) +
+                          " MiB paměti, kolik je povoleno na fotku.");
     segments_.push_back(JpegSegment{marker, std::vector<std::uint8_t>(body.begin(), body.end())});
   }
 
@@ -120,6 +125,7 @@ class Picker {
   std::size_t iccSegments_ = 0;
   std::size_t iccBytes_ = 0;
   std::size_t kept_ = 0;
+  std::uint64_t held_ = 0;  // bytes of all segments taken, for the memory budget
   std::vector<JpegSegment> segments_;
 };
 

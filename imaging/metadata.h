@@ -100,6 +100,9 @@ struct CarryRequest {
   // For the thumbnail's decode of the source.
   DecodeLimits limits;
   std::stop_token stop;
+  // The segments are held through the save: more than this many bytes of
+  // them refuse the photo (PhotoTooLarge) before more are held.
+  std::uint64_t budget = UINT64_MAX;
 };
 
 // The segments a photo saved from this source must carry, in the order the
