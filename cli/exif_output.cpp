@@ -7,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
-#include <filesystem>
 #include <ostream>
 
 namespace cli {
@@ -42,9 +41,8 @@ std::vector<std::string> CappedLines(const std::string& crlfText) {
 }
 
 // Why a file gave nothing, for people: the reader's status, or why it could not be read.
-std::string FailureText(const std::string& file, const exif::Reader& reader) {
-  std::error_code ignored;
-  if (reader.ErrorText().empty() && !std::filesystem::exists(file, ignored)) return "soubor neexistuje";
+std::string FailureText(const exif::Reader& reader) {
+  if (reader.Status() == exif::ReadStatus::Missing) return "soubor neexistuje";
   const std::error_code open = reader.OpenError();
   if (!open) return TerminalText(reader.ErrorText());
   switch (open.value()) {
@@ -116,7 +114,7 @@ int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err) {
     exif::Reader reader(readerOptions);
     const bool processed = reader.ProcessFile(file);
     if (!processed) {
-      err << TerminalText(file) << ": " << FailureText(file, reader) << "\n";
+      err << TerminalText(file) << ": " << FailureText(reader) << "\n";
       status = kExitFailed;
     }
     const std::optional<exif::ExifData> info = reader.Exif();

@@ -130,6 +130,7 @@ void TimgData::Reset() {
   ExifInfo.reset();
   BigEndian = false;
   OpenError.clear();
+  Status = ReadStatus::Missing;
 }
 
 bool TimgData::HasMetadata() const {
@@ -146,6 +147,7 @@ bool TimgData::ProcessFile(const std::string& fileName) {
     const int code = error.code().value();
     if (error.code().category() == std::generic_category() && (code == ENOENT || code == ENOTDIR)) return false;
     FilePath = fileName;
+    Status = ReadStatus::CannotOpen;
     OpenError = error.code();
     ErrorText = std::string(kErrorCannotRead) + " (" + error.code().message() + ")";
     return false;
@@ -166,20 +168,29 @@ bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes)
 bool TimgData::ProcessInput(const files::InputFile& file) {
   try {
     ErrorText = kErrorNotExif;
+    Status = ReadStatus::NoExif;
     Kind = files::DetectFileKind(file);
     const files::ExifLocation where = files::FindExif(file, Kind);
     if (where.found != files::ExifFound::Found || where.blocks.empty()) {
       ErrorText = NoExifText(Kind, where, file.size());
+      if (where.found == files::ExifFound::Damaged) Status = ReadStatus::Damaged;
       return false;
     }
-    if (!ReadBlocks(file, where)) return false;
+    if (!ReadBlocks(file, where)) {
+      // Only a file without any metadata segment keeps the plain "not EXIF" text.
+      if (ErrorText != kErrorNotExif) Status = ReadStatus::Damaged;
+      return false;
+    }
     ErrorText = kErrorNone;
+    Status = ReadStatus::Read;
     return true;
   } catch (const files::FileError& error) {
+    Status = ReadStatus::CannotOpen;
     OpenError = error.code();
     ErrorText = std::string(kErrorCannotRead) + " (" + (error.code() ? error.code().message() : error.what()) + ")";
     return false;
   } catch (const std::exception&) {
+    Status = ReadStatus::Damaged;
     ErrorText = kErrorIllegalConstruction;
     return false;
   }

@@ -102,6 +102,8 @@ class TimgData : public tEndInd {
   ReaderOptions Options;
   // Why the file could not be opened, after ErrorText became "Cannot read file (...)".
   std::error_code OpenError;
+  // How the last read ended.
+  ReadStatus Status = ReadStatus::Missing;
 
  private:
   bool ReadBlocks(const files::InputFile& file, const files::ExifLocation& where);

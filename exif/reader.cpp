@@ -46,6 +46,8 @@ bool Reader::ProcessBytes(const std::string& name, std::string_view bytes) {
 
 bool Reader::HasExif() const { return data_->HasExif(); }
 
+ReadStatus Reader::Status() const { return data_->Status; }
+
 const std::string& Reader::ErrorText() const { return data_->ErrorText; }
 
 std::error_code Reader::OpenError() const { return data_->OpenError; }

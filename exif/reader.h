@@ -30,6 +30,15 @@ class TimgData;
 class TImageInfo;
 }  // namespace detail
 
+// How a read ended.
+enum class ReadStatus {
+  Read,        // metadata was read (an EXIF block, or only IPTC or a comment)
+  Missing,     // there is no such file
+  CannotOpen,  // the file is there but could not be opened or read; OpenError() says why
+  NoExif,      // the file holds no metadata the reader knows, or holds it in a form not read
+  Damaged,     // metadata is there but broken beyond reading
+};
+
 // What a reader does beyond the defaults; each reader has its own.
 struct ReaderOptions {
   // Value maps and tag decoders turn numbers into words.
@@ -62,7 +71,8 @@ struct Summary {
   std::string fileName;  // without its folder
   int64_t fileSize = 0;  // bytes
   std::chrono::system_clock::time_point fileModified{};
-  std::string errorText;  // "<none>" after a good read, otherwise what went wrong
+  ReadStatus status = ReadStatus::Read;
+  std::string errorText;  // the reader's status text: "<none>" after a good read, else what went wrong
   std::string photoDate;  // the EXIF date text, e.g. "2004:03:28 14:03:27"
   std::string make;   // without the blanks that pad it
   std::string model;
@@ -74,7 +84,7 @@ struct Summary {
   std::string iso;           // "100"; from the maker note when the EXIF data has none
   int32_t flash = 0;         // the Flash value's bits; bit 0 set when it fired
 
-  bool Failed() const { return errorText != "<none>"; }
+  bool Failed() const { return status != ReadStatus::Read; }
   bool FlashFired() const { return (flash & 1) != 0; }
 };
 
@@ -102,8 +112,6 @@ struct TagView {
 // The parsed EXIF data of one read, read-only.
 class ExifData {
  public:
-  explicit ExifData(const detail::TImageInfo& info) : info_(&info) {}
-
   const std::string& Make() const;
   const std::string& Model() const;
   const std::string& DateTime() const;
@@ -118,6 +126,8 @@ class ExifData {
   const std::string& MakerNoteTrace() const;
 
  private:
+  friend class Reader;
+  explicit ExifData(const detail::TImageInfo& info) : info_(&info) {}
   const detail::TImageInfo* info_;
 };
 
@@ -137,7 +147,9 @@ class Reader {
   bool ProcessBytes(const std::string& name, std::string_view bytes);
 
   bool HasExif() const;
-  // "<none>" after a good read, otherwise what went wrong; empty when the file is missing.
+  ReadStatus Status() const;
+  // The status in the reader's words: "<none>" after a good read, otherwise what went wrong
+  // ("Not an EXIF file", "Not a file with EXIF (PNG)", ...); empty when the file is missing.
   const std::string& ErrorText() const;
   // Why the file could not be opened (ErrorText then begins "Cannot read file"); empty else.
   std::error_code OpenError() const;
@@ -145,8 +157,6 @@ class Reader {
   std::optional<ExifData> Exif() const;
   // The summary's values, when an EXIF block was found.
   std::optional<Summary> GetSummary() const;
-
-  const detail::TimgData& Detail() const { return *data_; }
 
  private:
   std::unique_ptr<detail::TimgData> data_;
