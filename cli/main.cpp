@@ -137,15 +137,18 @@ int Run(int argc, char** argv) {
   outOpt->excludes(dirOpt);
   brightenCmd->add_option("--files-from", brighten.filesFrom,
                           "Fotky ze seznamu v SOUBORU, jedna na řádek („-“: standardní vstup), za fotkami z příkazové řádky.")
+      ->type_name("SOUBOR")
       ->check(NonEmpty("seznamu"));
   brightenCmd->add_flag("-0,--null", brighten.nulSeparated, "Názvy v seznamu končí znakem NUL (jako z find -print0).");
   brightenCmd->add_option("--tree", brighten.tree,
-                          "Zachová složky pod touto: KOŘEN/2019/a.jpg se uloží jako SLOŽKA/2019/a.jpg (s --out-dir).")
+                          "Zachová složky pod KOŘENEM: KOŘEN/2019/a.jpg se uloží do výstupní složky jako 2019/a.jpg.")
+      ->type_name("KOŘEN")
       ->check(NonEmpty("složky"));
   brightenCmd->add_flag("--skip-existing", brighten.skipExisting,
                         "Přeskočí fotku, jejíž výstup už je: výstup vzniká vždy celý, takže přerušenou dávku stačí spustit znovu.");
   brightenCmd->add_option("--report", brighten.report,
-                          "Za každou dokončenou fotku připíše do souboru řádek JSON („-“: standardní výstup).")
+                          "Za každou dokončenou fotku připíše do SOUBORU řádek JSON („-“: standardní výstup).")
+      ->type_name("SOUBOR")
       ->check(NonEmpty("souboru"));
   brightenCmd->add_option("PHOTO", brighten.photos, "Fotky JPEG.");
 
