@@ -10,9 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -97,6 +95,31 @@ void CreateFolderFor(const std::string& output) {
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// One photo of a batch: skipped, brightened, or the reason it was not.
+PhotoRecord DoPhoto(const BatchJob& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
+  const auto started = std::chrono::steady_clock::now();
+  PhotoRecord r{job.input, job.output, PhotoStatus::Failed, {}, job.refusal, {}, 0};
+  if (r.error.empty() && o.skipExisting && IsRegularFile(job.output)) {
+    // Results are only ever renamed into place: one that exists is whole.
+    r.status = PhotoStatus::Skipped;
+  } else if (r.error.empty()) {
+    try {
+      if (o.tree) CreateFolderFor(job.output);
+      PhotoResult result = BrightenPhoto(job, o, pass);
+      r.status = PhotoStatus::Done;
+      r.warning = std::move(result.warning);
+      r.settings = result.settings;
+    } catch (const std::bad_alloc&) {
+      r.error = "nedostatek paměti";
+    } catch (const std::exception& e) {
+      r.error = e.what();
+    }
+  }
+  r.milliseconds =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+  return r;
 }
 
 // The photos named on the command line, then those of the list.
@@ -197,25 +220,7 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
   auto work = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
       const BatchJob& job = jobs[i];
-      const auto started = std::chrono::steady_clock::now();
-      PhotoRecord r{job.input, job.output, PhotoStatus::Failed, {}, job.refusal, {}, 0};
-      if (r.error.empty() && o.skipExisting && IsRegularFile(job.output)) {
-        // Results are only ever renamed into place: one that exists is whole.
-        r.status = PhotoStatus::Skipped;
-      } else if (r.error.empty()) {
-        try {
-          if (o.tree) CreateFolderFor(job.output);
-          PhotoResult result = BrightenPhoto(job, o, pass);
-          r.status = PhotoStatus::Done;
-          r.warning = std::move(result.warning);
-          r.settings = result.settings;
-        } catch (const std::bad_alloc&) {
-          r.error = "nedostatek paměti";
-        } catch (const std::exception& e) {
-          r.error = e.what();
-        }
-      }
-      r.milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+      PhotoRecord r = DoPhoto(job, o, pass);
       std::lock_guard lock(reportLock);
       if (Terminating()) return;
       if (r.status == PhotoStatus::Failed) {

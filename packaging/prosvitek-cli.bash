@@ -11,18 +11,21 @@ _prosvitek_cli() {
       analyse | brighten | exif) command=${words[i]}; break ;;
     esac
   done
-  if [[ -z $command ]]; then
-    COMPREPLY=($(compgen -W 'analyse brighten exif --help --version' -- "$cur"))
+  if [[ -z $command && $cur == -* ]]; then
+    COMPREPLY=($(compgen -W '-h --help --version' -- "$cur"))
+    return
+  elif [[ -z $command ]]; then
+    COMPREPLY=($(compgen -W 'analyse brighten exif' -- "$cur"))
     return
   fi
 
   local options
   case $command in
-    analyse) options='--json --max-memory --help' ;;
+    analyse) options='--json --max-memory -h --help' ;;
     brighten)
       options='--strength --threshold --boost --shift --keep-metadata --quality -j -o --out-dir
-               --max-memory --files-from -0 --null --tree --skip-existing --report --help' ;;
-    exif) options='--summary --trace --makernote --tags --json --help' ;;
+               --max-memory --files-from -0 --null --tree --skip-existing --report -h --help' ;;
+    exif) options='--summary --trace --makernote --tags --json -h --help' ;;
   esac
 
   case $prev in

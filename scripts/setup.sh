@@ -8,6 +8,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   fonts-dejavu-core
+  bash-completion  # the completion test loads the completion as bash does
 )
 
 ensure_packages() {
