@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -76,6 +77,35 @@ TEST(TreeOutput, KeepsTheFoldersBelowTheRoot) {
       {"/elsewhere/a.jpg", "arch", std::nullopt},
   };
   for (const Case& c : cases) EXPECT_EQ(cli::TreeOutput(c.input, c.root, "out"), c.expected) << c.input << " in " << c.root;
+}
+
+// Every line parses back as one JSON object, whatever the names and texts hold.
+TEST(ReportLine, ParsesBackWithWhatHappened) {
+  cli::BrightenOptions options;
+  options.threshold = 77;
+  imaging::BrightenSettings used;
+  used.threshold = 120;
+  used.darkestLuminance = 9;
+  const cli::PhotoRecord done{"a b.jpg", "out/a b.jpg", cli::PhotoStatus::Done, "Premature end", {}, used, 42};
+  const cli::PhotoRecord failed{"\xff\xfe.jpg", "", cli::PhotoStatus::Failed, {}, "line\none \x01", {}, 0};
+  const std::string doneLine = cli::ReportLine(done, options), failedLine = cli::ReportLine(failed, options);
+  for (const std::string& line : {doneLine, failedLine}) {
+    EXPECT_EQ(std::count(line.begin(), line.end(), '\n'), 1) << line;
+    EXPECT_EQ(line.back(), '\n');
+  }
+  const auto d = nlohmann::json::parse(doneLine), f = nlohmann::json::parse(failedLine);
+  EXPECT_EQ(d["input"], "a b.jpg");
+  EXPECT_EQ(d["status"], "done");
+  EXPECT_EQ(d["settings"]["threshold"], 120);  // as brightened, not as typed
+  EXPECT_EQ(d["settings"]["darkestLuminance"], 9);
+  EXPECT_EQ(d["warning"], "Premature end");
+  EXPECT_TRUE(d["error"].is_null());
+  EXPECT_EQ(d["milliseconds"], 42);
+  EXPECT_EQ(f["status"], "failed");
+  EXPECT_EQ(f["settings"]["threshold"], 77);
+  EXPECT_EQ(f["error"], "line\none \x01");
+  EXPECT_EQ(f["inputHex"], "fffe2e6a7067");  // the name's bytes, which are not UTF-8
+  EXPECT_FALSE(d.contains("inputHex"));
 }
 
 class Batch : public ::testing::Test {
