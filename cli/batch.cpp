@@ -60,16 +60,21 @@ void SetPath(nlohmann::ordered_json& j, const char* key, const std::string& path
   j[std::string(key) + "Hex"] = hex;
 }
 
-nlohmann::ordered_json TextOrNull(const std::string& s) { return s.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(s); }
+nlohmann::ordered_json TextOrNull(const std::string& s) {
+  return s.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(s);
+}
 
 std::atomic<bool> terminating{false};
 static_assert(std::atomic<bool>::is_always_lock_free);
 
 const char* StatusName(PhotoStatus status) {
   switch (status) {
-    case PhotoStatus::Done: return "done";
-    case PhotoStatus::Skipped: return "skipped";
-    case PhotoStatus::Failed: break;
+    case PhotoStatus::Done:
+      return "done";
+    case PhotoStatus::Skipped:
+      return "skipped";
+    case PhotoStatus::Failed:
+      break;
   }
   return "failed";
 }
@@ -168,7 +173,8 @@ BatchPlan PlanBatch(const std::vector<ListEntry>& entries, const std::string& ou
         if (auto [at, fresh] = byFile.emplace(*id, index); !fresh) first = at->second;
       if (first) {
         const std::string& earlier = plan.jobs[*first].input;
-        job.refusal = "fotka je v dávce podruhé" + (earlier != entry.path ? " (poprvé jako " + earlier + ")" : std::string());
+        job.refusal =
+            "fotka je v dávce podruhé" + (earlier != entry.path ? " (poprvé jako " + earlier + ")" : std::string());
       }
     }
     plan.jobs.push_back(std::move(job));
@@ -233,8 +239,8 @@ ReportFile::ReportFile(const std::string& path) : path_(path) {
   }
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd_ < 0)
-    throw files::FileError(path + ": zprávu nelze otevřít (" + std::error_code(errno, std::generic_category()).message() +
-                           ")");
+    throw files::FileError(path + ": zprávu nelze otevřít (" +
+                           std::error_code(errno, std::generic_category()).message() + ")");
   owned_ = true;
 }
 

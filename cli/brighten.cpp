@@ -89,7 +89,8 @@ void CreateFolderFor(const std::string& output) {
   const fs::path folder = fs::path(output).parent_path();
   std::error_code error;
   if (folder.empty() || fs::create_directories(folder, error) || fs::is_directory(folder)) return;
-  throw files::FileError(folder.string() + ": složku nelze vytvořit" + (error ? " (" + error.message() + ")" : std::string()));
+  throw files::FileError(folder.string() + ": složku nelze vytvořit" +
+                         (error ? " (" + error.message() + ")" : std::string()));
 }
 
 bool IsRegularFile(const std::string& path) {

@@ -76,7 +76,8 @@ TEST(TreeOutput, KeepsTheFoldersBelowTheRoot) {
       {"arch", "arch", std::nullopt},
       {"/elsewhere/a.jpg", "arch", std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(cli::TreeOutput(c.input, c.root, "out"), c.expected) << c.input << " in " << c.root;
+  for (const Case& c : cases)
+    EXPECT_EQ(cli::TreeOutput(c.input, c.root, "out"), c.expected) << c.input << " in " << c.root;
 }
 
 // Every line parses back as one JSON object, whatever the names and texts hold.
@@ -121,10 +122,10 @@ class Batch : public ::testing::Test {
   std::string Photo(const std::string& name, int shade = 0, int width = 96, int height = 64) {
     const fs::path p = dir_ / name;
     fs::create_directories(p.parent_path());
-    fixtures::WriteFile(p.string(), imaging::EncodeJpeg(fixtures::MakeRaster(width, height, [=](int x, int y) {
-                                                          return imaging::MakeColour((x * 3 + shade) & 255, (y + shade) & 255,
-                                                                                     (x ^ y) & 255);
-                                                        }), 90, false));
+    const imaging::Raster raster = fixtures::MakeRaster(width, height, [=](int x, int y) {
+      return imaging::MakeColour((x * 3 + shade) & 255, (y + shade) & 255, (x ^ y) & 255);
+    });
+    fixtures::WriteFile(p.string(), imaging::EncodeJpeg(raster, 90, false));
     return p.string();
   }
   std::string List(const std::string& name, const std::vector<std::string>& paths, char separator = '\n') {
@@ -205,8 +206,9 @@ TEST_F(Batch, BadEntriesAreToldAndTheBatchGoesOn) {
   for (const Case& c : cases) {
     fs::remove_all(dir_ / "out");
     fs::remove(Path("r.jsonl"));
-    std::vector<std::string> args = {"brighten", "-j", "2", "--out-dir", Path("out"), "--report", Path("r.jsonl"),
-                                     "--files-from", List("list", c.list, c.separator)};
+    std::vector<std::string> args = {"brighten",      "-j",           "2",
+                                     "--out-dir",     Path("out"),    "--report",
+                                     Path("r.jsonl"), "--files-from", List("list", c.list, c.separator)};
     args.insert(args.end(), c.extra.begin(), c.extra.end());
     const auto r = RunCli(args);
     EXPECT_EQ(r.status, 1) << c.says << "\n" << r.err;
@@ -240,8 +242,9 @@ TEST_F(Batch, KilledAndResumedBatchesEqualOneRun) {
     photos.push_back(Photo("arch/" + std::to_string(i % 4) + "/p" + std::to_string(i) + ".jpg", 6 * i, 320, 240));
   const std::string list = List("list", photos);
   auto batch = [&](const std::string& out, bool resume) {
-    std::vector<std::string> args = {"brighten", "-j", "2", "--files-from", list, "--out-dir", Path(out),
-                                     "--tree", Path("arch"), "--report", Path(out + ".jsonl")};
+    std::vector<std::string> args = {"brighten",          "-j",      "2",      "--files-from", list,
+                                     "--out-dir",         Path(out), "--tree", Path("arch"),   "--report",
+                                     Path(out + ".jsonl")};
     if (resume) args.push_back("--skip-existing");
     return args;
   };
@@ -252,7 +255,8 @@ TEST_F(Batch, KilledAndResumedBatchesEqualOneRun) {
   auto outputs = [&](const std::string& out) {
     std::map<std::string, imaging::Bytes> files;
     for (const auto& e : fs::recursive_directory_iterator(dir_ / out))
-      if (e.is_regular_file()) files[fs::relative(e.path(), dir_ / out).string()] = files::ReadWholeFile(e.path().string());
+      if (e.is_regular_file())
+        files[fs::relative(e.path(), dir_ / out).string()] = files::ReadWholeFile(e.path().string());
     return files;
   };
   const auto whole = outputs("whole");
@@ -264,8 +268,8 @@ TEST_F(Batch, KilledAndResumedBatchesEqualOneRun) {
     const std::string out = "run" + std::to_string(trial);
     const auto moment = std::chrono::duration_cast<std::chrono::microseconds>(took) *
                         std::uniform_real_distribution<>(0.1, 0.9)(random);
-    const std::string what = out + " killed by " + strsignal(signals[trial]) + " after " +
-                             std::to_string(moment.count()) + " µs";
+    const std::string what =
+        out + " killed by " + strsignal(signals[trial]) + " after " + std::to_string(moment.count()) + " µs";
     const pid_t pid = testsupport::StartCli(batch(out, false), Path(out + ".out"), Path(out + ".err"));
     std::this_thread::sleep_for(moment);
     ::kill(pid, signals[trial]);
