@@ -41,6 +41,11 @@ struct BrightenOptions {
   std::string output;     // -o, for one photo
   std::string outputDir;  // --out-dir, for several
   std::vector<std::string> photos;
+  std::string filesFrom;            // --files-from: a list of photos ("-": standard input)
+  bool nulSeparated = false;        // -0: the list's names end with NUL, not a newline
+  std::optional<std::string> tree;  // --tree: keep the folders below this one under outputDir
+  bool skipExisting = false;        // --skip-existing: leave a photo whose output exists
+  std::string report;               // --report: a JSON line per photo, appended ("-": standard output)
 };
 int Brighten(const BrightenOptions& options, std::ostream& err);
 

@@ -9,6 +9,7 @@ PACKAGES=(
   libcli11-dev nlohmann-json3-dev
   zlib1g-dev libbrotli-dev  # PNG's compressed text chunks, JPEG XL's compressed boxes
   fonts-dejavu-core
+  bash-completion  # the completion test loads the completion as bash does
 )
 
 ensure_packages() {
