@@ -24,7 +24,7 @@ std::uint32_t Write(Bytes& out, const BuiltDirectory& directory, bool bigEndian)
   };
   std::vector<Row> rows;
   for (const BuiltField& f : directory.fields) rows.push_back({f.tag, &f, nullptr});
-  for (const auto& [tag, child] : directory.links) rows.push_back({tag, nullptr, &child});
+  for (const BuiltLink& link : directory.links) rows.push_back({link.tag, nullptr, &link.directory});
   std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) { return a.tag < b.tag; });
 
   const auto start = static_cast<std::uint32_t>(out.size());

@@ -22,10 +22,17 @@ struct BuiltField {
   std::function<void(Bytes& value, std::uint32_t offset)> placed;
 };
 
+struct BuiltLink;
+
 struct BuiltDirectory {
   std::vector<BuiltField> fields;
   // Pointer tags (ExifOffset, GPSInfo...) and the directories they lead to.
-  std::vector<std::pair<std::uint16_t, BuiltDirectory>> links;
+  std::vector<BuiltLink> links;
+};
+
+struct BuiltLink {
+  std::uint16_t tag = 0;
+  BuiltDirectory directory;
 };
 
 // The header, then each directory with its long values after its table and

@@ -53,7 +53,7 @@ BuiltDirectory Convert(Conversion& c, std::uint64_t offset, int depth) {
   for (const TiffEntry& entry : directory->entries) {
     if (std::find(std::begin(kPointerTags), std::end(kPointerTags), entry.tag) != std::end(kPointerTags)) {
       const auto child = TiffEntryNumber(c.file, 0, c.header, entry);  // the first of a list
-      if (child && depth < kDeepest) built.links.emplace_back(entry.tag, Convert(c, *child, depth + 1));
+      if (child && depth < kDeepest) built.links.push_back({entry.tag, Convert(c, *child, depth + 1)});
       continue;
     }
     if (auto field = Field(c, entry)) built.fields.push_back(std::move(*field));

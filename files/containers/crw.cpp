@@ -174,7 +174,7 @@ ExifLocation FindCrwExif(const InputFile& file) {
     if (std::isfinite(aperture) && aperture > 0 && aperture < 100) exif.fields.push_back(Apex(0x9202, kTiffRational, aperture));
   }
   exif.fields.push_back(CanonNote(r));
-  ifd0.links.emplace_back(0x8769, std::move(exif));
+  ifd0.links.push_back({0x8769, std::move(exif)});
   return ExifLocation::InMemory(BuildTiff(ifd0, false));
 }
 
