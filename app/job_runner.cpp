@@ -2,18 +2,11 @@
 
 #include "imaging/errors.h"
 
-#include <new>
 
 std::string FailureText(const std::exception_ptr& failure) {
-  try {
-    std::rethrow_exception(failure);
-  } catch (const std::bad_alloc&) {
-    return "Nedostatek paměti.";
-  } catch (const std::exception& e) {
-    return e.what();
-  } catch (...) {
-    return "Nastala neočekávaná chyba.";
-  }
+  // Photo errors say in Czech what happened and what to do, with the
+  // library's text below; any other exception still ends as a message.
+  return imaging::PhotoErrorText(failure);
 }
 
 JobRunner::JobRunner(QObject* parent) : QObject(parent) {}

@@ -373,12 +373,10 @@ void TForm1::dropEvent(QDropEvent* event) {
 
 void TForm1::ShowStatus(const QString& text) { sb->showMessage(text); }
 
-// What the user has to know about a photo read as far as it could be.
+// What the user has to know about a photo read as far as it could be, on
+// the status bar's one line: what happened, then libjpeg's words.
 QString TForm1::WarningText(const QString& warning) const {
-  if (warning.isEmpty()) return {};
-  if (session_->Current().incomplete)
-    return QStringLiteral("Fotka je neúplná, soubor končí dřív než její poslední řádek (zbytek je šedý): ") + warning;
-  return QStringLiteral("Fotka je poškozená: ") + warning;
+  return warning.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QStringLiteral(" — "));
 }
 
 imaging::ControlValues TForm1::CurrentControls() const {
@@ -540,9 +538,9 @@ void TForm1::ulozitbClick() {
   SettleFields();
   PublishControls();
   RefreshPreview();
-  if (session_->Current().incomplete && !Ask(QStringLiteral("Fotka je neúplná. Uložit i tak?\n\n"
-                                                            "Soubor končí dřív než poslední řádek fotky; "
-                                                            "chybějící část se uloží šedá.")))
+  if (session_->Current().Incomplete() &&
+      !Ask(QStringLiteral("Fotka je neúplná. Uložit i tak?\n\n") +
+           QString::fromStdString(session_->Current().warning).section(QLatin1Char('\n'), 0, 0)))
     return;
   BeginPass(Pass::Save);
   ShowStatus(QStringLiteral("Počítá se výsledná bitmapa..."));

@@ -58,12 +58,6 @@ ExifFacts ReadExifFacts(const files::InputFile& file) {
   return facts;
 }
 
-// Whether the file ends before the photo's last row: libjpeg says so, and
-// gives grey rows for the rest.
-bool PhotoIncomplete(const imaging::OpenedPhoto& opened) {
-  return opened.warning.find("Premature end of JPEG file") != std::string::npos;
-}
-
 imaging::PassOptions Options(JobContext& context) {
   imaging::PassOptions options;
   options.stop = context.stop();
@@ -127,9 +121,9 @@ Photo OpenJob(const std::string& path, JobContext& context) {
   photo.header = opened.header;
   photo.analysis = opened.analysis;
   photo.preview = photo.orientation == 1 ? std::move(opened.preview) : imaging::Oriented(opened.preview, photo.orientation);
-  photo.warning = opened.warning;
-  photo.incomplete = PhotoIncomplete(opened);
-  context.Warn(opened.warning);
+  photo.decodedRows = opened.decodedRows;
+  photo.warning = imaging::PhotoWarningText(opened.warning, opened.decodedRows, opened.header.height);
+  context.Warn(photo.warning);
   return photo;
 }
 
@@ -143,7 +137,7 @@ RenderedPhoto RenderJob(const RenderOrder& order, JobContext& context) {
   out->reserve(static_cast<std::size_t>(std::min(input.size(), kReserveLimit)));  // no copies while it grows
   imaging::BytesSink sink(*out);
   imaging::Rendered r = imaging::RenderPhoto(input, request, sink, Options(context));
-  context.Warn(r.warning);
+  context.Warn(imaging::PhotoWarningText(r.warning, r.decodedRows, r.source.height));
   return RenderedPhoto{std::move(out), order.quality, order.exponent, std::move(r.steps)};
 }
 

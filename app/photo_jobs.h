@@ -25,8 +25,12 @@ struct Photo {
   imaging::Raster preview;  // fitted into the preview frame as it is to be seen, not brightened
   std::optional<exif::Summary> summary;  // when the photo has EXIF data
   std::string trace;                     // the details window's text; empty without EXIF data
-  std::string warning;                   // libjpeg's complaint about damaged data
-  bool incomplete = false;               // the file ends before the photo's last row
+  // What to tell about damaged data, in Czech with libjpeg's text below;
+  // empty when nothing is wrong.
+  std::string warning;
+  int decodedRows = 0;  // rows that held data: the height, fewer when the file ends early
+
+  bool Incomplete() const { return decodedRows < header.height; }
 
   int ShownWidth() const;
   int ShownHeight() const;

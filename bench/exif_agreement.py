@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """How often the EXIF reader's values agree with the reference dumps beside the samples.
 
-Usage: bench/exif_agreement.py [--cli build/prosvitek-cli] [--samples ../shared/samples] [-v]
+Usage: bench/exif_agreement.py [--cli build/prosvitek-cli] [--source .] [--samples ../shared/samples]
+                               [--exclude kinds] [-v]
 
 Runs `prosvitek-cli exif --json` over every sample that has a FILE.exiftool-n.json beside it
 and compares, file by file:
@@ -27,17 +28,31 @@ and compares, file by file:
   number with a unit) equal to the dump's numeric value (FILE.exiftool-n.json, numbers joined
   by blanks or commas alike, within 0.1 %), or, for a value of several numbers, when the
   numbers in the reader's text are the dump's in order, or when SYNONYMS lists the pair:
-  words the reader's tables have always used for the same meaning. Values the dump lacks
-  are not counted; neither are tags the dump decodes and the reader's tables do not name.
+  words the reader's tables have always used for the same meaning, or when the reader's own
+  table (its value map in exif/makernotes/*.cpp) gives the dump's number for the reader's
+  words. Values the dump lacks are not counted; neither are tags the dump decodes and the
+  reader's tables do not name.
+- forty standard EXIF and GPS tags (STANDARD below), found in the reader's stored tags by tag
+  number, for files whose dump has EXIF data: each tag the dump has counts once. The reader's
+  words are turned back into numbers through its own value maps (exif/tag_dictionary.cpp,
+  "Unknown (n)" for a number a map lacks) and compared with the dump's numbers; texts are
+  compared trimmed, numbers at the precision the reader shows them, the exposure time as
+  printed, the flash by the reader's own words for the dump's number, GPS coordinates by their
+  decimal degrees and sign, the altitude by its metres and "below sea level".
+- names: how many lines of the reader's trace (and, apart, of its maker-note trace) name a
+  tag "Unknown", over every sample the reader reads.
 """
 
 import argparse
+import glob
 import json
 import math
 import os
 import re
 import subprocess
 import sys
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 
 # Maker group in the dump -> {the reader's trace name: the dump's tag name}. A name the reader
 # uses twice is told apart by "#2" for its second appearance.
@@ -56,6 +71,9 @@ MAKER = {
         "OpticalZoom Step": "OpticalZoomCode", "AF point": "AFPointsInFocus",
         "Flash bias": "FlashExposureComp", "Distance": "FocusDistanceUpper",
         "Auto ISO": "AutoISO", "Base ISO": "BaseISO",
+        "LensModel": "LensModel", "InternalSerialNumber": "InternalSerialNumber",
+        "SerialNumber": "SerialNumber", "ColorSpace": "ColorSpace",
+        "ThumbnailImageValidArea": "ThumbnailImageValidArea",
     },
     "Casio": {
         "RecordingMode": "RecordingMode", "Quality": "Quality", "FocusingMode": "FocusMode",
@@ -84,7 +102,20 @@ MAKER = {
         "ContTake/Bracket": "AutoBracketing", "BlurWarning": "BlurWarning",
         "FocusWarning": "FocusWarning", "AEWarning": "ExposureWarning",
     },
-    "Minolta": {},
+    "Minolta": {
+        "ModelID": "MakerNoteVersion", "Exposure Mode": "ExposureMode", "Flash Mode": "FlashMode",
+        "Image Size": "MinoltaImageSize", "Quality": "MinoltaQuality", "Drive Mode": "DriveMode",
+        "Metering Mode": "MeteringMode", "ISO": "ISO", "Exposure Time": "ExposureTime",
+        "FNumber": "FNumber", "Macro Mode": "MacroMode", "Digital Zoom": "DigitalZoom",
+        "Exposure Compensation": "ExposureCompensation", "Bracket Step": "BracketStep",
+        "Focal Length": "FocalLength", "Focus Distance": "FocusDistance",
+        "Flash Fired": "FlashFired", "Date": "MinoltaDate", "Time": "MinoltaTime",
+        "Max Aperture": "MaxAperture", "Last File Number": "LastFileNumber",
+        "Sharpness": "Sharpness", "Subject Program": "SubjectProgram", "ISO Setting": "ISOSetting",
+        "Focus Mode": "FocusMode", "Focus Area": "FocusArea", "Color Mode": "ColorMode",
+        "CompressedImageSize": "CompressedImageSize", "SceneMode": "SceneMode",
+        "ColorMode": "ColorMode", "MinoltaQuality": "MinoltaQuality", "Teleconverter": "Teleconverter",
+    },
     "Nikon": {
         # the older table
         "FamilyID": "NikonMakerNoteVersion", "Quality": "Quality", "ColorMode": "ColorMode",
@@ -102,6 +133,14 @@ MAKER = {
         "Mode": "ShootingMode", "Scene Mode": "SceneMode",
         "Hue Adjustment": "HueAdjustment", "Saturation": "SaturationAdj",
         "Noise Reduction": "NoiseReduction",
+        "Active D-Lighting": "ActiveD-Lighting", "Picture Control Version": "PictureControlVersion",
+        "Picture Control Name": "PictureControlName", "Picture Control Base": "PictureControlBase",
+        "Picture Control Adjust": "PictureControlAdjust",
+        "Picture Control Quick Adjust": "PictureControlQuickAdjust", "Brightness": "Brightness",
+        "Filter Effect": "FilterEffect", "Toning Effect": "ToningEffect",
+        "Toning Saturation": "ToningSaturation", "Date Stamp Mode": "DateStampMode",
+        "Image Stabilization": "ImageStabilization", "Vignette Control": "VignetteControl",
+        "High ISO Noise Reduction": "HighISONoiseReduction", "Shutter Count": "ShutterCount",
     },
     "Olympus": {
         "SpecialMode": "SpecialMode", "JpegQual": "Quality", "Macro": "Macro",
@@ -115,6 +154,18 @@ MAKER = {
         "Color Control": "ColorControl", "Valid Bits": "ValidBits", "Coring Filter": "CoringFilter",
         "Final Width": "OlympusImageWidth", "Final Height": "OlympusImageHeight",
         "Compression Ratio": "CompressionRatio",
+        # the newer notes' directories
+        "Serial Number": "SerialNumber", "Internal Serial Number": "InternalSerialNumber",
+        "Lens Serial Number": "LensSerialNumber", "Lens Model": "LensModel",
+        "Min Focal Length": "MinFocalLength", "Max Focal Length": "MaxFocalLength",
+        "Flash Type": "FlashType", "Flash Model": "FlashModel", "Exposure Mode": "ExposureMode",
+        "AE Lock": "AELock", "Metering Mode": "MeteringMode", "Macro Mode": "MacroMode",
+        "Focus Process": "FocusProcess", "AF Search": "AFSearch",
+        "Flash Exposure Comp": "FlashExposureComp", "White Balance 2": "WhiteBalance2",
+        "Modified Saturation": "ModifiedSaturation", "Color Space": "ColorSpace",
+        "Noise Reduction": "NoiseReduction", "Distortion Correction": "DistortionCorrection",
+        "Shading Compensation": "ShadingCompensation", "Compression Factor": "CompressionFactor",
+        "Image Quality 2": "ImageQuality2", "Auto Focus": "AutoFocus",
     },
     "Sanyo": {
         "Special Mode": "SpecialMode", "JpegQuality": "SanyoQuality", "Macro": "Macro",
@@ -132,7 +183,11 @@ LAYOUTS = {
         {"Family ID", "ISO Speed", "White Balance", "Image Sharpening", "Focus Mode",
          "Flash Setting", "Auto Flash Mode", "White Bias Value", "Adapter", "Lens information",
          "Manual Focus Distance", "Mode", "Scene Mode", "Hue Adjustment", "Saturation",
-         "Noise Reduction", "Quality", "Color Mode", "Digital Zoom", "Image Adjustment"},
+         "Noise Reduction", "Quality", "Color Mode", "Digital Zoom", "Image Adjustment",
+         "Active D-Lighting", "Picture Control Version", "Picture Control Name",
+         "Picture Control Base", "Picture Control Adjust", "Picture Control Quick Adjust",
+         "Brightness", "Filter Effect", "Toning Effect", "Toning Saturation", "Date Stamp Mode",
+         "Image Stabilization", "Vignette Control", "High ISO Noise Reduction", "Shutter Count"},
     ],
 }
 
@@ -208,10 +263,17 @@ def stripped(text):
     return text.strip()
 
 
-def value_agrees(ours, printed, numeric):
+def value_agrees(ours, printed, numeric, words=None):
     mine = stripped(ours)
     if printed is not None and mine.lower() == str(printed).strip().lower():
         return True
+    # A printed number the reader shows with its trailing zeros ("2.10" for 2.1).
+    if isinstance(printed, (int, float)) and number(mine) is not None and close(number(mine), printed, 1e-9):
+        return True
+    # The reader's words back into the number its own table gives them.
+    if words is not None and numeric is not None and first_integer(numeric) is not None:
+        if first_integer(numeric) in words.get(mine.lower(), ()):
+            return True
     pair = (mine.lower(), str(printed).strip().lower())
     if printed is not None and (pair in SYNONYMS or pair[::-1] in SYNONYMS):
         return True
@@ -379,21 +441,213 @@ def maker_values(ours, dump, printed):
                 continue
             name = next((n for n in candidates if n in values), candidates[0])
             mine = values.get(name)
-            agrees = mine is not None and value_agrees(mine, printed.get(key), dump.get(key))
+            words = MAKER_WORDS.get(name.split("#")[0])
+            agrees = mine is not None and value_agrees(mine, printed.get(key), dump.get(key), words)
             results.append((name, agrees, mine, printed.get(key)))
     return results
 
 
+# ---- the reader's own value maps ------------------------------------------------------------
+
+def parse_map(text):
+    """words (lower case) -> set of numbers, from a value map "1:Normal,3:Rotated 180°"."""
+    words = {}
+    for entry in text.split(","):
+        key, sep, value = entry.partition(":")
+        if sep and re.fullmatch(r"-?\d+", key):
+            words.setdefault(value.lower(), set()).add(int(key))
+    return words
+
+
+def dictionary_maps(root):
+    """(EXIF tag -> words, GPS tag -> words) from the reader's dictionary source."""
+    source = open(os.path.join(root, "exif", "tag_dictionary.cpp"), encoding="utf-8").read()
+    gps_at = source.index("kGpsTagDefs[]")
+    maps = ({}, {})
+    for match in re.finditer(r'\{0x([0-9A-F]+), "[^"]*", (?:\{\}|"[^"]*"), "([^"]*)"', source):
+        table = maps[1] if match.start() > gps_at else maps[0]
+        table[int(match.group(1), 16)] = parse_map(match.group(2))
+    return maps
+
+
+def maker_words(root):
+    """Maker-note trace name -> words of its value map, from the makers' table sources."""
+    words = {}
+    for path in glob.glob(os.path.join(root, "exif", "makernotes", "*_tags.cpp")):
+        source = open(path, encoding="utf-8").read()
+        found = re.findall(r'Row\(0x[0-9A-F]+, "([^"]+)", "([^"]*)"', source)
+        found += re.findall(r'Described\(0x[0-9A-F]+, "[^"]+", "([^"]+)", "([^"]*)"', source)
+        # Makers share names ("Quality"): a name's words are those of every table using it.
+        for name, text in found:
+            for word, values in parse_map(text).items():
+                words.setdefault(name, {}).setdefault(word, set()).update(values)
+    return words
+
+
+# Filled by main from the sources of the build being measured.
+EXIF_WORDS, GPS_WORDS, MAKER_WORDS = {}, {}, {}
+
+
+# ---- forty standard tags --------------------------------------------------------------------
+
+# (tag number, the dump's keys, how the values compare). GPS tags are told from EXIF tags of
+# the same number by the reader's "GPS" names.
+STANDARD = [
+    (0x010F, ("IFD0:Make",), "text"), (0x0110, ("IFD0:Model",), "text"),
+    (0x0112, ("IFD0:Orientation",), "map"), (0x011A, ("IFD0:XResolution",), "number"),
+    (0x011B, ("IFD0:YResolution",), "number"), (0x0128, ("IFD0:ResolutionUnit",), "map"),
+    (0x0131, ("IFD0:Software",), "text"), (0x0132, ("IFD0:ModifyDate",), "text"),
+    (0x0213, ("IFD0:YCbCrPositioning",), "map"),
+    (0x829A, ("ExifIFD:ExposureTime", "IFD0:ExposureTime"), "exposure"),
+    (0x829D, ("ExifIFD:FNumber", "IFD0:FNumber"), "fnumber"),
+    (0x8822, ("ExifIFD:ExposureProgram", "IFD0:ExposureProgram"), "map"),
+    (0x8827, ("ExifIFD:ISO", "IFD0:ISO"), "numbers"),
+    (0x9000, ("ExifIFD:ExifVersion",), "text"),
+    (0x9003, ("ExifIFD:DateTimeOriginal", "IFD0:DateTimeOriginal"), "text"),
+    (0x9004, ("ExifIFD:CreateDate",), "text"),
+    (0x9101, ("ExifIFD:ComponentsConfiguration",), "components"),
+    (0x9201, ("ExifIFD:ShutterSpeedValue",), "shutter"),
+    (0x9202, ("ExifIFD:ApertureValue",), "fnumber"),
+    (0x9204, ("ExifIFD:ExposureCompensation", "IFD0:ExposureCompensation"), "number"),
+    (0x9205, ("ExifIFD:MaxApertureValue",), "fnumber"),
+    (0x9207, ("ExifIFD:MeteringMode", "IFD0:MeteringMode"), "map"),
+    (0x9208, ("ExifIFD:LightSource", "IFD0:LightSource"), "map"),
+    (0x9209, ("ExifIFD:Flash", "IFD0:Flash"), "flash"),
+    (0x920A, ("ExifIFD:FocalLength", "IFD0:FocalLength"), "number"),
+    (0xA000, ("ExifIFD:FlashpixVersion",), "text"),
+    (0xA001, ("ExifIFD:ColorSpace",), "map"),
+    (0xA002, ("ExifIFD:ExifImageWidth",), "number"),
+    (0xA003, ("ExifIFD:ExifImageHeight",), "number"),
+    (0xA217, ("ExifIFD:SensingMethod",), "map"),
+    (0xA300, ("ExifIFD:FileSource",), "map"), (0xA301, ("ExifIFD:SceneType",), "map"),
+    (0xA401, ("ExifIFD:CustomRendered",), "map"), (0xA402, ("ExifIFD:ExposureMode",), "map"),
+    (0xA403, ("ExifIFD:WhiteBalance",), "map"),
+    (0xA405, ("ExifIFD:FocalLengthIn35mmFormat",), "number"),
+    (0xA406, ("ExifIFD:SceneCaptureType",), "map"),
+    (0x0002, ("GPS:GPSLatitude",), "coordinate"), (0x0004, ("GPS:GPSLongitude",), "coordinate"),
+    (0x0006, ("GPS:GPSAltitude",), "altitude"),
+]
+assert len(STANDARD) == 40
+
+
+def flash_words(value):
+    """The reader's words for a Flash number (exif/decoders.cpp, DecodeFlash)."""
+    words = "On" if value & 1 else "Off"
+    words += {2: ", UNKNOWN", 4: ", no strobe return", 6: ", strobe return"}.get(value & 6, "")
+    words += {8: ", forced", 16: ", surpressed", 24: ", auto mode"}.get(value & 24, "")
+    if value & 32:
+        words += ", no flash function"
+    if value & 64:
+        words += ", red-eye reduction"
+    return words
+
+
+def mapped_numbers(text, words):
+    """The numbers the reader's words stand for, one set per component."""
+    sets = []
+    for part in text.split(", ") if text else []:
+        unknown = re.fullmatch(r"Unknown \((-?\d+)\)", part.strip())
+        if unknown:
+            sets.append({int(unknown.group(1))})
+        elif re.fullmatch(r"-?\d+", part.strip()):
+            sets.append({int(part)})
+        else:
+            sets.append(words.get(part.lower(), set()))
+    return sets
+
+
+def standard_agrees(kind, tag, mine, reference, printed_reference, dump):
+    text = stripped(mine)
+    if kind == "text":
+        if isinstance(reference, (int, float)):  # a text such as "1.00" the dump took for a number
+            return number(text) is not None and close(number(text), reference)
+        return text == str(reference).strip()
+    if kind == "map":
+        words = (GPS_WORDS if tag < 0x0100 else EXIF_WORDS).get(tag, {})
+        if isinstance(reference, str) and not re.fullmatch(r"[-\d\s.]+", reference):
+            wanted = [ord(reference[0])]  # raw bytes the dump could not convert (a Sigma's "\x03")
+        else:
+            wanted = [int(v) for v in numbers(reference) or []]
+        sets = mapped_numbers(text, words)
+        return wanted is not None and len(sets) >= 1 and wanted[0] in sets[0]
+    if kind == "number":
+        a, b = number(text), number(str(reference))
+        return a is not None and b is not None and math.isclose(a, b, rel_tol=1e-3, abs_tol=0.006)
+    if kind == "numbers":
+        return numbers(text) == numbers(reference)
+    if kind == "exposure":
+        return exposure_agrees(mine, printed_reference)
+    if kind == "fnumber":
+        return text == "F%.1f" % float(reference)
+    if kind == "components":
+        codes = {"Y": 1, "Cb": 2, "Cr": 3, "R": 4, "G": 5, "B": 6}
+        mine_codes = [codes[c] for c in re.findall(r"Cb|Cr|Y|R|G|B", text)]
+        return mine_codes == [int(v) for v in str(reference).split() if int(v) != 0]
+    if kind == "shutter":
+        seconds = float(reference)
+        fraction = re.search(r"\(1/(\d+)\)", text)
+        if fraction:
+            return seconds > 0 and int(fraction.group(1)) == round(1 / seconds)
+        value = number(text.split(" sec")[0])
+        return value is not None and abs(value - seconds) <= 0.00005 + 1e-3 * seconds
+    if kind == "flash":
+        return text == flash_words(first_integer(reference))
+    if kind == "coordinate":
+        decimal = re.search(r"\((-?\d+(?:\.\d+)?)\u00b0\)", text)
+        if not decimal:
+            return False
+        value = float(decimal.group(1))
+        ref_key = "GPS:GPSLatitudeRef" if tag == 0x0002 else "GPS:GPSLongitudeRef"
+        negative = str(dump.get(ref_key, "")).strip() in ("S", "W")
+        return abs(abs(value) - float(reference)) < 1e-5 and (value < 0) == (negative and value != 0)
+    if kind == "altitude":
+        value = number(text.split(" m")[0])
+        below = str(dump.get("GPS:GPSAltitudeRef", "")).strip() == "1"
+        return value is not None and abs(value - float(reference)) < 0.006 and below == ("below sea level" in text)
+    raise ValueError(kind)
+
+
+def standard_tags(ours, dump, printed):
+    """(tag name, agrees, ours, reference) for each of the forty tags the dump has."""
+    stored = {}
+    for t in ours.get("tags", []):
+        gps = t["name"].startswith("GPS")
+        stored.setdefault((t["tag"], gps), t["text"])
+    results = []
+    for tag, keys, kind in STANDARD:
+        key = next((k for k in keys if k in dump and str(dump[k]).strip() != ""), None)
+        if key is None:
+            continue
+        mine = stored.get((tag, key.startswith("GPS:")))
+        agrees = mine is not None and standard_agrees(kind, tag, mine, dump[key], printed.get(key), dump)
+        results.append((key, agrees, mine, dump[key]))
+    return results
+
+
+def unknown_lines(lines):
+    return sum(1 for line in lines if line.startswith("Unknown"))
+
+
 def main():
-    root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    root = ROOT
     parser = argparse.ArgumentParser()
     parser.add_argument("--cli", default=os.path.join(root, "build", "prosvitek-cli"))
     parser.add_argument("--samples", default=os.path.join(root, "..", "shared", "samples"))
     parser.add_argument("-v", "--verbose", action="store_true", help="list every disagreement")
+    parser.add_argument("--source", default=root,
+                        help="the source tree of the build measured, for its value maps")
+    parser.add_argument("--exclude", action="append", default=[],
+                        help="leave out the samples below this folder of the samples (e.g. kinds)")
     args = parser.parse_args()
+    global EXIF_WORDS, GPS_WORDS, MAKER_WORDS
+    EXIF_WORDS, GPS_WORDS = dictionary_maps(args.source)
+    MAKER_WORDS = maker_words(args.source)
 
     files = []
+    excluded = [os.path.join(os.path.abspath(args.samples), e) for e in args.exclude]
     for folder, _, names in os.walk(args.samples):
+        if any(os.path.abspath(folder).startswith(e) for e in excluded):
+            continue
         for name in sorted(names):
             if name.endswith(".exiftool-n.json"):
                 files.append(os.path.join(folder, name[: -len(".exiftool-n.json")]))
@@ -401,7 +655,8 @@ def main():
     run = subprocess.run([args.cli, "exif", "--json", *files], capture_output=True, check=False)
     ours = json.loads(run.stdout.decode("utf-8"))
 
-    totals = {"base": [0, 0], "summary": [0, 0], "maker": [0, 0]}
+    totals = {"base": [0, 0], "summary": [0, 0], "maker": [0, 0], "standard": [0, 0]}
+    names = {"trace": [0, 0], "makerNoteTrace": [0, 0]}
     for path, mine in zip(files, ours):
         dump = json.load(open(path + ".exiftool-n.json", encoding="utf-8"))[0]
         printed = json.load(open(path + ".exiftool.json", encoding="utf-8"))[0]
@@ -409,6 +664,10 @@ def main():
         if dump.get("File:ExifByteOrder"):
             rows += [("base",) + r for r in base_fields(mine, dump, printed)]
             rows += [("summary",) + r for r in summary_fields(mine, dump, printed)]
+            rows += [("standard",) + r for r in standard_tags(mine, dump, printed)]
+        for trace in names:
+            names[trace][0] += unknown_lines(mine.get(trace, []))
+            names[trace][1] += len(mine.get(trace, []))
         rows += [("maker",) + r for r in maker_values(mine, dump, printed)]
         for kind, field, agrees, value, reference in rows:
             totals[kind][0] += agrees
@@ -419,6 +678,9 @@ def main():
     for kind, (agreed, compared) in totals.items():
         share = 100.0 * agreed / compared if compared else 0.0
         print(f"{kind}: {agreed} of {compared} agree ({share:.1f} %)")
+    for trace, (unknown, lines) in names.items():
+        every = f"one in {lines / unknown:.0f}" if unknown else "none"
+        print(f"{trace}: {unknown} of {lines} lines name a tag Unknown ({every})")
 
 
 if __name__ == "__main__":

@@ -3,7 +3,9 @@
 //   photo_tool decode IN        a plain decode into a full raster
 //   photo_tool open IN          the window's open: decode, measure, previews
 //   photo_tool save IN OUT      the window's save: the pass and its encoding, then the write
-//   photo_tool generate W H OUT a photo-like JPEG of W x H pixels (quality 90, baseline), written row by row
+//   photo_tool generate W H OUT [SEED]
+//                               a photo-like JPEG of W x H pixels (quality 90, baseline), written row by row;
+//                               other seeds give other grain and light, for batches of distinct photos
 
 #include "files/input_file.h"
 #include "files/atomic_file.h"
@@ -21,7 +23,7 @@ namespace {
 
 // Smooth light with dark corners and a fine texture, so that it compresses
 // like a photo (about 2 bits per pixel at quality 90).
-void Generate(int width, int height, const std::string& out) {
+void Generate(int width, int height, const std::string& out, std::uint32_t seed) {
   files::AtomicFile file(out);
   struct Sink final : imaging::ByteSink {
     files::AtomicFile& file;
@@ -30,12 +32,13 @@ void Generate(int width, int height, const std::string& out) {
   } sink(file);
   imaging::JpegWriter writer(sink, width, height, 90, false);
   std::vector<std::uint8_t> row(3 * static_cast<std::size_t>(width));
-  std::uint32_t noise = 12345;
+  std::uint32_t noise = 12345 + seed;
+  const double dim = 1.0 - static_cast<double>(seed % 7) / 10.0;  // some darker than others
   for (int y = 0; y < height; ++y) {
     const double v = static_cast<double>(y) / height;
     for (int x = 0; x < width; ++x) {
       const double u = static_cast<double>(x) / width;
-      const double light = 0.15 + 0.85 * std::sin(3.14159 * u) * std::sin(3.14159 * v);
+      const double light = dim * (0.15 + 0.85 * std::sin(3.14159 * u) * std::sin(3.14159 * v));
       noise = noise * 1664525u + 1013904223u;
       const double grain = static_cast<double>(noise >> 24) / 255.0 - 0.5;
       const double r = 210 * light + 25 * grain + 20 * std::sin(x / 37.0);
@@ -58,7 +61,7 @@ void Generate(int width, int height, const std::string& out) {
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::cerr << "usage: photo_tool floor|decode|open|save IN [OUT] | generate W H OUT\n";
+    std::cerr << "usage: photo_tool floor|decode|open|save IN [OUT] | generate W H OUT [SEED]\n";
     return 2;
   }
   const std::string mode = argv[1], in = argv[2], out = argc > 3 ? argv[3] : "";
@@ -89,7 +92,8 @@ int main(int argc, char** argv) {
       imaging::RenderPhoto(input, request, sink, {});
       files::WriteFileAtomically(out, encoded);
     } else if (mode == "generate" && argc > 4) {
-      Generate(std::atoi(argv[2]), std::atoi(argv[3]), argv[4]);
+      Generate(std::atoi(argv[2]), std::atoi(argv[3]), argv[4],
+               argc > 5 ? static_cast<std::uint32_t>(std::strtoul(argv[5], nullptr, 10)) : 0);
     } else {
       std::cerr << "unknown mode " << mode << "\n";
       return 2;

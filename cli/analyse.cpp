@@ -1,6 +1,8 @@
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 
 #include "imaging/analysis.h"
+#include "imaging/errors.h"
 #include "files/input_file.h"
 #include "imaging/pipeline.h"
 
@@ -31,7 +33,7 @@ int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err)
     pass.limits.memoryBudget = options.memoryBudget;
     photo = imaging::OpenPhoto(files::OpenInputFile(options.photo), pass, /*withPreview=*/false);
   } catch (const std::exception& e) {
-    err << "prosvitek-cli: " << options.photo << ": " << e.what() << "\n";
+    err << TerminalLines("prosvitek-cli: " + options.photo + ": " + imaging::PhotoErrorText(e)) << "\n";
     return kExitFailed;
   }
   const int width = photo.header.width, height = photo.header.height;
@@ -59,7 +61,9 @@ int Analyse(const AnalyseOptions& options, std::ostream& out, std::ostream& err)
   }
   if (!photo.warning.empty()) {
     // Measured as far as libjpeg could read it; the user has to know.
-    err << "prosvitek-cli: " << options.photo << ": varování: " << photo.warning << "\n";
+    err << TerminalLines("prosvitek-cli: " + options.photo + ": varování: " +
+                         imaging::PhotoWarningText(photo.warning, photo.decodedRows, height))
+        << "\n";
     return kExitFailed;
   }
   return kExitOk;

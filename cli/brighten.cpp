@@ -1,17 +1,18 @@
 #include "cli/commands.h"
+#include "cli/batch.h"
+#include "cli/terminal_text.h"
 
 #include "imaging/errors.h"
 #include "files/input_file.h"
 #include "files/atomic_file.h"
+#include "files/write_target.h"
 #include "imaging/metadata.h"
 #include "imaging/pipeline.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
-#include <map>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -25,12 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Job {
-  std::string input;
-  std::string output;
-  std::string refusal;  // set when the job must not run at all
-};
-
 // The encoded photo goes straight into the target's temporary file, which is
 // created with the first bytes: a photo refused at its header leaves nothing
 // behind, and one that fails later takes its temporary file with it.
@@ -42,9 +37,10 @@ class OutputFile final : public imaging::ByteSink {
     file_->Write(bytes);
   }
   // An encoder always writes something; never put an empty file in place.
-  void Commit() {
+  // Gives the save's warning, if any.
+  std::optional<std::string> Commit() {
     if (!file_) throw imaging::FileError("Soubor nelze uložit: " + target_ + " (není co zapsat)");
-    file_->Commit();
+    return file_->Commit();
   }
 
  private:
@@ -56,106 +52,164 @@ class OutputFile final : public imaging::ByteSink {
 // and the result saved. The threshold needs the photo's extremes before the
 // first pixel is brightened, so the photo is decoded twice: measured (only
 // until the rest of it cannot change the settings), then brightened and
-// encoded. Gives libjpeg's complaint about damaged data, if any.
-std::string BrightenPhoto(const Job& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
+// encoded. Gives the settings, and the warnings about a photo that was
+// written all the same (libjpeg's complaint about damaged data, the save's
+// own), one a line.
+struct PhotoResult {
+  std::string warnings;
+  imaging::BrightenSettings settings;
+};
+PhotoResult BrightenPhoto(const BatchJob& job, const BrightenOptions& o, const imaging::PassOptions& options) {
   const files::InputFile input = files::OpenInputFile(job.input);
   const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
-  const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, pass);
-  // As the window's save: the colour profile and the orientation always, the rest when asked.
-  const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, o.keepMetadata);
+  const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, options);
   imaging::RenderRequest request;
   request.exponent = imaging::ExponentFor(o.strength);
   request.settingsAt = [&](int, int) { return measured.settings; };
+  // As the window's save: the colour profile and the orientation always, the
+  // rest when asked, with the EXIF thumbnail made from the brightened photo.
+  // The segments are held through the rendering, so they come out of the
+  // photo's memory budget.
+  const std::vector<imaging::JpegSegment> segments =
+      imaging::SegmentsToCarry(input, {o.keepMetadata, request.exponent, request.settingsAt, options.limits,
+                                       options.stop, options.limits.memoryBudget});
+  imaging::PassOptions pass = options;
+  for (const imaging::JpegSegment& segment : segments) pass.limits.memoryBudget -= segment.body.size();
   request.quality = o.quality;
   request.segments = segments;
   OutputFile out(job.output);
   const imaging::Rendered rendered = imaging::RenderPhoto(input, request, out, pass);
-  out.Commit();
-  return rendered.warning;
+  PhotoResult result{imaging::PhotoWarningText(rendered.warning, rendered.decodedRows, rendered.source.height),
+                     measured.settings};
+  if (std::optional<std::string> saved = out.Commit())
+    result.warnings += (result.warnings.empty() ? "" : "\n") + *saved;
+  return result;
 }
 
-// A file's identity, whatever the path that names it.
-using FileId = std::pair<dev_t, ino_t>;
-std::optional<FileId> IdOf(const std::string& path) {
+// One line about a photo, its name and every text escaped for the terminal.
+void Report(std::ostream& err, const std::string& photo, const std::string& text) {
+  err << TerminalLines(photo + ": " + text) << "\n";
+}
+
+// The folder a result of --tree goes into, made when its first photo is written.
+void CreateFolderFor(const std::string& output) {
+  const fs::path folder = fs::path(output).parent_path();
+  std::error_code error;
+  if (folder.empty() || fs::create_directories(folder, error) || fs::is_directory(folder)) return;
+  throw files::FileError(folder.string() + ": složku nelze vytvořit" +
+                         (error ? " (" + error.message() + ")" : std::string()));
+}
+
+bool IsRegularFile(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return std::nullopt;
-  return FileId{st.st_dev, st.st_ino};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  const auto ia = IdOf(a), ib = IdOf(b);
-  return ia && ib && *ia == *ib;
+// One photo of a batch: skipped, brightened, or the reason it was not.
+PhotoRecord DoPhoto(const BatchJob& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
+  const auto started = std::chrono::steady_clock::now();
+  PhotoRecord r{job.input, job.output, PhotoStatus::Failed, {}, job.refusal, {}, 0};
+  if (r.error.empty() && o.skipExisting && IsRegularFile(job.output)) {
+    // Results are only ever renamed into place: one that exists is whole.
+    r.status = PhotoStatus::Skipped;
+  } else if (r.error.empty()) {
+    try {
+      if (o.tree) CreateFolderFor(job.output);
+      PhotoResult result = BrightenPhoto(job, o, pass);
+      r.status = PhotoStatus::Done;
+      r.warning = std::move(result.warnings);
+      r.settings = result.settings;
+    } catch (const std::exception& e) {
+      r.error = imaging::PhotoErrorText(e);
+    }
+  }
+  r.milliseconds =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started).count();
+  return r;
 }
 
-class Progress {
- public:
-  Progress(std::ostream& err, std::size_t total) : err_(err), total_(total), tty_(::isatty(2) == 1) {}
-
-  void Report(std::size_t done) {
-    if (!tty_) return;
-    const double seconds = Elapsed();
-    constexpr int kBar = 30;
-    const int filled = total_ ? static_cast<int>(kBar * done / total_) : kBar;
-    char line[160];
-    std::snprintf(line, sizeof line, "\r[%-*s] %zu/%zu  %.1f fotek/s", kBar, std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                  done, total_, seconds > 0 ? static_cast<double>(done) / seconds : 0.0);
-    err_ << line << std::flush;
+// The photos named on the command line, then those of the list.
+std::vector<ListEntry> PhotosToDo(const BrightenOptions& o) {
+  std::vector<ListEntry> entries;
+  for (const std::string& photo : o.photos) entries.push_back({photo, {}, 0});
+  if (!o.filesFrom.empty()) {
+    std::vector<ListEntry> listed = ReadListFile(o.filesFrom, o.nulSeparated ? '\0' : '\n');
+    entries.insert(entries.end(), std::make_move_iterator(listed.begin()), std::make_move_iterator(listed.end()));
   }
-  void ClearLine() {
-    if (tty_) err_ << "\r" << std::string(60, ' ') << "\r";
-  }
-  void Finish(std::size_t done, std::size_t failed, std::size_t warned) {
-    ClearLine();
-    char line[160];
-    if (warned)
-      std::snprintf(line, sizeof line, "hotovo: %zu, selhalo: %zu, čas: %.1f s, s varováním: %zu\n", done, failed,
-                    Elapsed(), warned);
-    else
-      std::snprintf(line, sizeof line, "hotovo: %zu, selhalo: %zu, čas: %.1f s\n", done, failed, Elapsed());
-    err_ << line;
-  }
-  double Elapsed() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-  }
-
- private:
-  std::ostream& err_;
-  std::size_t total_;
-  bool tty_;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
-};
+  return entries;
+}
 
 }  // namespace
 
 int Brighten(const BrightenOptions& o, std::ostream& err) {
-  std::vector<Job> jobs;
+  if (o.photos.empty() && o.filesFrom.empty()) throw UsageError{"chybí fotky: FOTKA... nebo --files-from SEZNAM"};
+  if (o.nulSeparated && o.filesFrom.empty()) throw UsageError{"-0 patří k --files-from"};
+  if (o.tree && o.outputDir.empty()) throw UsageError{"--tree patří k --out-dir"};
+  if (o.report == "-" && o.output == "-") throw UsageError{"výstup i zpráva by šly na standardní výstup"};
+  std::vector<ListEntry> entries;
+  try {
+    entries = PhotosToDo(o);
+  } catch (const files::FileError& e) {
+    err << e.what() << "\n";
+    return kExitFailed;
+  }
+  // A problem of the list is told by its place there: the name may be empty or span lines.
+  const std::string listName = o.filesFrom == "-" ? "standardní vstup" : o.filesFrom;
+  auto label = [&](const BatchJob& job) {
+    return job.input.empty() ? listName + ":" + std::to_string(job.number) : job.input;
+  };
+
+  std::vector<BatchJob> jobs;
+  std::vector<std::size_t> clashes;
   if (!o.output.empty()) {
-    if (o.photos.size() != 1) throw UsageError{"-o patří k jedné fotce; pro víc fotek použijte --out-dir"};
-    if (SameFile(o.output, o.photos.front()) || o.output == o.photos.front())
-      throw UsageError{"výstup je sama vstupní fotka: " + o.output};
-    jobs.push_back({o.photos.front(), o.output, {}});
+    if (entries.size() != 1) throw UsageError{"-o patří k jedné fotce; pro víc fotek použijte --out-dir"};
+    const ListEntry& photo = entries.front();
+    if (files::SameTarget(o.output, photo.path) || o.output == photo.path)
+      throw UsageError{"výstup je sama vstupní fotka: " + TerminalText(o.output)};
+    if (o.output == "-" && ::isatty(STDOUT_FILENO) == 1)
+      throw UsageError{"standardní výstup je terminál; fotku přesměrujte do souboru nebo roury"};
+    jobs.push_back({photo.path, o.output, photo.problem, photo.number});
   } else {
     std::error_code ec;
     fs::create_directories(o.outputDir, ec);
     // A folder we may not create is a failure of the run, not of its usage.
     if (ec || !fs::is_directory(o.outputDir)) {
-      err << o.outputDir << ": složku nelze vytvořit" << (ec ? " (" + ec.message() + ")" : std::string()) << "\n";
+      Report(err, o.outputDir, "složku nelze vytvořit" + (ec ? " (" + ec.message() + ")" : std::string()));
       return kExitFailed;
     }
-    std::map<FileId, std::string> inputs;
-    for (const std::string& photo : o.photos)
-      if (auto id = IdOf(photo)) inputs.emplace(*id, photo);
-    std::map<std::string, std::string> taken;  // output name -> the input that has it
-    for (const std::string& photo : o.photos) {
-      Job job{photo, (fs::path(o.outputDir) / fs::path(photo).filename()).string(), {}};
-      const auto id = IdOf(job.output);
-      const auto input = id ? inputs.find(*id) : inputs.end();
-      if (auto [it, fresh] = taken.emplace(job.output, photo); !fresh)
-        job.refusal = "stejný název výstupu jako " + it->second;
-      else if (input != inputs.end())
-        job.refusal = "výstup by přepsal vstupní fotku " + input->second;
-      jobs.push_back(std::move(job));
+    BatchPlan plan = PlanBatch(entries, o.outputDir, o.tree);
+    jobs = std::move(plan.jobs);
+    clashes = std::move(plan.clashes);
+  }
+
+  std::optional<ReportFile> report;
+  try {
+    if (!o.report.empty()) report.emplace(o.report);
+  } catch (const files::FileError& e) {
+    err << e.what() << "\n";
+    return kExitFailed;
+  }
+  bool reportBroken = false;
+  auto record = [&](const PhotoRecord& r) {
+    if (!report || reportBroken) return;
+    if (auto failure = report->Write(ReportLine(r, o))) {
+      err << *failure << "\n";
+      reportBroken = true;
     }
+  };
+
+  // Two photos that would write one file: the second would replace the first
+  // one's result, so nothing starts until the user has chosen other names.
+  if (!clashes.empty()) {
+    for (std::size_t i : clashes) {
+      Report(err, jobs[i].input, jobs[i].refusal);
+      record({jobs[i].input, jobs[i].output, PhotoStatus::Failed, {}, jobs[i].refusal, {}, 0});
+    }
+    const std::size_t n = clashes.size();
+    err << "dávka nezačala: " << n
+        << (n == 1 ? " fotka by zapsala" : n < 5 ? " fotky by zapsaly" : " fotek by zapsalo")
+        << " výsledek jiné fotky; složky zachová --tree\n";
+    return kExitFailed;
   }
 
   // -j N: N threads of work. As many photos at once as there are threads,
@@ -167,44 +221,41 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
   imaging::PassOptions pass;
   pass.limits.memoryBudget = o.memoryBudget;
   pass.threads = threads / workers >= 2 ? 2 : 1;
-  std::atomic<std::size_t> next{0}, done{0}, failed{0}, warned{0};
+  std::atomic<std::size_t> next{0};
+  std::size_t done = 0, failed = 0, skipped = 0, warned = 0;
   std::mutex reportLock;
   Progress progress(err, jobs.size());
   auto work = [&] {
     for (std::size_t i = next++; i < jobs.size(); i = next++) {
-      std::string reason = jobs[i].refusal, warning;
-      if (reason.empty()) {
-        try {
-          warning = BrightenPhoto(jobs[i], o, pass);
-        } catch (const std::bad_alloc&) {
-          reason = "nedostatek paměti";
-        } catch (const std::exception& e) {
-          reason = e.what();
-        }
-      }
+      const BatchJob& job = jobs[i];
+      PhotoRecord r = DoPhoto(job, o, pass);
       std::lock_guard lock(reportLock);
-      if (reason.empty()) {
-        ++done;
-      } else {
+      if (Terminating()) return;
+      if (r.status == PhotoStatus::Failed) {
         ++failed;
         progress.ClearLine();
-        err << jobs[i].input << ": " << reason << "\n";
+        Report(err, label(job), r.error);
+        if (job.input.empty()) r.error = label(job) + ": " + r.error;
       }
-      if (!warning.empty()) {
-        // Written as far as libjpeg could read it; the user has to know.
+      done += r.status == PhotoStatus::Done;
+      skipped += r.status == PhotoStatus::Skipped;
+      if (!r.warning.empty()) {
+        // Written, but as far as libjpeg could read it or not yet safe from a
+        // power cut; the user has to know.
         ++warned;
         progress.ClearLine();
-        err << jobs[i].input << ": varování: " << warning << "\n";
+        Report(err, job.input, "varování: " + r.warning);
       }
-      progress.Report(done + failed);
+      record(r);
+      progress.Report(done + failed + skipped, skipped);
     }
   };
   std::vector<std::thread> pool;
   for (std::size_t i = 1; i < workers; ++i) pool.emplace_back(work);
   work();
   for (std::thread& t : pool) t.join();
-  progress.Finish(done, failed, warned);
-  return failed || warned ? kExitFailed : kExitOk;
+  progress.Finish(done, failed, skipped, warned);
+  return failed || warned || reportBroken ? kExitFailed : kExitOk;
 }
 
 }  // namespace cli

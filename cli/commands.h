@@ -34,13 +34,18 @@ struct BrightenOptions {
   std::optional<int> threshold;
   int boost = imaging::kDefaultColourBoost;
   bool shift = false;
-  bool keepMetadata = false;  // the source's EXIF, XMP and ICC segments, not only ICC and orientation
+  bool keepMetadata = false;  // the source's EXIF (thumbnail renewed), XMP, IPTC and comments too
   int quality = imaging::kDefaultQuality;
   int jobs = 0;  // 0: one per core
   std::uint64_t memoryBudget = imaging::kDefaultMemoryBudget;  // per photo being worked on
   std::string output;     // -o, for one photo
   std::string outputDir;  // --out-dir, for several
   std::vector<std::string> photos;
+  std::string filesFrom;            // --files-from: a list of photos ("-": standard input)
+  bool nulSeparated = false;        // -0: the list's names end with NUL, not a newline
+  std::optional<std::string> tree;  // --tree: keep the folders below this one under outputDir
+  bool skipExisting = false;        // --skip-existing: leave a photo whose output exists
+  std::string report;               // --report: a JSON line per photo, appended ("-": standard output)
 };
 int Brighten(const BrightenOptions& options, std::ostream& err);
 

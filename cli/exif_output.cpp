@@ -1,4 +1,5 @@
 #include "cli/commands.h"
+#include "cli/terminal_text.h"
 
 #include "exif/reader.h"
 #include "text/display_text.h"
@@ -6,7 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include <cerrno>
-#include <filesystem>
 #include <ostream>
 
 namespace cli {
@@ -16,27 +16,6 @@ namespace {
 // output (or the memory it takes) grow without bound.
 constexpr std::size_t kLongestJsonText = 4096;
 constexpr std::string_view kCutMark = "…";
-
-// UTF-8 for a terminal: file bytes made displayable, and every control character, C1
-// controls included (they arrive as Latin-1 bytes 0x80..0x9F), shown as an escape, so that a
-// value can neither send terminal commands nor start a line of its own.
-std::string Shown(std::string_view bytes) {
-  const std::string display = text::ToDisplayUtf8(bytes);
-  std::string shown;
-  shown.reserve(display.size());
-  for (std::size_t i = 0; i < display.size(); ++i) {
-    const auto c = static_cast<unsigned char>(display[i]);
-    unsigned code = c;
-    if (c == 0xC2 && i + 1 < display.size() && static_cast<unsigned char>(display[i + 1]) < 0xA0) {
-      code = static_cast<unsigned char>(display[++i]);  // U+0080..U+009F
-    } else if (c >= 0x20 && c != 0x7F) {
-      shown += display[i];
-      continue;
-    }
-    text::AppendEscape(shown, code);
-  }
-  return shown;
-}
 
 // The displayable text cut to kLongestJsonText bytes at a character boundary.
 std::string Capped(std::string_view bytes) {
@@ -52,7 +31,7 @@ std::string Capped(std::string_view bytes) {
 std::vector<std::string> Lines(const std::string& text) { return text::DisplayLines(text); }
 
 void PrintLines(std::ostream& out, const std::string& crlfText) {
-  for (const std::string& l : Lines(crlfText)) out << Shown(l) << "\n";
+  for (const std::string& l : Lines(crlfText)) out << TerminalText(l) << "\n";
 }
 
 std::vector<std::string> CappedLines(const std::string& crlfText) {
@@ -62,11 +41,10 @@ std::vector<std::string> CappedLines(const std::string& crlfText) {
 }
 
 // Why a file gave nothing, for people: the reader's status, or why it could not be read.
-std::string FailureText(const std::string& file, const exif::Reader& reader) {
-  std::error_code ignored;
-  if (reader.ErrorText().empty() && !std::filesystem::exists(file, ignored)) return "soubor neexistuje";
+std::string FailureText(const exif::Reader& reader) {
+  if (reader.Status() == exif::ReadStatus::Missing) return "soubor neexistuje";
   const std::error_code open = reader.OpenError();
-  if (!open) return Shown(reader.ErrorText());
+  if (!open) return TerminalText(reader.ErrorText());
   switch (open.value()) {
     case ENOENT:
       return "soubor neexistuje";
@@ -78,7 +56,7 @@ std::string FailureText(const std::string& file, const exif::Reader& reader) {
     case EINVAL:
       return "není to obyčejný soubor";
     default:
-      return "soubor nelze číst: " + Shown(open.message());
+      return "soubor nelze číst: " + TerminalText(open.message());
   }
 }
 
@@ -136,7 +114,7 @@ int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err) {
     exif::Reader reader(readerOptions);
     const bool processed = reader.ProcessFile(file);
     if (!processed) {
-      err << Shown(file) << ": " << FailureText(file, reader) << "\n";
+      err << TerminalText(file) << ": " << FailureText(reader) << "\n";
       status = kExitFailed;
     }
     const std::optional<exif::ExifData> info = reader.Exif();
@@ -165,7 +143,7 @@ int Exif(const ExifOptions& options, std::ostream& out, std::ostream& err) {
         break;
       case ExifView::Tags:
         if (info)
-          for (const exif::TagView& t : info->Tags()) out << Shown(t.name) << "\t" << Shown(t.text) << "\n";
+          for (const exif::TagView& t : info->Tags()) out << TerminalText(t.name) << "\t" << TerminalText(t.text) << "\n";
         break;
     }
   }

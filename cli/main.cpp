@@ -1,8 +1,9 @@
 // prosvitek-cli: the window's work from the command line.
 //   prosvitek-cli analyse [--json] PHOTO
-//   prosvitek-cli brighten [options] (-o OUT PHOTO | --out-dir DIR PHOTO...)
+//   prosvitek-cli brighten [options] (-o OUT PHOTO | --out-dir DIR [--tree ROOT] PHOTO... [--files-from LIST])
 //   prosvitek-cli exif [--summary | --trace | --makernote | --tags | --json] FILE...
 
+#include "cli/batch.h"
 #include "cli/commands.h"
 #include "files/atomic_file.h"
 #include "imaging/jpeg_codec.h"
@@ -25,6 +26,7 @@ namespace {
 // signals are blocked while this runs; the re-raised one ends the process with
 // the status the caller expects as soon as the handler returns.
 void OnTerminatingSignal(int number) {
+  cli::NoteTermination();
   files::RemovePendingTemporaryFiles();
   (void)::signal(number, SIG_DFL);
   (void)::raise(number);
@@ -133,10 +135,25 @@ int Run(int argc, char** argv) {
   int brightenMemory = 0;
   CLI::Option* brightenMemoryOpt = AddMemoryOption(brightenCmd, brightenMemory);
   outOpt->excludes(dirOpt);
-  brightenCmd->add_option("PHOTO", brighten.photos, "Fotky JPEG.")->required();
+  brightenCmd->add_option("--files-from", brighten.filesFrom,
+                          "Fotky ze seznamu v SOUBORU, jedna na řádek („-“: standardní vstup), za fotkami z příkazové řádky.")
+      ->type_name("SOUBOR")
+      ->check(NonEmpty("seznamu"));
+  brightenCmd->add_flag("-0,--null", brighten.nulSeparated, "Názvy v seznamu končí znakem NUL (jako z find -print0).");
+  brightenCmd->add_option("--tree", brighten.tree,
+                          "Zachová složky pod KOŘENEM: KOŘEN/2019/a.jpg se uloží do výstupní složky jako 2019/a.jpg.")
+      ->type_name("KOŘEN")
+      ->check(NonEmpty("složky"));
+  brightenCmd->add_flag("--skip-existing", brighten.skipExisting,
+                        "Přeskočí fotku, jejíž výstup už je: výstup vzniká vždy celý, takže přerušenou dávku stačí spustit znovu.");
+  brightenCmd->add_option("--report", brighten.report,
+                          "Za každou dokončenou fotku připíše do SOUBORU řádek JSON („-“: standardní výstup).")
+      ->type_name("SOUBOR")
+      ->check(NonEmpty("souboru"));
+  brightenCmd->add_option("PHOTO", brighten.photos, "Fotky JPEG.");
 
   cli::ExifOptions exif;
-  CLI::App* exifCmd = app.add_subcommand("exif", "Údaje EXIF souborů JPEG a TIFF.");
+  CLI::App* exifCmd = app.add_subcommand("exif", "Údaje EXIF fotek: JPEG, TIFF a raw, HEIC/AVIF, PNG, WebP, JPEG XL.");
   bool summary = false, trace = false, makernote = false, tags = false, json = false;
   CLI::Option* views[] = {
       exifCmd->add_flag("--summary", summary, "Souhrn (výchozí)."),
@@ -148,7 +165,7 @@ int Run(int argc, char** argv) {
   for (CLI::Option* a : views)
     for (CLI::Option* b : views)
       if (a != b) a->excludes(b);
-  exifCmd->add_option("FILE", exif.files, "Soubory JPEG nebo TIFF.")->required();
+  exifCmd->add_option("FILE", exif.files, "Soubory fotek; druh pozná podle obsahu, ne podle přípony.")->required();
 
   try {
     app.parse(argc, argv);

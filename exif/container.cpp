@@ -1,29 +1,23 @@
 #include "exif/container.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 #include <exception>
-#include <filesystem>
-#include <system_error>
+#include <limits>
+#include <vector>
 
-#include "exif/ascii.h"
 #include "exif/decoders.h"
 #include "exif/field_types.h"
+#include "exif/makernotes/maker_note.h"
 #include "exif/tag_dictionary.h"
+#include "files/containers/doors.h"
+#include "files/containers/tiff_raw.h"
+#include "files/errors.h"
+#include "files/jpeg_segments.h"
+#include "files/tiff.h"
 
 namespace exif::detail {
 namespace {
-
-constexpr int kMarkerStartOfImage = 0xD8;
-constexpr int kMarkerEndOfImage = 0xD9;
-constexpr int kMarkerStartOfScan = 0xDA;
-constexpr int kMarkerApp0 = 0xE0;
-constexpr int kMarkerApp1 = 0xE1;
-constexpr int kMarkerApp13 = 0xED;
-constexpr int kMarkerComment = 0xFE;
 
 // Without metadata among the first segments, the scan gives up at this one.
 constexpr int kLastHopefulSection = 5;
@@ -32,17 +26,85 @@ constexpr int kLastHopefulSection = 5;
 // and "Exif" with two zero bytes); in a TIFF file the block starts at file offset 8.
 constexpr int64_t kJpegOffsetBase = 9;
 constexpr int64_t kTiffOffsetBase = -7;
+constexpr int64_t kTiffHeaderBytes = 8;
 
-// The magic number of a TIFF file with 8-byte offsets.
-constexpr int32_t kBigTiffMagic = 43;
+// Tags whose value leads to another directory.
+bool IsDirectoryPointer(uint16_t tag) {
+  return tag == 0x8769 || tag == 0xA005 || tag == 0x014A || tag == 0x8825;
+}
 
-// The extension from the last '.' of the last path element, dot included, lower-cased.
-std::string LowerExtension(std::string_view fileName) {
-  const size_t separator = fileName.find_last_of("/\\");
-  const std::string_view last =
-      separator == std::string_view::npos ? fileName : fileName.substr(separator + 1);
-  const size_t dot = last.rfind('.');
-  return dot == std::string_view::npos ? std::string() : LowerAscii(last.substr(dot));
+// A maker note's values may run on a little past it; so much more is read after one.
+constexpr int64_t kMakerNoteSlack = 64 * 1024;
+constexpr uint16_t kMakerNoteTag = 0x927C;
+constexpr size_t kMostDirectories = 64;
+// Entries of one directory read at most: as many as its 16-bit count can say.
+constexpr size_t kMostEntries = 65535;
+
+// The bytes of a TIFF file (after its 8-byte header) that the walk reads, each at its place in
+// a block of zeros as long as the bytes the reader may read: the directories from the first
+// on, every value their entries point at, and the directories the pointer tags lead to. The
+// rest of the file (the image data, often nearly all of it) is never read.
+ByteString SparseTiffBlock(const files::InputFile& file, const files::TiffHeader& header, int64_t length) {
+  char* bytes = nullptr;
+  ByteString block = ByteString::Zeros(length, bytes);
+  const std::string_view view = block.View();
+  int64_t budget = length;  // nothing is read twice over
+  // Reads file bytes [offset, offset + count) that lie in the block; false when none do.
+  const auto fetch = [&](uint64_t offset, uint64_t count) {
+    if (offset >= static_cast<uint64_t>(kTiffHeaderBytes + length)) return false;
+    const auto first = static_cast<int64_t>(offset);
+    const int64_t from = std::max(first, kTiffHeaderBytes);
+    const int64_t to = std::min(first + static_cast<int64_t>(std::min<uint64_t>(count, static_cast<uint64_t>(length))),
+                                kTiffHeaderBytes + length);
+    if (from >= to || budget <= 0) return false;
+    budget -= to - from;
+    file.ReadAt(static_cast<uint64_t>(from), reinterpret_cast<uint8_t*>(bytes + (from - kTiffHeaderBytes)),
+                static_cast<size_t>(to - from));
+    return true;
+  };
+  std::vector<uint64_t> pending{header.firstDirectory};
+  std::vector<uint64_t> seen;
+  while (!pending.empty() && seen.size() < kMostDirectories) {
+    const uint64_t at = pending.back();
+    pending.pop_back();
+    if (std::find(seen.begin(), seen.end(), at) != seen.end()) continue;
+    seen.push_back(at);
+    const auto directory = files::ReadTiffDirectory(file, 0, header, at, kMostEntries);
+    if (!directory || !fetch(at, 2 + 12 * directory->entries.size() + 4)) continue;
+    for (const files::TiffEntry& entry : directory->entries) {
+      // The walk sizes a value by its own table of types and a 32-bit count.
+      const int64_t size = int64_t{FieldTypeSize(entry.type)} * static_cast<int32_t>(entry.count);
+      if (size > 4) fetch(entry.valueOffset, static_cast<uint64_t>(size) + (entry.tag == kMakerNoteTag ? kMakerNoteSlack : 0));
+      // The directory a pointer leads to, from the bytes just fetched.
+      const int64_t pointer = static_cast<int64_t>(std::min<uint64_t>(entry.valueOffset, INT64_MAX / 2)) - kTiffHeaderBytes + 1;
+      if (IsDirectoryPointer(entry.tag) && size >= 4 && SpanInside(length, pointer, 4))
+        pending.push_back(static_cast<uint32_t>(RawToInteger(CopyBytes(view, pointer, 4), header.bigEndian)));
+    }
+  }
+  return block;
+}
+
+// The status of a file that gives no EXIF block: what it looks like, and why.
+std::string NoExifText(files::FileKind kind, const files::ExifLocation& where, uint64_t fileSize) {
+  if (fileSize == 0) return std::string(kErrorNoExifKind) + " (empty file)";
+  const std::string name =
+      kind == files::FileKind::Unknown ? std::string("unknown kind") : std::string(files::FileKindName(kind));
+  if (!files::KindHoldsExif(kind)) return std::string(kErrorNoExifKind) + " (" + name + ")";
+  switch (where.found) {
+    case files::ExifFound::NotRead:
+      return std::string(kErrorNotRead) + " (" + name + ": " + where.why + ")";
+    case files::ExifFound::Damaged:
+      return std::string(kErrorDamaged) + " " + name + " file (" + where.why + ")";
+    default:
+      return std::string(kErrorNoExifKind) + " (" + name + " without EXIF)";
+  }
+}
+
+// Kinds whose TIFF structure holds the images themselves, thumbnails and previews beside the
+// full-resolution one.
+bool HoldsImages(files::FileKind kind) {
+  return kind == files::FileKind::Tiff || kind == files::FileKind::BigTiff || kind == files::FileKind::OlympusRaw ||
+         kind == files::FileKind::PanasonicRaw || kind == files::FileKind::MinoltaMrw;
 }
 
 }  // namespace
@@ -60,6 +122,7 @@ void TimgData::Reset() {
   IptcSection = nullptr;
   CommentSection = nullptr;
   App0Section = nullptr;
+  Kind = files::FileKind::Unknown;
   FilePath.clear();
   ErrorText.clear();
   FileModified = {};
@@ -67,180 +130,92 @@ void TimgData::Reset() {
   ExifInfo.reset();
   BigEndian = false;
   OpenError.clear();
+  Status = ReadStatus::Missing;
 }
 
 bool TimgData::HasMetadata() const {
   return ExifSection != nullptr || CommentSection != nullptr || IptcSection != nullptr;
 }
 
-TimgData::FileKind TimgData::KindOf(std::string_view fileName) {
-  const std::string extension = LowerExtension(fileName);
-  if (extension == ".jpg" || extension == ".jpeg" || extension == ".jpe") return FileKind::Jpeg;
-  if (extension == ".tif" || extension == ".tiff" || extension == ".nef") return FileKind::Tiff;
-  return FileKind::Other;
+bool TimgData::ProcessFile(const std::string& fileName) {
+  Reset();
+  files::InputFile file;
+  try {
+    file = files::OpenInputFile(fileName);
+  } catch (const files::FileError& error) {
+    // A missing file leaves the status empty; one that is there but cannot be read says why.
+    const int code = error.code().value();
+    if (error.code().category() == std::generic_category() && (code == ENOENT || code == ENOTDIR)) return false;
+    FilePath = fileName;
+    Status = ReadStatus::CannotOpen;
+    OpenError = error.code();
+    ErrorText = std::string(kErrorCannotRead) + " (" + error.code().message() + ")";
+    return false;
+  }
+  FilePath = fileName;
+  FileLength = static_cast<int64_t>(std::min<uint64_t>(file.size(), std::numeric_limits<int64_t>::max()));
+  FileModified = file.modified();
+  return ProcessInput(file);
 }
 
-template <typename ReadFn>
-bool TimgData::ReadGuarded(const std::string& fileName, ReadFn read) {
+bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes) {
+  Reset();
+  const files::InputFile file = files::InputFile::FromMemory(
+      std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()), fileName);
+  return ProcessInput(file);
+}
+
+bool TimgData::ProcessInput(const files::InputFile& file) {
   try {
     ErrorText = kErrorNotExif;
-    const FileKind kind = KindOf(fileName);
-    if (kind == FileKind::Other) return false;
-    if (!read(kind)) return false;
+    Status = ReadStatus::NoExif;
+    Kind = files::DetectFileKind(file);
+    const files::ExifLocation where = files::FindExif(file, Kind);
+    if (where.found != files::ExifFound::Found || where.blocks.empty()) {
+      ErrorText = NoExifText(Kind, where, file.size());
+      if (where.found == files::ExifFound::Damaged) Status = ReadStatus::Damaged;
+      return false;
+    }
+    if (!ReadBlocks(file, where)) {
+      // Only a file without any metadata segment keeps the plain "not EXIF" text.
+      if (ErrorText != kErrorNotExif) Status = ReadStatus::Damaged;
+      return false;
+    }
     ErrorText = kErrorNone;
+    Status = ReadStatus::Read;
     return true;
-  } catch (const FileOpenError& error) {
-    OpenError = error.Code();
-    ErrorText = std::string(kErrorCannotRead) + " (" + error.Code().message() + ")";
+  } catch (const files::FileError& error) {
+    Status = ReadStatus::CannotOpen;
+    OpenError = error.code();
+    ErrorText = std::string(kErrorCannotRead) + " (" + (error.code() ? error.code().message() : error.what()) + ")";
     return false;
   } catch (const std::exception&) {
+    Status = ReadStatus::Damaged;
     ErrorText = kErrorIllegalConstruction;
     return false;
   }
 }
 
-bool TimgData::ProcessFile(const std::string& fileName) {
-  Reset();
-  if (!ReadFileInfo(fileName)) return false;
-  return ReadGuarded(fileName, [&](FileKind kind) {
-    FileByteStream stream(fileName);  // a file that cannot be opened escapes to the guard
-    return ReadStream(kind, stream);
-  });
-}
-
-bool TimgData::ProcessBytes(const std::string& fileName, std::string_view bytes) {
-  Reset();
-  return ReadGuarded(fileName, [&](FileKind kind) {
-    MemoryByteStream stream(bytes);
-    return ReadStream(kind, stream);
-  });
-}
-
-bool TimgData::ReadFileInfo(const std::string& fileName) {
-  // One look at the file gives whether it exists, its size and its date.
-  struct stat info {};
-  if (::stat(fileName.c_str(), &info) != 0) return errno != ENOENT && errno != ENOTDIR;
-  FilePath = fileName;
-  FileLength = S_ISREG(info.st_mode) ? static_cast<int64_t>(info.st_size) : 0;
-  FileModified = std::chrono::system_clock::time_point(
-      std::chrono::duration_cast<std::chrono::system_clock::duration>(
-          std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+bool TimgData::ReadBlocks(const files::InputFile& file, const files::ExifLocation& where) {
+  const files::ExifBlock& first = where.blocks.front();
+  if (first.role != files::ExifBlockRole::Tiff && first.role != files::ExifBlockRole::Jpeg) {
+    return ReadCanonBlocks(file, where.blocks);
+  }
+  const files::InputFile block =
+      first.inMemory ? files::InputFile::FromMemory(first.bytes, file.path()) : file.Part(first.offset, first.length);
+  if (first.role == files::ExifBlockRole::Jpeg) return ReadJpegBlock(block);
+  if (!ReadTiffBlock(block)) return false;
+  // A BigTIFF's images are found in the file itself, not in the block built from it.
+  if (HoldsImages(Kind)) TakeFullImageSize(Kind == files::FileKind::BigTiff ? file : block);
   return true;
 }
 
-namespace {
-
-// Gives the bytes already taken from a stream again before the rest of it.
-class ReplayStream : public ByteStream {
- public:
-  ReplayStream(std::string head, ByteStream& rest) : head_(std::move(head)), rest_(rest) {}
-  int64_t Read(char* buffer, int64_t count) override {
-    int64_t done = 0;
-    while (position_ < head_.size() && done < count) buffer[done++] = head_[position_++];
-    return done < count ? done + rest_.Read(buffer + done, count - done) : done;
-  }
-  int64_t Remaining() const override {
-    const int64_t rest = rest_.Remaining();
-    return rest < 0 ? rest : rest + static_cast<int64_t>(head_.size() - position_);
-  }
-  int64_t ReadAt(int64_t offset, char* buffer, int64_t count) const override {
-    return rest_.ReadAt(offset, buffer, count);
-  }
-
- private:
-  std::string head_;
-  size_t position_ = 0;
-  ByteStream& rest_;
-};
-
-// Tags whose value leads to another directory.
-bool IsDirectoryPointer(uint16_t tag) {
-  return tag == 0x8769 || tag == 0xA005 || tag == 0x014A || tag == 0x8825;
-}
-
-// A maker note's values may run on a little past it; so much more is read after one.
-constexpr int64_t kMakerNoteSlack = 64 * 1024;
-constexpr uint16_t kMakerNoteTag = 0x927C;
-constexpr size_t kMostDirectories = 64;
-
-// The bytes of a TIFF file (after its 8-byte header) that the walk reads, each at its place in
-// a block of zeros as long as the bytes the reader may read: the directories from the first
-// on, every value their entries point at, and the directories the pointer tags lead to. The
-// rest of the file (the image data, often nearly all of it) is never read.
-ByteString SparseTiffBlock(const ByteStream& stream, bool bigEndian, int64_t firstOffset, int64_t length) {
-  constexpr int64_t kHeader = 8;
-  char* bytes = nullptr;
-  ByteString block = ByteString::Zeros(length, bytes);
-  const std::string_view view = block.View();
-  int64_t budget = length;  // nothing is read twice over
-  // Reads file bytes [offset, offset + count) that lie in the block; false when none do.
-  const auto fetch = [&](int64_t offset, int64_t count) {
-    const int64_t from = std::max(offset, kHeader);
-    const int64_t to = std::min(offset + std::min(count, length), kHeader + length);
-    if (from >= to || budget <= 0) return false;
-    budget -= to - from;
-    stream.ReadAt(from, bytes + (from - kHeader), to - from);
-    return true;
-  };
-  const auto number = [&](int64_t offset, int64_t size) {
-    return RawToInteger(CopyBytes(view, offset - kHeader + 1, size), bigEndian);
-  };
-  std::vector<int64_t> pending{firstOffset};
-  std::vector<int64_t> seen;
-  while (!pending.empty() && seen.size() < kMostDirectories) {
-    const int64_t directory = pending.back();
-    pending.pop_back();
-    if (std::find(seen.begin(), seen.end(), directory) != seen.end()) continue;
-    seen.push_back(directory);
-    if (!fetch(directory, 2)) continue;
-    const int64_t count = static_cast<uint16_t>(number(directory, 2));
-    fetch(directory + 2, 12 * count + 4);
-    for (int64_t i = 0; i < count; ++i) {
-      const int64_t entry = directory + 2 + 12 * i;
-      const auto tag = static_cast<uint16_t>(number(entry, 2));
-      const auto type = static_cast<uint32_t>(static_cast<uint16_t>(number(entry + 2, 2)));
-      const int64_t size = int64_t{FieldTypeSize(type)} * number(entry + 4, 4);
-      int64_t value = entry + 8;
-      if (size > 4) {
-        value = static_cast<uint32_t>(number(entry + 8, 4));
-        fetch(value, size + (tag == kMakerNoteTag ? kMakerNoteSlack : 0));
-      }
-      if (IsDirectoryPointer(tag) && size >= 4) pending.push_back(static_cast<uint32_t>(number(value, 4)));
-    }
-  }
-  return block;
-}
-
-}  // namespace
-
-bool TimgData::ReadStream(FileKind kind, ByteStream& stream) {
-  // The extension says whether the file is read; its first bytes say how, so that JPEG data
-  // under a raw file's name (or the other way round) is still read.
-  std::string head = ReadBytes(stream, 2);
-  if (head == "\xFF\xD8") {
-    kind = FileKind::Jpeg;
-  } else if (head == "II" || head == "MM") {
-    kind = FileKind::Tiff;
-  }
-  ReplayStream replay(std::move(head), stream);
-  return kind == FileKind::Jpeg ? ReadJpegStream(replay) : ReadTiffStream(replay);
-}
-
-bool TimgData::ReadJpegFile(const std::string& fileName) {
-  ReadingTiff = false;
-  FileByteStream stream(fileName);  // a file that cannot be opened escapes to the guard
-  return ReadJpegStream(stream);
-}
-
-bool TimgData::ReadTiffFile(const std::string& fileName) {
-  FileByteStream stream(fileName);  // a file that cannot be opened escapes to the guard
-  return ReadTiffStream(stream);
-}
-
-bool TimgData::ReadJpegStream(ByteStream& stream) {
+bool TimgData::ReadJpegBlock(const files::InputFile& block) {
   ReadingTiff = false;
   try {
-    return ScanJpegSections(stream);
+    return ScanJpegSections(block);
+  } catch (const files::FileError&) {
+    throw;
   } catch (const std::exception&) {
     // E.g. a value text that failed in the first directory (a Flash of two numbers): the
     // read fails and says why, rather than leaving "Not an EXIF file" for an EXIF file.
@@ -249,11 +224,14 @@ bool TimgData::ReadJpegStream(ByteStream& stream) {
   }
 }
 
-bool TimgData::ReadTiffStream(ByteStream& stream) {
+bool TimgData::ReadTiffBlock(const files::InputFile& block) {
   ReadingTiff = true;
   bool read = false;
   try {
-    read = ScanTiff(stream);
+    read = ScanTiff(block);
+  } catch (const files::FileError&) {
+    ReadingTiff = false;
+    throw;
   } catch (const std::exception&) {
     ErrorText = kErrorIllegalConstruction;  // as for a JPEG file
     read = false;
@@ -262,45 +240,56 @@ bool TimgData::ReadTiffStream(ByteStream& stream) {
   return read;
 }
 
+void TimgData::TakeFullImageSize(const files::InputFile& images) {
+  if (!ExifInfo) return;
+  if (const auto size = files::FullImageSize(images)) {
+    constexpr uint64_t kMost = std::numeric_limits<int32_t>::max();
+    ExifInfo->PixelWidth = static_cast<int32_t>(std::min(size->width, kMost));
+    ExifInfo->PixelHeight = static_cast<int32_t>(std::min(size->height, kMost));
+  }
+}
+
 void TimgData::CreateExifInfo() {
   ExifInfo = std::make_unique<TImageInfo>(this, BuildMode, Options);
   ExifInfo->TraceRequest = TraceRequest;
 }
 
-bool TimgData::ScanJpegSections(ByteStream& stream) {
-  if (ReadByte(stream) != 0xFF || ReadByte(stream) != kMarkerStartOfImage) return false;
+bool TimgData::ScanJpegSections(const files::InputFile& file) {
+  // The reader's own lenient rules: any byte after a run of 0xFF is a marker, and every
+  // marker, stand-alone ones included, is followed by a length.
+  files::JpegSegmentWalker walker(file, files::WalkRules{.strict = false});
+  if (walker.End() == files::WalkEnd::NotJpeg) return false;
   SectionCount = 0;
   while (SectionCount < kMaxScannedSections) {
-    // Any byte after a run of 0xFF is taken as the marker; the end of the file ends the scan.
-    int marker = 0xFF;
-    while (marker == 0xFF) marker = ReadByte(stream);
-    if (marker < 0) break;
-
-    const std::string lengthBytes = ReadBytes(stream, 2);
-    if (lengthBytes.size() < 2) break;  // the file ends inside the length
-    const int32_t length = static_cast<unsigned char>(lengthBytes[0]) * 256 +
-                           static_cast<unsigned char>(lengthBytes[1]);
-    if (length < 2) return false;  // a length that cannot hold its own two bytes
-
+    const std::optional<files::SegmentHeader> segment = walker.Next();
+    if (!segment) {
+      if (walker.End() == files::WalkEnd::BadLength) return false;  // a length that cannot hold itself
+      break;  // the end of the file
+    }
     ++SectionCount;
     tSection& section = Section(SectionCount);
-    section.Marker = marker;
-    section.Size = length;
+    section.Marker = segment->marker;
+    section.Size = segment->storedLength;
     // A body cut off by the end of the file keeps the bytes that were there.
-    std::string data;
-    data.reserve(static_cast<size_t>(length));  // at most 64 KiB
-    data = lengthBytes;
-    AppendBytes(stream, length - 2, data);
+    std::string data(2 + segment->BodyLength(), '\0');  // at most 64 KiB
+    data[0] = static_cast<char>(segment->storedLength >> 8);
+    data[1] = static_cast<char>(segment->storedLength & 0xFF);
+    data.resize(2 + walker.ReadBody(*segment, reinterpret_cast<uint8_t*>(data.data() + 2)));
     section.Data = ByteString(std::move(data));
 
-    switch (marker) {
-      case kMarkerEndOfImage:
-      case kMarkerStartOfScan:
+    switch (segment->marker) {
+      case files::kMarkerEoi:
+      case files::kMarkerSos:
         return HasMetadata();  // the image data is never read
-      case kMarkerApp1:
+      case files::kMarkerApp1: {
         // The first APP1 that holds EXIF data is the EXIF segment, wherever it stands; any
         // other (XMP and the like) is dropped and its slot reused.
-        if (ExifSection != nullptr || section.Data.Copy(3, 5) != std::string_view("Exif\0", 5)) {
+        const std::string_view body = section.Data.View().substr(2);
+        const bool exif = files::IdentifySegment(
+                              files::kMarkerApp1,
+                              std::span(reinterpret_cast<const uint8_t*>(body.data()), body.size())) ==
+                          files::SegmentKind::Exif;
+        if (ExifSection != nullptr || !exif) {
           --SectionCount;
           break;
         }
@@ -309,13 +298,14 @@ bool TimgData::ScanJpegSections(ByteStream& stream) {
         SetDataBlock(section.Data);
         ProcessExifHeader();
         break;
-      case kMarkerApp13:
+      }
+      case files::kMarkerApp13:
         if (IptcSection == nullptr) IptcSection = &section;
         break;
-      case kMarkerComment:
+      case files::kMarkerComment:
         CommentSection = &section;
         break;
-      case kMarkerApp0:
+      case files::kMarkerApp0:
         App0Section = &section;
         break;
       default:
@@ -352,30 +342,19 @@ void TimgData::ProcessExifHeader() {
   DeriveFocalLength35(*ExifInfo);
 }
 
-bool TimgData::ScanTiff(ByteStream& stream) {
-  const std::string byteOrder = ReadBytes(stream, 2);
-  if (byteOrder != "II" && byteOrder != "MM") return false;
-  const std::string header = ReadBytes(stream, 6);
-  if (header.size() < 6) return false;
-  const bool bigEndian = byteOrder == "MM";
-  if (RawToInteger(header.substr(0, 2), bigEndian) == kBigTiffMagic) {
-    ErrorText = kErrorBigTiff;  // 8-byte offsets: read as classic TIFF they would be garbage
-    return false;
-  }
-  const int64_t firstOffset = static_cast<uint32_t>(RawToInteger(header.substr(2, 4), bigEndian));
+bool TimgData::ScanTiff(const files::InputFile& file) {
+  uint8_t head[16];
+  const auto header = files::ParseTiffHeader(std::span<const uint8_t>(head, file.ReadAt(0, head, sizeof head)));
+  if (!header || header->bigTiff) return false;  // a BigTIFF reaches here rebuilt as classic TIFF
+  const uint64_t firstOffset = header->firstDirectory;
 
   tSection& section = Section(1);
   // The block starts after the header, at file offset 8.
-  const int64_t wanted = std::max<int64_t>(Options.tiffReadLimit - 8, 0);
-  const int64_t left = stream.Remaining();
-  char probe = 0;
-  if (left >= 0 && stream.ReadAt(0, &probe, 1) == 1) {
-    section.Data = SparseTiffBlock(stream, bigEndian, firstOffset, std::min(left, wanted));
-  } else {
-    section.Data = ByteString(ReadBytes(stream, wanted));
-  }
+  const int64_t wanted = std::max<int64_t>(Options.tiffReadLimit - kTiffHeaderBytes, 0);
+  const int64_t left = static_cast<int64_t>(std::min<uint64_t>(file.size(), std::numeric_limits<int64_t>::max())) - kTiffHeaderBytes;
+  section.Data = SparseTiffBlock(file, *header, std::max<int64_t>(std::min(left, wanted), 0));
   section.Marker = 0;
-  section.Size = static_cast<int32_t>(section.Data.Length());
+  section.Size = static_cast<int32_t>(std::min<int64_t>(section.Data.Length(), std::numeric_limits<int32_t>::max()));
   SectionCount = 1;
   ExifSection = &section;
 
@@ -384,15 +363,85 @@ bool TimgData::ScanTiff(ByteStream& stream) {
   ExifInfo->TraceText.clear();
   SetDataBlock(section.Data);
   ExifInfo->SetDataBlock(section.Data);
-  ExifInfo->BigEndian = bigEndian;
+  ExifInfo->BigEndian = header->bigEndian;
   // The first directory lies where the header says, inside the bytes read.
-  const int64_t start = kTiffOffsetBase + firstOffset;
+  const int64_t start = kTiffOffsetBase + static_cast<int64_t>(firstOffset);
   if (firstOffset < 8 || !section.Data.Holds(start, 2)) {
     ErrorText = kErrorBadTiffOffset;
     return false;
   }
   ExifInfo->WalkDirectory(start, kTiffOffsetBase, Options.tiffReadLimit, kMainDirectory);
   DeriveFocalLength35(*ExifInfo);
+  return true;
+}
+
+bool TimgData::ReadCanonBlocks(const files::InputFile& file, const std::vector<files::ExifBlock>& blocks) {
+  // The four TIFF structures in one block, each walked from its own header. The maker note's
+  // comes first, with its header at position 9 where a JPEG EXIF block has its own, so that
+  // the note's offsets count from where a Canon note's always do.
+  struct Walked {
+    files::ExifBlockRole role;
+    int64_t base = 0;  // position of the structure's header
+    files::TiffHeader header;
+  };
+  std::string data(kJpegOffsetBase - 1, '\0');
+  std::vector<Walked> walked;
+  for (files::ExifBlockRole role : {files::ExifBlockRole::MakerNote, files::ExifBlockRole::Ifd0,
+                                    files::ExifBlockRole::ExifIfd, files::ExifBlockRole::GpsIfd}) {
+    for (const files::ExifBlock& block : blocks) {
+      if (block.role != role) continue;
+      const files::Bytes bytes = file.Read(block.offset, static_cast<size_t>(block.length));
+      const auto header = files::ParseTiffHeader(bytes);
+      if (!header || header->bigTiff) continue;
+      walked.push_back({role, static_cast<int64_t>(data.size()) + 1, *header});
+      data.append(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    }
+  }
+  if (walked.empty()) {
+    ErrorText = std::string(kErrorDamaged) + " Canon CR3 file (no TIFF header in its metadata boxes)";
+    return false;
+  }
+  tSection& section = Section(1);
+  section.Data = ByteString(std::move(data));
+  section.Marker = 0;
+  section.Size = static_cast<int32_t>(section.Data.Length());
+  SectionCount = 1;
+  ExifSection = &section;
+  CreateExifInfo();
+  ExifInfo->TraceText.clear();
+  SetDataBlock(section.Data);
+  ExifInfo->SetDataBlock(section.Data);
+
+  const int64_t length = section.Data.Length();
+  const auto start = [](const Walked& w) { return w.base + static_cast<int64_t>(std::min<uint64_t>(w.header.firstDirectory, INT32_MAX)); };
+  const Walked* note = nullptr;
+  for (const Walked& w : walked) {
+    ExifInfo->BigEndian = w.header.bigEndian;
+    switch (w.role) {
+      case files::ExifBlockRole::MakerNote:
+        note = &w;
+        break;
+      case files::ExifBlockRole::GpsIfd:
+        ExifInfo->WalkDirectory(start(w), w.base, length, kGpsDirectory);
+        break;
+      default:
+        ExifInfo->WalkDirectory(start(w), w.base, length, kMainDirectory);
+        break;
+    }
+  }
+  // The note once the make is known, as the walk reads one it meets in the EXIF directory.
+  TImageInfo& info = *ExifInfo;
+  if (note != nullptr && (Options.makerNotes || (Options.makerNoteIso && info.StoredTagText("ISOSpeedRatings").empty()))) {
+    info.BigEndian = note->header.bigEndian;
+    info.MakerNotePos = start(*note);
+    int64_t noteEnd = length + 1;
+    for (const Walked& w : walked)
+      if (w.base > note->base) noteEnd = std::min(noteEnd, w.base);
+    info.MakerNoteData = ByteString(section.Data.Copy(info.MakerNotePos, noteEnd - info.MakerNotePos));
+    TmsInfo reader(false, info);
+    info.MakerNoteRead = reader.ReadMakerNote(info);
+  }
+  DeriveFocalLength35(info);
   return true;
 }
 

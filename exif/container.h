@@ -1,7 +1,9 @@
 #pragma once
-// TimgData: the EXIF reader's entry point. It reads a JPEG or TIFF-structured file, keeps the
-// JPEG segments that carry metadata, checks the EXIF header and walks the EXIF block into a
-// parsed object (ExifInfo). What went wrong is reported in ErrorText, never by a dialog.
+// TimgData: the EXIF reader's entry point. It tells a file's kind by its bytes, finds its EXIF
+// data through the file layer's door for that kind (JPEG segments, TIFF structures, the boxes,
+// chunks and records of other containers), keeps the JPEG segments that carry metadata, checks
+// the EXIF header and walks the EXIF block into a parsed object (ExifInfo). What went wrong is
+// reported in ErrorText, never by a dialog.
 //
 // Typical use:
 //   exif::detail::TimgData reader(exif::detail::kBuildAll);
@@ -14,10 +16,13 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <vector>
 
-#include "exif/byte_stream.h"
 #include "exif/end_ind.h"
 #include "exif/image_info.h"
+#include "files/containers/exif_location.h"
+#include "files/file_kind.h"
+#include "files/input_file.h"
 
 namespace exif::detail {
 
@@ -29,8 +34,13 @@ inline constexpr std::string_view kErrorIncorrectHeader = "Incorrect Exif header
 inline constexpr std::string_view kErrorInvalidAlignment = "Invalid Exif alignment marker";
 inline constexpr std::string_view kErrorIllegallySizedDirectory = "Illegally sized directory";
 inline constexpr std::string_view kErrorBadTiffOffset = "Invalid TIFF directory offset";
-inline constexpr std::string_view kErrorBigTiff = "BigTIFF files are not read";
 inline constexpr std::string_view kErrorCannotRead = "Cannot read file";
+// Files that hold no EXIF, or hold it where it is not read: "Not a file with EXIF (GIF)",
+// "Not a file with EXIF (PNG without EXIF)", "Damaged HEIC file (box runs past ...)",
+// "EXIF not read (JPEG XL: ...)".
+inline constexpr std::string_view kErrorNoExifKind = "Not a file with EXIF";
+inline constexpr std::string_view kErrorDamaged = "Damaged";
+inline constexpr std::string_view kErrorNotRead = "EXIF not read";
 
 // One JPEG segment as read.
 struct tSection {
@@ -53,23 +63,22 @@ class TimgData : public tEndInd {
   // Forgets the last file; ReadingTiff, BuildMode and TraceRequest stay.
   void Reset();
   // Reads the named file; true when metadata was read. File size and date come from the
-  // file system; the extension decides between JPEG and TIFF.
+  // file system; the file's first bytes decide how it is read, never its name.
   bool ProcessFile(const std::string& fileName);
-  // Reads a file's bytes as ProcessFile would, naming it `fileName` for its extension only;
+  // Reads a file already open (or bytes in memory) as ProcessFile would, after a Reset;
   // FilePath, FileLength and FileModified stay unset.
+  bool ProcessInput(const files::InputFile& file);
+  // Reads a file's bytes as ProcessFile would; the name is only the file's name.
   bool ProcessBytes(const std::string& fileName, std::string_view bytes);
   // True when an EXIF segment was taken.
   bool HasExif() const { return ExifSection != nullptr; }
   // True when an EXIF, comment or IPTC segment was taken.
   bool HasMetadata() const;
 
-  // The steps of ProcessFile.
-  // Takes the file's size and date; false when there is no such file.
-  bool ReadFileInfo(const std::string& fileName);
-  bool ReadJpegFile(const std::string& fileName);
-  bool ReadTiffFile(const std::string& fileName);
-  bool ScanJpegSections(ByteStream& stream);
-  bool ScanTiff(ByteStream& stream);
+  // The steps of ProcessFile: a JPEG file's segments, a TIFF structure, the EXIF header of
+  // the EXIF segment.
+  bool ScanJpegSections(const files::InputFile& file);
+  bool ScanTiff(const files::InputFile& file);
   void ProcessExifHeader();
 
   // Segment slot `slot`, numbered from 1.
@@ -83,6 +92,7 @@ class TimgData : public tEndInd {
   tSection* IptcSection = nullptr;
   tSection* CommentSection = nullptr;
   tSection* App0Section = nullptr;
+  files::FileKind Kind = files::FileKind::Unknown;  // what the file's bytes say it is
   std::string FilePath;
   std::chrono::system_clock::time_point FileModified{};
   int64_t FileLength = 0;
@@ -92,16 +102,16 @@ class TimgData : public tEndInd {
   ReaderOptions Options;
   // Why the file could not be opened, after ErrorText became "Cannot read file (...)".
   std::error_code OpenError;
+  // How the last read ended.
+  ReadStatus Status = ReadStatus::Missing;
 
  private:
-  enum class FileKind { Jpeg, Tiff, Other };
-  template <typename ReadFn>
-  bool ReadGuarded(const std::string& fileName, ReadFn read);
-  bool ReadStream(FileKind kind, ByteStream& stream);
-  bool ReadJpegStream(ByteStream& stream);
-  bool ReadTiffStream(ByteStream& stream);
+  bool ReadBlocks(const files::InputFile& file, const files::ExifLocation& where);
+  bool ReadJpegBlock(const files::InputFile& block);
+  bool ReadTiffBlock(const files::InputFile& block);
+  bool ReadCanonBlocks(const files::InputFile& file, const std::vector<files::ExifBlock>& blocks);
+  void TakeFullImageSize(const files::InputFile& images);
   void CreateExifInfo();
-  static FileKind KindOf(std::string_view fileName);
 };
 
 }  // namespace exif::detail

@@ -2,7 +2,9 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <exception>
+#include <optional>
 
 #include "exif/ascii.h"
 #include "exif/bytes.h"
@@ -12,15 +14,19 @@
 #include "exif/printf_format.h"
 #include "exif/tag_dictionary.h"
 #include "exif/text_filters.h"
+#include "exif/value_map.h"
 
 namespace exif::detail {
 namespace {
 
-// Each rest of a GPS text is cut to this many characters before it is split again.
-constexpr size_t kGpsPartLength = 64;
-
 // Diagonal of a 36 x 24 mm frame.
 constexpr double kFullFrameDiagonal = 43.26661531;
+
+// Sensor diagonals of real cameras lie between these (a phone's 1/4-inch sensor, a medium
+// format back); a focal-plane resolution that implies another belongs to a different image
+// size than the one stated, as in a resized photo that kept the camera's resolution.
+constexpr double kSmallestSensorDiagonal = 3.5;
+constexpr double kLargestSensorDiagonal = 80;
 
 [[noreturn]] void FailConversion(std::string_view text) {
   // The text comes from the file: only its start goes into the message.
@@ -34,33 +40,6 @@ int32_t TextToInteger(std::string_view text) {
   return value;
 }
 
-// Splits at the first ", ": `head` gets the text before it, and the rest, from the blank
-// after the comma, is returned. Without ", " the head is empty and the rest is the text.
-std::string_view SplitAtComma(std::string_view text, std::string_view& head) {
-  const size_t comma = text.find(", ");
-  if (comma == std::string_view::npos) {
-    head = {};
-    return text.substr(0, kGpsPartLength);
-  }
-  head = text.substr(0, comma);
-  return text.substr(comma + 1, kGpsPartLength);
-}
-
-struct ThreeNumbers {
-  long double first = 0;
-  long double second = 0;
-  long double third = 0;
-};
-
-// Three fractions joined by ", "; a missing or unreadable one is 0.
-ThreeNumbers ReadThreeFractions(std::string_view text) {
-  std::string_view first;
-  std::string_view second;
-  const std::string_view rest = SplitAtComma(text, first);
-  const std::string_view third = SplitAtComma(rest, second);
-  return {FractionTextToNumber(first), FractionTextToNumber(second), FractionTextToNumber(third)};
-}
-
 // Digits only, at most ten of them (a 32-bit number fits).
 bool ParseUnsigned(std::string_view digits, uint64_t& value) {
   if (digits.empty() || digits.size() > 10) return false;
@@ -70,6 +49,47 @@ bool ParseUnsigned(std::string_view digits, uint64_t& value) {
     value = value * 10 + static_cast<uint64_t>(c - '0');
   }
   return true;
+}
+
+// The index-th component of a value as a number (rationals unsigned or signed by type);
+// 0 when the value has no such component.
+long double ComponentNumber(const ValueContext& value, size_t index) {
+  const auto size = static_cast<size_t>(FieldTypeSize(value.Type));
+  if (size == 0 || value.Raw.size() / size <= index) return 0;
+  return RawToNumber(value.Raw.substr(index * size, size), value.Type, value.BigEndian);
+}
+
+// The first character of an ASCII entry of the same directory, upper-cased; 0 without one.
+char ReferenceLetter(const ValueContext& value, uint16_t tag) {
+  if (value.Directory == nullptr) return 0;
+  const std::optional<SiblingValue> sibling = value.Directory->Find(tag);
+  if (!sibling || sibling->Raw.empty()) return 0;
+  const std::string letter = UpperAscii(sibling->Raw.substr(0, 1));
+  return letter[0];
+}
+
+// The first number of an integer entry of the same directory, if it has one.
+std::optional<int32_t> ReferenceNumber(const ValueContext& value, uint16_t tag) {
+  if (value.Directory == nullptr) return std::nullopt;
+  const std::optional<SiblingValue> sibling = value.Directory->Find(tag);
+  if (!sibling || !IsIntegerType(sibling->Type)) return std::nullopt;
+  const auto size = static_cast<size_t>(FieldTypeSize(sibling->Type));
+  if (sibling->Raw.size() < size) return std::nullopt;
+  return RawToInteger(std::string_view(sibling->Raw).substr(0, size), value.BigEndian);
+}
+
+// Hours, minutes or degrees, minutes and seconds as one number of seconds' hundredths,
+// rounded, so that 59.999 seconds carry into the next minute.
+int64_t Hundredths(long double whole, long double minutes, long double seconds) {
+  const long double total = (whole * 3600 + minutes * 60 + seconds) * 100;
+  if (!(total < 9e17L)) return 0;  // beyond any clock or globe; also NaN
+  return static_cast<int64_t>(std::nearbyint(total));
+}
+
+std::string TwoDigits(int64_t value) {
+  std::string digits = std::to_string(value);
+  if (digits.size() < 2) digits.insert(0, 1, '0');
+  return digits;
 }
 
 // numerator / denominator rounded to the nearest integer, halves to even; exact, so that the
@@ -106,17 +126,6 @@ std::string DecodeExposureTime(const std::string& text) {
     if (tenths % 10 != 0) shown.append(".").append(std::to_string(tenths % 10));
   }
   return shown.append(kUnit);
-}
-
-std::string DecodeComponents(const std::string& text) {
-  static constexpr std::array<std::string_view, 7> kChannels{"", "Y", "Cb", "Cr", "R", "G", "B"};
-  std::string channels;
-  // The four bytes follow the opening quote; a zero byte ended the value early.
-  for (size_t i = 1; i <= 4 && i < text.size(); ++i) {
-    const auto code = static_cast<unsigned char>(text[i]);
-    if (code < kChannels.size()) channels += kChannels[code];
-  }
-  return channels;
 }
 
 std::string DecodeShutterSpeed(const std::string& text) {
@@ -176,43 +185,163 @@ std::string ApexApertureText(long double apex) {
   return FormatText("F%0.1f", {std::exp2(apex / 2)});
 }
 
-std::string DecodeUserComment(const std::string& text) {
-  // Drops the opening quote and seven bytes of the 8-byte character-code prefix.
-  return CopyBytes(text, 9, static_cast<int64_t>(text.size()));
+std::string DecodeComponents(const ValueContext& value) {
+  static constexpr std::array<std::string_view, 7> kChannels{"", "Y", "Cb", "Cr", "R", "G", "B"};
+  std::string channels;
+  for (const char byte : value.Raw.substr(0, 4)) {
+    const auto code = static_cast<unsigned char>(byte);
+    if (code == 0) continue;  // no channel in this place
+    channels += code < kChannels.size() ? kChannels[code] : "?";
+  }
+  return channels.empty() ? "-" : channels;
 }
 
-std::string DecodeTwoByteText(const std::string& text) {
-  // The numbers are the bytes of little-endian two-byte characters: every odd field is a low
-  // byte. The field after the last comma is never looked at.
-  std::string shown;
-  size_t start = 0;
-  for (size_t field = 1;; ++field) {
-    const size_t comma = text.find(',', start);
-    if (comma == std::string::npos) break;
-    if (field % 2 == 1) {
-      const int32_t code = TextToInteger(std::string_view(text).substr(start, comma - start));
-      const auto low = static_cast<char>(static_cast<uint32_t>(code) & 0xFF);
-      if (low != '\0') shown += low;
-    }
-    start = comma + 1;
+std::string DecodeSubjectDistance(const ValueContext& value) {
+  if (value.Type == kRational && value.Raw.size() >= 4 &&
+      static_cast<uint32_t>(RawToInteger(value.Raw.substr(0, 4), value.BigEndian)) == UINT32_MAX) {
+    return "infinity";
   }
+  return DecimalText(ComponentNumber(value, 0), 2) + " m";
+}
+
+std::string CharacterCodedText(std::string_view raw, bool bigEndian) {
+  constexpr size_t kCodeLength = 8;
+  if (raw.size() <= kCodeLength) return std::string(TrimControls(AsciiText(raw)));
+  const std::string_view code = raw.substr(0, kCodeLength);
+  std::string_view text = raw.substr(kCodeLength);
+  if (code != std::string_view("UNICODE\0", kCodeLength))
+    return std::string(TrimControls(AsciiText(text)));
+  // Two-byte characters: a byte-order mark decides; without one the order in which more
+  // characters are Latin letters, the block's order when that is even.
+  bool order = bigEndian;
+  if (text.starts_with("\xFE\xFF") || text.starts_with("\xFF\xFE")) {
+    order = text[0] == '\xFE';
+    text.remove_prefix(2);
+  } else {
+    int bigLatin = 0;
+    int littleLatin = 0;
+    for (size_t at = 0; at + 1 < text.size(); at += 2) {
+      bigLatin += text[at] == '\0' && text[at + 1] != '\0';
+      littleLatin += text[at] != '\0' && text[at + 1] == '\0';
+    }
+    if (bigLatin != littleLatin) order = bigLatin > littleLatin;
+  }
+  return std::string(TrimControls(Utf16Text(text, order)));
+}
+
+std::string DecodeCharacterCoded(const ValueContext& value) {
+  return CharacterCodedText(value.Raw, value.BigEndian);
+}
+
+std::string DecodeXpText(const ValueContext& value) {
+  // Windows writes these little-endian whatever the block's order.
+  return Utf16Text(value.Raw, false);
+}
+
+std::string DecodeCfaPattern(const ValueContext& value) {
+  static constexpr std::array<std::string_view, 7> kColours{"Red",     "Green",  "Blue", "Cyan",
+                                                            "Magenta", "Yellow", "White"};
+  const std::string_view raw = value.Raw;
+  if (raw.size() < 4) return UndefinedText(raw);
+  // The repeat's columns and rows; some cameras write them in the other byte order.
+  size_t columns = 0;
+  size_t rows = 0;
+  for (const bool order : {value.BigEndian, !value.BigEndian}) {
+    columns = static_cast<uint16_t>(RawToInteger(raw.substr(0, 2), order));
+    rows = static_cast<uint16_t>(RawToInteger(raw.substr(2, 2), order));
+    if (columns * rows == raw.size() - 4) break;
+  }
+  if (columns == 0 || rows == 0 || columns * rows != raw.size() - 4) return UndefinedText(raw);
+  std::string pattern;
+  for (size_t row = 0; row < rows; ++row) {
+    pattern += '[';
+    for (size_t column = 0; column < columns; ++column) {
+      if (column > 0) pattern += ',';
+      const auto colour = static_cast<unsigned char>(raw[4 + row * columns + column]);
+      pattern += colour < kColours.size() ? std::string(kColours[colour])
+                                          : UnknownValueText(std::to_string(colour));
+    }
+    pattern += ']';
+  }
+  return pattern;
+}
+
+std::string DecodeLensSpecification(const ValueContext& value) {
+  // An unknown part is written 0/0, which reads as 0.
+  const auto part = [&](size_t index) {
+    const long double number = ComponentNumber(value, index);
+    return number > 0 ? DecimalText(number, 1) : std::string("?");
+  };
+  const auto range = [&](size_t first) {
+    const std::string low = part(first);
+    const std::string high = part(first + 1);
+    return low == high || high == "?" ? low : low + "-" + high;
+  };
+  return range(0) + "mm f/" + range(2);
+}
+
+std::string DecodeGpsCoordinate(const ValueContext& value) {
+  long double degrees =
+      ComponentNumber(value, 0) + ComponentNumber(value, 1) / 60 + ComponentNumber(value, 2) / 3600;
+  const bool negativeValue = degrees < 0;
+  int64_t hundredths = Hundredths(std::fabs(degrees), 0, 0);
+  const int64_t seconds = hundredths % 6000;
+  const int64_t minutes = hundredths / 6000 % 60;
+  const int64_t wholeDegrees = hundredths / 360000;
+  std::string shown = negativeValue ? "-" : "";
+  shown += std::to_string(wholeDegrees) + " Degrees " + std::to_string(minutes) + " Minutes " +
+           DecimalText(static_cast<long double>(seconds) / 100, 2) + " Seconds";
+  // The reference is the entry before the coordinate: 1 for 2, 3 for 4, 13 for 14, 15 for 16.
+  const char reference = ReferenceLetter(value, static_cast<uint16_t>(value.Tag - 1));
+  if (reference == 'N' || reference == 'S' || reference == 'E' || reference == 'W') {
+    shown.append(1, ' ').append(1, reference);
+    if (reference == 'S' || reference == 'W') degrees = -degrees;
+  }
+  return shown + " (" + FormatText("%.6f", {degrees}) + "\u00B0)";
+}
+
+std::string DecodeGpsAltitude(const ValueContext& value) {
+  constexpr uint16_t kAltitudeRef = 0x05;
+  std::string shown = DecimalText(ComponentNumber(value, 0), 2) + " m";
+  if (ReferenceNumber(value, kAltitudeRef) == 1) shown += " below sea level";
   return shown;
 }
 
-std::string DecodeGpsPosition(const std::string& text) {
-  auto [degrees, minutes, seconds] = ReadThreeFractions(text);
-  if (seconds == 0) {
-    // Minutes given as a decimal fraction: whole minutes and the rest as seconds.
-    const long double whole = std::trunc(minutes);
-    seconds = (minutes - whole) * 100 * 0.6L;
-    minutes = whole;
-  }
-  return FormatText("%0.0f Degrees %0.0f Minutes %0.0f Seconds", {degrees, minutes, seconds});
+std::string DecodeGpsTimeStamp(const ValueContext& value) {
+  const int64_t hundredths =
+      Hundredths(ComponentNumber(value, 0), ComponentNumber(value, 1), ComponentNumber(value, 2));
+  std::string shown = TwoDigits(hundredths / 360000);
+  shown.append(1, ':').append(TwoDigits(hundredths / 6000 % 60));
+  shown.append(1, ':').append(TwoDigits(hundredths / 100 % 60));
+  if (hundredths % 100 != 0) shown.append(1, '.').append(TwoDigits(hundredths % 100));
+  return shown;
 }
 
-std::string DecodeGpsTime(const std::string& text) {
-  const auto [hours, minutes, seconds] = ReadThreeFractions(text);
-  return FormatText("%0.0f:%0.0f:%0.0f", {hours, minutes, seconds});
+std::string DecodeGpsSpeed(const ValueContext& value) {
+  constexpr uint16_t kSpeedRef = 0x0C;
+  const char unit = ReferenceLetter(value, kSpeedRef);
+  const std::string_view shownUnit = unit == 'M' ? "mph" : unit == 'N' ? "knots" : "km/h";
+  return DecimalText(ComponentNumber(value, 0), 2) + " " + std::string(shownUnit);
+}
+
+std::string DecodeGpsDirection(const ValueContext& value) {
+  // The reference is the entry before the direction: 0E for 0F, 10 for 11, 17 for 18.
+  const char north = ReferenceLetter(value, static_cast<uint16_t>(value.Tag - 1));
+  std::string shown = DecimalText(ComponentNumber(value, 0), 2) + "\u00B0";
+  if (north == 'T') shown += " (True North)";
+  if (north == 'M') shown += " (Magnetic North)";
+  return shown;
+}
+
+std::string DecodeGpsDistance(const ValueContext& value) {
+  constexpr uint16_t kDistanceRef = 0x19;
+  const char unit = ReferenceLetter(value, kDistanceRef);
+  const std::string_view shownUnit = unit == 'M' ? "mi" : unit == 'N' ? "nmi" : "km";
+  return DecimalText(ComponentNumber(value, 0), 2) + " " + std::string(shownUnit);
+}
+
+std::string DecodeMetres(const ValueContext& value) {
+  return DecimalText(ComponentNumber(value, 0), 2) + " m";
 }
 
 TTagEntry StoredTagEntry(const TImageInfo& info, std::string_view name) {
@@ -237,7 +366,12 @@ void DeriveFocalLength35(TImageInfo& info) {
 
   int32_t unit = StoredTagInteger(info, "FocalPlaneResolutionUnit");
   if (unit < 1) unit = StoredTagInteger(info, "ResolutionUnit");
-  const double mmPerUnit = unit == 2 ? 25.4 : unit == 3 ? 10.0 : 0.0;
+  // Inches, centimetres, millimetres, micrometres.
+  const double mmPerUnit = unit == 2   ? 25.4
+                           : unit == 3 ? 10.0
+                           : unit == 4 ? 1.0
+                           : unit == 5 ? 0.001
+                                       : 0.0;
   const double focalLength = StoredTagNumber(info, "FocalLength");
   if (mmPerUnit == 0 || focalLength == 0) return;
 
@@ -248,6 +382,7 @@ void DeriveFocalLength35(TImageInfo& info) {
   const double sensorHeight = yResolution > 0 ? info.PixelHeight * mmPerUnit / yResolution : 0;
   if (!(sensorWidth * sensorHeight > 0)) return;
   const double diagonal = std::sqrt(sensorWidth * sensorWidth + sensorHeight * sensorHeight);
+  if (diagonal < kSmallestSensorDiagonal || diagonal > kLargestSensorDiagonal) return;
   const double focalLength35 = focalLength * (kFullFrameDiagonal / diagonal);
 
   const int index = DictionaryIndexOf("FocalLengthIn35mmFilm");

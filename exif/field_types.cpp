@@ -14,20 +14,6 @@
 namespace exif::detail {
 namespace {
 
-bool IsIntegerType(uint32_t type) {
-  switch (type) {
-    case kByte:
-    case kShort:
-    case kLong:
-    case kSByte:
-    case kSShort:
-    case kSLong:
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool IsRationalType(uint32_t type) { return type == kRational || type == kSRational; }
 
 // The first `size` bytes as an unsigned pattern in the given order.
@@ -61,7 +47,35 @@ std::string RationalComponentText(std::string_view component, uint32_t type, boo
          std::to_string(RationalPart(component, 5, type, bigEndian));
 }
 
+bool IsSignedType(uint32_t type) { return type == kSByte || type == kSShort || type == kSLong; }
+
+// One integer component as its type reads it: BYTE, SHORT, LONG and IFD unsigned, their
+// signed kinds sign-extended, so that a LONG of 2^31 and more and an SSHORT of -1 show as
+// the numbers they are.
+int64_t ComponentInteger(std::string_view component, uint32_t type, bool bigEndian) {
+  const uint64_t pattern = Pattern(component, component.size(), bigEndian);
+  if (!IsSignedType(type)) return static_cast<int64_t>(pattern);
+  const unsigned bits = 8 * static_cast<unsigned>(component.size());
+  const uint64_t sign = uint64_t{1} << (bits - 1);
+  return static_cast<int64_t>(pattern ^ sign) - static_cast<int64_t>(sign);
+}
+
 }  // namespace
+
+bool IsIntegerType(uint32_t type) {
+  switch (type) {
+    case kByte:
+    case kShort:
+    case kLong:
+    case kSByte:
+    case kSShort:
+    case kSLong:
+    case kIfd:
+      return true;
+    default:
+      return false;
+  }
+}
 
 int32_t FieldTypeSize(uint32_t type) {
   return type < FormatByteSizes.size() ? FormatByteSizes[type] : 0;
@@ -82,7 +96,13 @@ int32_t RawToInteger(std::string_view raw, bool bigEndian) {
 }
 
 double RawToNumber(std::string_view raw, uint32_t type, bool bigEndian) {
-  if (IsIntegerType(type)) return RawToInteger(raw, bigEndian);
+  if (IsIntegerType(type)) {
+    // One component reads as its type says; several as the one integer of all their bytes.
+    if (!raw.empty() && raw.size() == static_cast<size_t>(FieldTypeSize(type))) {
+      return static_cast<double>(ComponentInteger(raw, type, bigEndian));
+    }
+    return RawToInteger(raw, bigEndian);
+  }
   if (IsRationalType(type)) {
     const int64_t denominator = RationalPart(raw, 5, type, bigEndian);
     if (denominator == 0) return 0;
@@ -104,15 +124,15 @@ std::string RawToText(std::string_view raw, uint32_t type, std::string_view form
     const std::string component =
         CopyBytes(raw, static_cast<int64_t>(i * size) + 1, static_cast<int64_t>(size));
     if (IsIntegerType(type)) {
-      const std::string number = IntegerText(RawToInteger(component, bigEndian));
-      text += !valueMap.empty() && useValueMaps ? DecodeValueMap(valueMap, number) : number;
+      const std::string number = std::to_string(ComponentInteger(component, type, bigEndian));
+      text += !valueMap.empty() && useValueMaps ? MappedText(valueMap, number) : number;
     } else if (IsRationalType(type)) {
       text += RationalComponentText(component, type, bigEndian);
       // A map keyed by the text built so far; kept as the reader has always done it, though
       // no rational tag carries a map today.
       if (!valueMap.empty() || !useValueMaps) text += DecodeValueMap(valueMap, text);
     } else if (type == kFloat || type == kDouble) {
-      text += "-9999.99";
+      text += FormatText("%g", {FloatingNumber(component, type, bigEndian)});
     } else {
       text += "?";
     }

@@ -3,7 +3,10 @@
 
 #include "exif/ifd_walk.h"
 
+#include <algorithm>
 #include <exception>
+#include <optional>
+#include <utility>
 
 #include "exif/ascii.h"
 #include "exif/container.h"
@@ -13,13 +16,26 @@
 #include "exif/number_text.h"
 #include "exif/tag_dictionary.h"
 #include "exif/text_filters.h"
+#include "exif/value_map.h"
 
 namespace exif::detail {
 namespace {
 
 constexpr int64_t kEntrySize = 12;
 
+// Entries a directory is searched through for another entry of it (a GPS reference, the
+// subfile type that marks a thumbnail): a real one has them among its first; a hostile
+// one with thousands of entries costs no more.
+constexpr int64_t kSiblingScan = 64;
+// Sibling values longer than this are no reference and not copied.
+constexpr int32_t kLongestSibling = 256;
+
+// Sub-images of one SubIFDs list that are followed; cameras write two or three.
+constexpr int64_t kMaxSubImages = 64;
+
 // Tags with an effect beyond their text.
+constexpr uint16_t kNewSubfileType = 0x00FE;
+constexpr uint16_t kSubfileType = 0x00FF;
 constexpr uint16_t kImageWidth = 0x0100;
 constexpr uint16_t kImageLength = 0x0101;
 constexpr uint16_t kMake = 0x010F;
@@ -36,16 +52,6 @@ constexpr uint16_t kUserComment = 0x9286;
 constexpr uint16_t kExifImageWidth = 0xA002;
 constexpr uint16_t kExifImageLength = 0xA003;
 constexpr uint16_t kInteroperabilityOffset = 0xA005;
-
-// The comment after its 8-byte character-code prefix: up to its first zero byte unless the
-// code says two-byte characters, trimmed of blanks and control characters.
-std::string CommentText(std::string_view raw) {
-  if (raw.size() <= 8) return {};
-  const std::string_view code = raw.substr(0, 8);
-  std::string_view comment = raw.substr(8);
-  if (code != std::string_view("UNICODE\0", 8)) comment = comment.substr(0, comment.find('\0'));
-  return std::string(TrimControls(comment));
-}
 
 std::string Hex4(uint16_t tag) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
@@ -68,7 +74,59 @@ class DepthGuard {
   int& depth_;
 };
 
+bool IsNumericType(uint16_t type) {
+  return IsIntegerType(type) || type == kRational || type == kSRational;
+}
+
 }  // namespace
+
+// One directory being walked: where it lies, its dictionary, whether it holds a thumbnail,
+// and the image size its entries state.
+struct TImageInfo::Directory : DirectoryValues {
+  Directory(const TImageInfo& info, int64_t start, int64_t offsetBase, int64_t blockLength,
+            int kind)
+      : Info(info), Start(start), OffsetBase(offsetBase), BlockLength(blockLength), Kind(kind) {}
+
+  std::optional<SiblingValue> Find(uint16_t tag) const override {
+    const int64_t count = std::min<int64_t>(Info.ReadUInt16(Start), kSiblingScan);
+    for (int64_t i = 0; i < count; ++i) {
+      const int64_t entryPos = Start + 2 + kEntrySize * i;
+      if (!Info.Holds(entryPos, kEntrySize)) break;
+      if (Info.ReadUInt16(entryPos) != tag) continue;
+      const uint16_t type = Info.ReadUInt16(entryPos + 2);
+      const int32_t byteCount = ByteCountOf(type, Info.ReadInt32(entryPos + 4));
+      if (byteCount <= 0 || byteCount > kLongestSibling) return std::nullopt;
+      const int64_t valuePos =
+          byteCount <= 4 ? entryPos + 8 : int64_t{Info.ReadInt32(entryPos + 8)} + OffsetBase;
+      return SiblingValue{Info.DataBlock.Copy(valuePos, byteCount), type};
+    }
+    return std::nullopt;
+  }
+
+  // A reduced-resolution image (a thumbnail or preview) says so in its subfile type.
+  bool HoldsReducedImage() const {
+    if (const std::optional<SiblingValue> type = Find(kNewSubfileType);
+        type && IsIntegerType(type->Type)) {
+      const auto size = static_cast<size_t>(FieldTypeSize(type->Type));
+      return (detail::RawToInteger(std::string_view(type->Raw).substr(0, size), Info.BigEndian) &
+              1) != 0;
+    }
+    if (const std::optional<SiblingValue> type = Find(kSubfileType);
+        type && IsIntegerType(type->Type)) {
+      const auto size = static_cast<size_t>(FieldTypeSize(type->Type));
+      return detail::RawToInteger(std::string_view(type->Raw).substr(0, size), Info.BigEndian) == 2;
+    }
+    return false;
+  }
+
+  const TImageInfo& Info;
+  int64_t Start;
+  int64_t OffsetBase;
+  int64_t BlockLength;
+  int Kind;
+  ImageSize Size;  // from ImageWidth and ImageLength, or the EXIF directory's own
+  bool StatesExifSize = false;
+};
 
 void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockLength, int kind) {
   if (walkExhausted_ || walkDepth_ >= kMaxDirectoryDepth) return;
@@ -88,6 +146,23 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockL
     SetOwnerError(kErrorIllegallySizedDirectory);
     return;
   }
+  Directory directory(*this, start, offsetBase, blockLength, kind);
+  // The size is taken in even when an entry ends the directory early.
+  struct SizeNote {
+    TImageInfo& Info;
+    Directory& Walked;
+    ~SizeNote() {
+      try {
+        if (Walked.StatesExifSize) {
+          Info.NoteImageSize(Walked.Size, true);
+        } else if (Walked.Kind == kMainDirectory && !Walked.HoldsReducedImage()) {
+          Info.NoteImageSize(Walked.Size, false);
+        }
+      } catch (const std::exception&) {
+        // Without memory for the subfile type the size is left as it was.
+      }
+    }
+  } sizeNote{*this, directory};
   for (int64_t i = 0; i < count; ++i) {
     const int64_t entryPos = start + 2 + kEntrySize * i;
     if (!Holds(entryPos, kEntrySize)) return;  // the table runs off the block
@@ -95,12 +170,30 @@ void TImageInfo::WalkDirectory(int64_t start, int64_t offsetBase, int64_t blockL
       walkExhausted_ = true;
       return;
     }
-    WalkEntry(entryPos, offsetBase, blockLength, kind);
+    WalkEntry(entryPos, directory);
     if (walkExhausted_) return;
   }
 }
 
-void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLength, int kind) {
+void TImageInfo::NoteImageSize(const ImageSize& size, bool fromExifDirectory) {
+  if (fromExifDirectory) {
+    if (size.Width > 0) exifImageSize_.Width = size.Width;
+    if (size.Height > 0) exifImageSize_.Height = size.Height;
+  } else {
+    // The largest image wins; a directory stating one side only still counts.
+    const auto measure = [](const ImageSize& s) {
+      return std::pair(int64_t{s.Width} * s.Height, int64_t{s.Width} + s.Height);
+    };
+    if (measure(size) > measure(fullImageSize_)) fullImageSize_ = size;
+  }
+  PixelWidth = exifImageSize_.Width > 0 ? exifImageSize_.Width : fullImageSize_.Width;
+  PixelHeight = exifImageSize_.Height > 0 ? exifImageSize_.Height : fullImageSize_.Height;
+}
+
+void TImageInfo::WalkEntry(int64_t entryPos, Directory& directory) {
+  const int64_t offsetBase = directory.OffsetBase;
+  const int64_t blockLength = directory.BlockLength;
+  const int kind = directory.Kind;
   const uint16_t tag = ReadUInt16(entryPos);
   const uint16_t type = ReadUInt16(entryPos + 2);
   const int32_t byteCount = ByteCountOf(type, ReadInt32(entryPos + 4));
@@ -122,22 +215,36 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
 
   std::string text;
   if (buildText) {
-    text = ValueText(entry, raw, type);
-    if (tag == kUserComment) {
-      UserCommentText = CommentText(raw);
-      text = UserCommentText;
-    }
-    AppendTraceLine(tag, entry.Description, text, byteCount, valuePos);
+    text = ValueText(entry, tag, raw, type, directory);
+    if (tag == kUserComment) UserCommentText = text;
+    // A tag no dictionary names shows its number, so that it can be looked up.
+    const bool named = entry.Tag != 0 || kind == kGpsDirectory;
+    AppendTraceLine(tag, named ? entry.Description : "Unknown 0x" + Hex4(tag), text, byteCount,
+                    valuePos);
   }
 
+  // Sizes count from numbers only: an ASCII "width" is no size.
+  const bool numeric = IsNumericType(type);
   switch (tag) {
     case kImageWidth:
-    case kExifImageWidth:
-      PixelWidth = FirstComponentInteger(raw, type);
+      if (numeric && kind == kMainDirectory)
+        directory.Size.Width = std::max(0, FirstComponentInteger(raw, type));
       break;
     case kImageLength:
+      if (numeric && kind == kMainDirectory)
+        directory.Size.Height = std::max(0, FirstComponentInteger(raw, type));
+      break;
+    case kExifImageWidth:
+      if (numeric) {
+        directory.Size.Width = std::max(0, FirstComponentInteger(raw, type));
+        directory.StatesExifSize = true;
+      }
+      break;
     case kExifImageLength:
-      PixelHeight = FirstComponentInteger(raw, type);
+      if (numeric) {
+        directory.Size.Height = std::max(0, FirstComponentInteger(raw, type));
+        directory.StatesExifSize = true;
+      }
       break;
     // Cameras pad make and model with blanks to a fixed width ("EX-Z3  "); a photographer
     // reads them without. The trace keeps the bytes as written.
@@ -167,8 +274,14 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
       break;
     case kExifOffset:
     case kInteroperabilityOffset:
-    case kSubIfds:  // only the first offset of the list
       FollowDirectoryPointer(valuePos, offsetBase, blockLength, kMainDirectory);
+      break;
+    case kSubIfds:  // every image of the list: the main one need not be the first
+      for (int64_t at = 0;
+           at < kMaxSubImages * 4 && (at == 0 || at + 4 <= static_cast<int64_t>(raw.size()));
+           at += 4) {
+        FollowDirectoryPointer(valuePos + at, offsetBase, blockLength, kMainDirectory);
+      }
       break;
     case kGpsInfo:
       FollowDirectoryPointer(valuePos, offsetBase, blockLength, kGpsDirectory);
@@ -191,20 +304,27 @@ void TImageInfo::WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLe
   }
 }
 
-std::string TImageInfo::ValueText(const TTagEntry& entry, std::string_view raw,
-                                  uint16_t type) const {
+std::string TImageInfo::ValueText(const TTagEntry& entry, uint16_t tag, std::string_view raw,
+                                  uint16_t type, const Directory& directory) const {
+  const bool decode = Options.useTagDecoders;
+  // Texts and bytes with a table (GPS references, FileSource, SceneType) by their table too.
+  const bool mapped = decode && !entry.ValueMap.empty();
   std::string text;
   if (type == kAscii) {
     text = AsciiText(raw);
+    if (mapped) text = MappedText(entry.ValueMap, text);
   } else if (type == kUndefined) {
-    text.assign(1, '"').append(raw.substr(0, raw.find('\0'))).append(1, '"');
+    text = mapped && !raw.empty()
+               ? MappedText(entry.ValueMap, std::to_string(static_cast<unsigned char>(raw[0])))
+               : UndefinedText(raw);
   } else {
     // May throw FormatError: not caught here, it ends this directory.
     text = RawToText(raw, type, entry.FormatString, entry.ValueMap);
   }
-  if (entry.Tag != 0 && entry.Decoder != nullptr && Options.useTagDecoders) {
-    return entry.Decoder(text);
+  if (decode && entry.RawDecoder != nullptr) {
+    return entry.RawDecoder(ValueContext{tag, text, raw, type, BigEndian, &directory});
   }
+  if (entry.Tag != 0 && entry.Decoder != nullptr && decode) return entry.Decoder(text);
   return MakePrintable(text);
 }
 

@@ -36,6 +36,12 @@ struct MakerNoteIso {
   }
 };
 
+// An image size as one directory states it.
+struct ImageSize {
+  int32_t Width = 0;
+  int32_t Height = 0;
+};
+
 class TImageInfo : public tEndInd {
  public:
   // `owner` may be null; errors of the walk then go nowhere.
@@ -81,6 +87,8 @@ class TImageInfo : public tEndInd {
   std::string MakeText;         // at most 32 bytes of tag 010F, without trailing blanks
   std::string ModelText;        // at most 40 bytes of tag 0110, without trailing blanks
   std::string DateTimeText;     // at most 20 bytes of tag 0132 or 9003, the later met
+  // The main image's size: ExifImageWidth/Length, else the largest ImageWidth/Length of a
+  // directory that is not a reduced-resolution image (a thumbnail).
   int32_t PixelHeight = 0;
   int32_t PixelWidth = 0;
   int32_t FlashValue = 0;
@@ -97,13 +105,17 @@ class TImageInfo : public tEndInd {
   ReaderOptions Options;
 
  private:
+  struct Directory;
   void AppendTag(TTagEntry entry);
-  void WalkEntry(int64_t entryPos, int64_t offsetBase, int64_t blockLength, int kind);
-  std::string ValueText(const TTagEntry& entry, std::string_view raw, uint16_t type) const;
+  void WalkEntry(int64_t entryPos, Directory& directory);
+  std::string ValueText(const TTagEntry& entry, uint16_t tag, std::string_view raw, uint16_t type,
+                        const Directory& directory) const;
   // The first component as a number, rounded: a size or flash value given with more
   // components than one still reads as its first.
   int32_t FirstComponentInteger(std::string_view raw, uint16_t type) const;
   void FollowDirectoryPointer(int64_t valuePos, int64_t offsetBase, int64_t blockLength, int kind);
+  // Takes a directory's image size into account once the directory has been walked.
+  void NoteImageSize(const ImageSize& size, bool fromExifDirectory);
   void SetOwnerError(std::string_view text);
   bool ReadMakerNote();
 
@@ -113,6 +125,8 @@ class TImageInfo : public tEndInd {
   int64_t entriesRead_ = 0;
   int64_t valueBytesRead_ = 0;
   bool walkExhausted_ = false;
+  ImageSize exifImageSize_;
+  ImageSize fullImageSize_;
 };
 
 }  // namespace exif::detail

@@ -19,8 +19,13 @@ inline std::string PickText(bool condition, std::string_view whenTrue, std::stri
 }
 
 // Reads fraction texts such as "1/250" or "1 1/2" (a whole part before the first blank);
-// anything unreadable, a zero denominator included, gives 0.
+// numerator and denominator may be unsigned 32-bit numbers (a RATIONAL's 4294967295/1000
+// included); anything unreadable, a zero denominator included, gives 0.
 long double FractionTextToNumber(std::string_view text);
+
+// The number with at most `decimals` decimals, trailing zeros and a bare point dropped:
+// 90 -> "90", 12.766 -> "12.77" (2 decimals), -0.001 -> "0".
+std::string DecimalText(long double value, int decimals);
 
 // Rounds to the nearest integer, halves to the even neighbour; NaN gives 0 and values
 // beyond the 32-bit range give its nearest end.

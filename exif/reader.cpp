@@ -35,11 +35,18 @@ Reader& Reader::operator=(Reader&&) noexcept = default;
 
 bool Reader::ProcessFile(const std::string& path) { return data_->ProcessFile(path); }
 
+bool Reader::ProcessFile(const files::InputFile& file) {
+  data_->Reset();
+  return data_->ProcessInput(file);
+}
+
 bool Reader::ProcessBytes(const std::string& name, std::string_view bytes) {
   return data_->ProcessBytes(name, bytes);
 }
 
 bool Reader::HasExif() const { return data_->HasExif(); }
+
+ReadStatus Reader::Status() const { return data_->Status; }
 
 const std::string& Reader::ErrorText() const { return data_->ErrorText; }
 

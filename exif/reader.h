@@ -1,6 +1,8 @@
 #pragma once
-// The EXIF reader's public face: read the EXIF data of a JPEG or TIFF file, look at what was
-// read, and take the short summary the window and the command line show.
+// The EXIF reader's public face: read the EXIF data of a photo file (JPEG, TIFF and the raw
+// files built on it, HEIC/AVIF, PNG, WebP, JPEG XL and a few raw containers; the kind is told by
+// the bytes), look at what was read, and take the short summary the window and the command
+// line show.
 //
 //   exif::Reader reader;
 //   if (reader.ProcessFile(path) && reader.HasExif()) show(reader.GetSummary()->model);
@@ -17,12 +19,25 @@
 #include <system_error>
 #include <vector>
 
+namespace files {
+class InputFile;
+}  // namespace files
+
 namespace exif {
 
 namespace detail {
 class TimgData;
 class TImageInfo;
 }  // namespace detail
+
+// How a read ended.
+enum class ReadStatus {
+  Read,        // metadata was read (an EXIF block, or only IPTC or a comment)
+  Missing,     // there is no such file
+  CannotOpen,  // the file is there but could not be opened or read; OpenError() says why
+  NoExif,      // the file holds no metadata the reader knows, or holds it in a form not read
+  Damaged,     // metadata is there but broken beyond reading
+};
 
 // What a reader does beyond the defaults; each reader has its own.
 struct ReaderOptions {
@@ -56,7 +71,8 @@ struct Summary {
   std::string fileName;  // without its folder
   int64_t fileSize = 0;  // bytes
   std::chrono::system_clock::time_point fileModified{};
-  std::string errorText;  // "<none>" after a good read, otherwise what went wrong
+  ReadStatus status = ReadStatus::Read;
+  std::string errorText;  // the reader's status text: "<none>" after a good read, else what went wrong
   std::string photoDate;  // the EXIF date text, e.g. "2004:03:28 14:03:27"
   std::string make;   // without the blanks that pad it
   std::string model;
@@ -68,7 +84,7 @@ struct Summary {
   std::string iso;           // "100"; from the maker note when the EXIF data has none
   int32_t flash = 0;         // the Flash value's bits; bit 0 set when it fired
 
-  bool Failed() const { return errorText != "<none>"; }
+  bool Failed() const { return status != ReadStatus::Read; }
   bool FlashFired() const { return (flash & 1) != 0; }
 };
 
@@ -96,8 +112,6 @@ struct TagView {
 // The parsed EXIF data of one read, read-only.
 class ExifData {
  public:
-  explicit ExifData(const detail::TImageInfo& info) : info_(&info) {}
-
   const std::string& Make() const;
   const std::string& Model() const;
   const std::string& DateTime() const;
@@ -112,6 +126,8 @@ class ExifData {
   const std::string& MakerNoteTrace() const;
 
  private:
+  friend class Reader;
+  explicit ExifData(const detail::TImageInfo& info) : info_(&info) {}
   const detail::TImageInfo* info_;
 };
 
@@ -122,14 +138,18 @@ class Reader {
   Reader(Reader&&) noexcept;
   Reader& operator=(Reader&&) noexcept;
 
-  // Reads the named file; true when metadata was read. The extension decides between JPEG
-  // (.jpg, .jpeg, .jpe) and TIFF (.tif, .tiff, .nef).
+  // Reads the named file; true when metadata was read. The file's first bytes decide how it
+  // is read, never its name; a file that holds no EXIF says what it looks like in ErrorText.
   bool ProcessFile(const std::string& path);
-  // Reads bytes already in memory; `name` only gives the extension.
+  // Reads a file already open (the size and date of the file are then not taken).
+  bool ProcessFile(const files::InputFile& file);
+  // Reads bytes already in memory; `name` is only the file's name.
   bool ProcessBytes(const std::string& name, std::string_view bytes);
 
   bool HasExif() const;
-  // "<none>" after a good read, otherwise what went wrong; empty when the file is missing.
+  ReadStatus Status() const;
+  // The status in the reader's words: "<none>" after a good read, otherwise what went wrong
+  // ("Not an EXIF file", "Not a file with EXIF (PNG)", ...); empty when the file is missing.
   const std::string& ErrorText() const;
   // Why the file could not be opened (ErrorText then begins "Cannot read file"); empty else.
   std::error_code OpenError() const;
@@ -137,8 +157,6 @@ class Reader {
   std::optional<ExifData> Exif() const;
   // The summary's values, when an EXIF block was found.
   std::optional<Summary> GetSummary() const;
-
-  const detail::TimgData& Detail() const { return *data_; }
 
  private:
   std::unique_ptr<detail::TimgData> data_;

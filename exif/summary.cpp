@@ -98,6 +98,7 @@ std::optional<Summary> SummaryOf(const TImageInfo& info) {
   if (owner == nullptr || !owner->HasExif()) return std::nullopt;
   Summary summary;
   summary.fileName = BaseName(owner->FilePath);
+  summary.status = owner->Status;
   summary.errorText = owner->ErrorText;
   if (summary.Failed()) return summary;
   summary.fileSize = owner->FileLength;

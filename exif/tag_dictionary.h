@@ -15,19 +15,21 @@ inline constexpr int kMainDirectory = 1;  // first, EXIF, interoperability and s
 inline constexpr int kGpsDirectory = 2;
 inline constexpr int kThumbnailDirectory = 4;  // looked up like the main directory
 
-inline constexpr size_t kExifTagCount = 250;  // ExifTagTable holds these plus the sentinel
-inline constexpr size_t kGpsTagCount = 31;
+inline constexpr size_t kExifTagCount = 385;  // ExifTagTable holds these plus the sentinel
+inline constexpr size_t kGpsTagCount = 32;
 
-// The 250 EXIF tags in ascending tag order, then the sentinel (Tag 0, Name "Unknown").
+// The EXIF tags (TIFF, EXIF, interoperability, DNG and the common private ones) in ascending
+// tag order, then the sentinel (Tag 0, Name "Unknown").
 std::span<const TTagEntry> ExifTagTable();
-// The GPS tags 0..30 in order.
+// The GPS tags 0..31 in order.
 std::span<const TTagEntry> GpsTagTable();
 
 // A copy of the entry for `tag` in the dictionary of `kind` (1 and 4 EXIF, 2 GPS); the
 // sentinel when the tag is missing or the kind is another.
 TTagEntry LookupTag(uint16_t tag, int kind);
 
-// Index in ExifTagTable (0..249) of the first entry named `name`, ASCII case ignored, or -1.
+// Index in ExifTagTable (below kExifTagCount) of the first entry named `name`, ASCII case ignored,
+// or -1.
 int DictionaryIndexOf(std::string_view name);
 
 // Index of the first entry of `table` with this tag number, or -1.

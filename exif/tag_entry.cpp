@@ -11,6 +11,8 @@ TTagEntry MakeTagEntry(const TagDef& def) {
   entry.FormatString = def.FormatString;
   entry.Decoder = def.Decoder;
   entry.ContextDecoder = def.ContextDecoder;
+  entry.RawDecoder = def.RawDecoder;
+  entry.SubDirectory = def.SubDirectory;
   return entry;
 }
 

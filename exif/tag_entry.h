@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -16,6 +17,37 @@ using TagDecoder = std::string (*)(const std::string& text);
 // A maker-note decoder also sees the value's bytes and the pass it runs in (maker_directory.h).
 struct DecodeContext;
 using NoteDecoder = std::string (*)(const std::string& text, DecodeContext& context);
+
+// Another entry of the directory a value came from: its bytes and field type.
+struct SiblingValue {
+  std::string Raw;
+  uint16_t Type = 0;
+};
+
+// The entries of one directory, looked up by tag number (GPS coordinates need their
+// references, which are entries of their own).
+class DirectoryValues {
+ public:
+  virtual ~DirectoryValues() = default;
+  virtual std::optional<SiblingValue> Find(uint16_t tag) const = 0;
+};
+
+// What a value decoder of the directory walk sees beyond the text: the value's bytes in the
+// block's byte order and the rest of its directory.
+struct ValueContext {
+  uint16_t Tag = 0;
+  std::string_view Text;  // the generic value text
+  std::string_view Raw;
+  uint16_t Type = 0;
+  bool BigEndian = false;
+  const DirectoryValues* Directory = nullptr;  // may be null: no other entries to consult
+};
+using ValueDecoder = std::string (*)(const ValueContext& value);
+
+struct TTagEntry;
+// A maker table whose directory a record's value points at (Olympus' equipment, camera
+// settings, ...).
+using SubTable = std::span<const TTagEntry> (*)();
 
 struct TTagEntry {
   int32_t Id = 0;            // 1 for entries added by name and text (AddComputedTag)
@@ -32,6 +64,8 @@ struct TTagEntry {
   int32_t RawSize = 0;       // length of Raw
   TagDecoder Decoder = nullptr;
   NoteDecoder ContextDecoder = nullptr;  // maker tables only; used instead of Decoder
+  ValueDecoder RawDecoder = nullptr;     // the walk's dictionaries; used instead of Decoder
+  SubTable SubDirectory = nullptr;       // maker tables only: the value points at a directory
 };
 
 // A dictionary row as constant data, so that tables can be checked at compile time.
@@ -46,6 +80,18 @@ struct TagDef {
         FormatString(formatString),
         Decoder(decoder),
         ContextDecoder(contextDecoder) {}
+  // A row whose decoder reads the value's bytes.
+  constexpr TagDef(uint16_t tag, std::string_view name, std::string_view description,
+                   std::string_view valueMap, std::string_view formatString,
+                   ValueDecoder rawDecoder)
+      : Tag(tag),
+        Name(name),
+        Description(description),
+        ValueMap(valueMap),
+        FormatString(formatString),
+        Decoder(nullptr),
+        ContextDecoder(nullptr),
+        RawDecoder(rawDecoder) {}
 
   uint16_t Tag;
   std::string_view Name;
@@ -54,6 +100,8 @@ struct TagDef {
   std::string_view FormatString;
   TagDecoder Decoder;
   NoteDecoder ContextDecoder;
+  ValueDecoder RawDecoder = nullptr;
+  SubTable SubDirectory = nullptr;
 };
 
 // The dictionary entry for one row.

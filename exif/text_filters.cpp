@@ -1,16 +1,80 @@
 #include "exif/text_filters.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "exif/bytes.h"
 #include "text/display_text.h"
 
 namespace exif::detail {
 
+namespace {
+
+bool IsControl(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  return code < 32 || code == 127;
+}
+
+void AppendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+constexpr uint32_t kReplacement = 0xFFFD;
+
+}  // namespace
+
 std::string MakePrintable(std::string_view text) {
-  std::string printable = CopyBytes(text, 1, kPrintableLength);
+  std::string printable(text);
   for (char& c : printable) {
     if (static_cast<unsigned char>(c) < 32) c = '.';
   }
   return printable;
+}
+
+std::string UndefinedText(std::string_view raw) {
+  const std::string_view text = raw.substr(0, raw.find('\0'));
+  if (!text.empty() && std::none_of(text.begin(), text.end(), IsControl)) {
+    std::string quoted(1, '"');
+    return quoted.append(text).append(1, '"');
+  }
+  return "(binary data, " + std::to_string(raw.size()) + " bytes)";
+}
+
+std::string Utf16Text(std::string_view bytes, bool bigEndian) {
+  std::string text;
+  const auto unit = [&](size_t at) {
+    const auto first = static_cast<unsigned char>(bytes[at]);
+    const auto second = static_cast<unsigned char>(bytes[at + 1]);
+    return static_cast<uint32_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+  };
+  for (size_t at = 0; at + 1 < bytes.size(); at += 2) {
+    const uint32_t code = unit(at);
+    if (code == 0) break;
+    if (code >= 0xD800 && code <= 0xDBFF && at + 3 < bytes.size()) {
+      const uint32_t low = unit(at + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        AppendUtf8(text, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+        at += 2;
+        continue;
+      }
+    }
+    AppendUtf8(text, code >= 0xD800 && code <= 0xDFFF ? kReplacement : code);
+  }
+  return text;
 }
 
 std::string_view AsciiText(std::string_view raw) { return raw.substr(0, raw.find('\0')); }

@@ -6,10 +6,16 @@
 
 namespace exif::detail {
 
-inline constexpr size_t kPrintableLength = 50;
-
-// At most the first 50 bytes, each control character (code below 32) shown as ".".
+// The text with each control character (code below 32) shown as "."; nothing is cut.
 std::string MakePrintable(std::string_view text);
+
+// An UNDEFINED value as text: its bytes up to the first zero, in double quotes, when they
+// read as text (no control characters); otherwise "(binary data, N bytes)".
+std::string UndefinedText(std::string_view raw);
+
+// Two-byte characters (UTF-16, surrogate pairs included) as UTF-8, up to the first zero
+// character; a lone surrogate becomes U+FFFD.
+std::string Utf16Text(std::string_view bytes, bool bigEndian);
 
 // An ASCII value's text: its bytes up to the first zero byte, or all of them when the count
 // left the terminator out. What follows the terminator is padding and not shown.

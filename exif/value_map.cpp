@@ -16,4 +16,15 @@ std::string DecodeValueMap(std::string_view valueMap, std::string_view value) {
   return search.substr(start, end - start);
 }
 
+std::string MappedText(std::string_view valueMap, std::string_view value) {
+  std::string words = DecodeValueMap(valueMap, value);
+  // An entry with no words is as good as a missing one.
+  return words.empty() ? UnknownValueText(TrimBlanks(value)) : words;
+}
+
+std::string UnknownValueText(std::string_view value) {
+  std::string text = "Unknown (";
+  return text.append(value).append(1, ')');
+}
+
 }  // namespace exif::detail

@@ -36,7 +36,8 @@ FileKind IsoMediaKind(std::span<const std::uint8_t> head) {
 
 FileKind DetectFileKind(std::span<const std::uint8_t> head) {
   using namespace std::string_view_literals;
-  if (At(head, 0, "\xFF\xD8\xFF"sv)) return FileKind::Jpeg;
+  // A damaged byte after the start of image still leaves a JPEG file to read.
+  if (At(head, 0, "\xFF\xD8"sv)) return FileKind::Jpeg;
   if (At(head, 0, "II\x1A\0\0\0HEAPCCDR"sv)) return FileKind::CanonCrw;
   if (At(head, 0, "II*\0"sv) || At(head, 0, "MM\0*"sv)) return FileKind::Tiff;
   if (At(head, 0, "II+\0"sv) || At(head, 0, "MM\0+"sv)) return FileKind::BigTiff;

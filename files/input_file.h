@@ -1,6 +1,7 @@
 #pragma once
 // Reading photo files: the one way the program's readers get at a file's bytes.
 
+#include <chrono>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -29,6 +30,12 @@ class InputFile {
 
   const std::string& path() const { return path_; }
   std::uint64_t size() const { return size_; }
+  // The last change, as the file system had it at the open; unset in memory.
+  std::chrono::system_clock::time_point modified() const { return modified_; }
+  // `size` bytes from `offset` (cut at the end) read as a file of their own,
+  // through this one, which must outlive it: a container's embedded block
+  // read with the same readers as a whole file.
+  InputFile Part(std::uint64_t offset, std::uint64_t size) const;
   // Reads up to `count` bytes from `offset` (never past size()); gives the
   // number read, fewer only at the end. Safe from several threads at once.
   // Throws FileError.
@@ -40,12 +47,15 @@ class InputFile {
   friend InputFile OpenInputFile(const std::string& path);
   std::string path_;
   int fd_ = -1;
+  bool ownsFd_ = false;  // a Part reads through its whole file's descriptor
   const std::uint8_t* memory_ = nullptr;
+  std::uint64_t start_ = 0;  // of a Part, in the whole file
   std::uint64_t size_ = 0;
+  std::chrono::system_clock::time_point modified_{};
 };
 
 // Opens a file; throws FileError naming the file and the reason (missing,
-// unreadable, a folder, a FIFO, a device...).
+// unreadable, a folder, a FIFO, a device...), with the system's code.
 InputFile OpenInputFile(const std::string& path);
 
 // Reads a whole (regular) file; throws FileError with a readable reason.

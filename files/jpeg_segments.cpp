@@ -88,7 +88,19 @@ std::optional<SegmentHeader> JpegSegmentWalker::Next() {
 }
 
 Bytes JpegSegmentWalker::Body(const SegmentHeader& segment, std::size_t limit) const {
-  return file_.Read(segment.bodyOffset, std::min(segment.BodyLength(), limit));
+  const std::uint64_t left = file_.size() > segment.bodyOffset ? file_.size() - segment.bodyOffset : 0;
+  Bytes body(static_cast<std::size_t>(std::min<std::uint64_t>(std::min(segment.BodyLength(), limit), left)));
+  body.resize(ReadBody(segment, body.data(), body.size()));
+  return body;
+}
+
+std::size_t JpegSegmentWalker::ReadBody(const SegmentHeader& segment, std::uint8_t* out, std::size_t limit) const {
+  const std::size_t length = std::min(segment.BodyLength(), limit);
+  if (segment.bodyOffset >= bufferStart_ && segment.bodyOffset + length <= bufferStart_ + bufferSize_) {
+    std::memcpy(out, buffer_ + (segment.bodyOffset - bufferStart_), length);
+    return length;
+  }
+  return file_.ReadAt(segment.bodyOffset, out, length);
 }
 
 SegmentKind JpegSegmentWalker::Kind(const SegmentHeader& segment) const {

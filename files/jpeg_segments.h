@@ -70,6 +70,9 @@ class JpegSegmentWalker {
 
   // Up to `limit` bytes of a body, fewer when the file ends inside it.
   Bytes Body(const SegmentHeader& segment, std::size_t limit = SIZE_MAX) const;
+  // The same into `out`; gives the number of bytes. A body that came in with the headers
+  // around it costs no second read.
+  std::size_t ReadBody(const SegmentHeader& segment, std::uint8_t* out, std::size_t limit = SIZE_MAX) const;
   // Its first kIdentifierBytes, enough for IdentifySegment.
   SegmentKind Kind(const SegmentHeader& segment) const;
 
@@ -79,7 +82,7 @@ class JpegSegmentWalker {
   const InputFile& file_;
   WalkRules rules_;
   std::uint64_t offset_ = 0;  // of the next byte to read
-  std::uint8_t buffer_[4096];
+  std::uint8_t buffer_[16384];
   std::uint64_t bufferStart_ = 0;
   std::size_t bufferSize_ = 0;
   WalkEnd end_ = WalkEnd::Running;

@@ -15,6 +15,14 @@ class Fd {
   ~Fd();
   Fd(const Fd&) = delete;
   Fd& operator=(const Fd&) = delete;
+  Fd(Fd&& other) noexcept : fd_(other.release()) {}
+  Fd& operator=(Fd&& other) noexcept {
+    if (this != &other) {
+      Fd old(fd_);
+      fd_ = other.release();
+    }
+    return *this;
+  }
   int get() const { return fd_; }
   int release() {
     const int f = fd_;

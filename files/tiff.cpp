@@ -29,7 +29,9 @@ std::optional<TiffHeader> ParseTiffHeader(std::span<const std::uint8_t> bytes) {
   if (bytes[0] == 'M' && bytes[1] == 'M') header.bigEndian = true;
   else if (!(bytes[0] == 'I' && bytes[1] == 'I')) return std::nullopt;
   header.magic = static_cast<std::uint16_t>(TiffUnsigned(&bytes[2], 2, header.bigEndian));
-  const bool olympusRaw = (bytes[2] == 'R' && bytes[3] == 'O') || (bytes[2] == 'O' && bytes[3] == 'R');
+  // "IIRO"/"MMOR", and "IIRS" of some older Olympus raws.
+  const bool olympusRaw = (bytes[2] == 'R' && bytes[3] == 'O') || (bytes[2] == 'O' && bytes[3] == 'R') ||
+                          (bytes[0] == 'I' && bytes[2] == 'R' && bytes[3] == 'S');
   if (header.magic == 43) {
     // BigTIFF: offset size 8, a zero, then the first directory's 8-byte offset.
     if (bytes.size() < 16 || TiffUnsigned(&bytes[4], 2, header.bigEndian) != 8 ||

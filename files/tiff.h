@@ -29,7 +29,7 @@ struct TiffHeader {
 
 // The header at the start of `bytes` (the byte-order mark first); nullopt
 // unless it is "II" or "MM" with a magic number a TIFF-based file uses:
-// 42, 43 with 8-byte offsets, 0x55 (Panasonic raw) or "RO" (Olympus raw).
+// 42, 43 with 8-byte offsets, 0x55 (Panasonic raw) or "RO"/"RS" (Olympus raw).
 std::optional<TiffHeader> ParseTiffHeader(std::span<const std::uint8_t> bytes);
 
 // A number of `size` bytes (1, 2, 4 or 8) in the header's byte order.

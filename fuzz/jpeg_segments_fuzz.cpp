@@ -1,5 +1,5 @@
 // The segment walk under both rules, and the metadata carrier that picks a
-// saved photo's segments from it, on a file in memory.
+// saved photo's segments from it (with a renewed thumbnail too), on a file in memory.
 
 #include "files/input_file.h"
 #include "files/jpeg_segments.h"
@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <exception>
 #include <span>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -25,6 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (bool keep : {false, true}) {
     volatile std::size_t sink = imaging::SegmentsToCarry(bytes, keep).size();
     (void)sink;
+  }
+  // Keeping metadata with the thumbnail made anew: the EXIF thumbnail's
+  // layout is patched, and the photo is decoded small for it.
+  imaging::CarryRequest request;
+  request.keepMetadata = true;
+  request.settingsAt = [](int, int) { return imaging::BrightenSettings{}; };
+  request.limits.memoryBudget = std::uint64_t{64} << 20;
+  try {
+    volatile std::size_t sink = imaging::SegmentsToCarry(file, request).size();
+    (void)sink;
+  } catch (const std::exception&) {
+    // a photo that does not decode fails the save as it fails every pass
   }
   return 0;
 }

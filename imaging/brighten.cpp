@@ -101,14 +101,15 @@ const BrightenTable& TableFor(const BrightenSettings& s, double exponent, std::o
   return *table;
 }
 
-void BrightenPass(const Raster& in, Raster& out, double exponent, const SettingsAt& settingsAt, Histogram* histogram) {
+void BrightenPass(const Raster& in, Raster& out, double exponent, const SettingsAt& settingsAt, Histogram* histogram,
+                  int histogramRows) {
   std::optional<BrightenTable> table;
   RowAnalysis counts;
   const BrightenTable* current = nullptr;
   for (int y = 0; y < in.height(); ++y) {
     if (y % kRowsPerStep == 0) current = &TableFor(settingsAt(y, in.height()), exponent, table);
     BrightenRow(*current, in.row(y), out.row(y), in.width());
-    if (histogram) AnalyseRow(out.row(y), out.width(), 0, y, counts);
+    if (histogram && y < histogramRows) AnalyseRow(out.row(y), out.width(), 0, y, counts);
   }
   if (histogram) *histogram = counts.histogram();
 }

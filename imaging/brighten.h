@@ -6,6 +6,7 @@
 #include "imaging/raster.h"
 
 #include <array>
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -111,9 +112,11 @@ using SettingsAt = std::function<BrightenSettings(int row, int rows)>;
 
 // The pass over a whole raster, as the preview uses it: every pixel of `in`
 // is transformed into the same position of `out` (which may be `in`). When
-// histogram is given, it counts the luminance of every result pixel.
+// histogram is given, it counts the luminance of every result pixel of the
+// first `histogramRows` rows (a preview's rows below them may show the grey
+// filler of a photo that ended early).
 void BrightenPass(const Raster& in, Raster& out, double exponent, const SettingsAt& settingsAt,
-                  Histogram* histogram = nullptr);
+                  Histogram* histogram = nullptr, int histogramRows = INT_MAX);
 
 // The table for the settings, rebuilt only when they differ from the ones it holds.
 const BrightenTable& TableFor(const BrightenSettings& s, double exponent, std::optional<BrightenTable>& table);

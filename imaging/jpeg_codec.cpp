@@ -32,6 +32,7 @@ struct ErrorManager {
   Failure failure;
   int maxScans;
   std::exception_ptr pending;  // an exception from our own callback (a read or write failure)
+  bool dataEnded;              // the source ran out of data and made up the end of the image
   char error[JMSG_LENGTH_MAX];
   char warning[JMSG_LENGTH_MAX];
 };
@@ -60,6 +61,7 @@ void InitErrorManager(ErrorManager& err, int maxScans = 0) {
   err.pub.output_message = OutputNothing;
   err.failure = Failure::None;
   err.maxScans = maxScans;
+  err.dataEnded = false;
   err.error[0] = err.warning[0] = '\0';
 }
 
@@ -98,8 +100,9 @@ std::string TooManyScansText(int maxScans) {
 [[noreturn]] void Raise(ErrorManager& err) {
   if (err.pending) std::rethrow_exception(err.pending);
   if (err.failure == Failure::Cancelled) throw Cancelled();
-  if (err.failure == Failure::TooManyScans) throw PhotoTooLarge(TooManyScansText(err.maxScans));
-  throw EJPEG(err.pub.msg_code, err.error);
+  if (err.failure == Failure::TooManyScans)
+    throw PhotoTooLarge(TooManyScansText(err.maxScans), PhotoTooLarge::Reason::Scans);
+  throw EJPEG(err.pub.msg_code, err.error, {err.pub.msg_parm.i[0], err.dataEnded});
 }
 
 // libjpeg's error `code` with its own text, raised by us.
@@ -142,15 +145,36 @@ struct Source {
   std::size_t size;
   const files::InputFile* file;
   JOCTET* buffer;  // kFileChunk bytes, for a file
+  const std::stop_token* stop;
   std::uint64_t pos;
   bool startOfFile;
+  bool decoding;       // past jpeg_start_decompress's set-up: rows are being read
+  int rowsAtEnd;       // output rows whose data had been read when the data ended
   JOCTET eoi[2];
 };
+
+// The output rows whose data had been read when the data ended: the rows of
+// the iMCU rows the current scan had finished. Scans that only refine
+// coefficients (later scans of a progressive photo) cost detail when cut,
+// not rows, unless a component has not had its first scan yet.
+int RowsReadAtEnd(j_decompress_ptr cinfo) {
+  if (cinfo->progressive_mode && cinfo->coef_bits) {
+    for (int c = 0; c < cinfo->num_components; ++c)
+      if (cinfo->coef_bits[c][0] < 0) return 0;
+    if (cinfo->Ss != 0 || cinfo->Ah != 0) return INT_MAX;
+  }
+  const long long rows = static_cast<long long>(cinfo->input_iMCU_row) * cinfo->max_v_samp_factor *
+                         cinfo->min_DCT_scaled_size;
+  return static_cast<int>(std::min<long long>(rows, INT_MAX));
+}
 
 void InitSource(j_decompress_ptr cinfo) { reinterpret_cast<Source*>(cinfo->src)->startOfFile = true; }
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   auto* src = reinterpret_cast<Source*>(cinfo->src);
+  // libjpeg reads past padding and unknown segments without calling the
+  // progress monitor; gigabytes of them must not hold up a stop.
+  if (src->stop->stop_requested()) Fail(reinterpret_cast<j_common_ptr>(cinfo), Failure::Cancelled);
   const JOCTET* from = nullptr;
   std::size_t n = 0;
   if (src->file) {
@@ -169,6 +193,8 @@ boolean FillInputBuffer(j_decompress_ptr cinfo) {
   }
   if (n == 0) {
     if (src->startOfFile) ERREXIT(cinfo, JERR_INPUT_EMPTY);
+    if (!reinterpret_cast<ErrorManager*>(cinfo->err)->dataEnded) src->rowsAtEnd = src->decoding ? RowsReadAtEnd(cinfo) : 0;
+    reinterpret_cast<ErrorManager*>(cinfo->err)->dataEnded = true;
     WARNMS(cinfo, JWRN_JPEG_EOF);
     src->eoi[0] = 0xFF;
     src->eoi[1] = JPEG_EOI;
@@ -206,6 +232,8 @@ void AttachSource(j_decompress_ptr cinfo, Source& src) {
   src.pub.bytes_in_buffer = 0;
   src.pos = 0;
   src.startOfFile = true;
+  src.decoding = false;
+  src.rowsAtEnd = INT_MAX;
   cinfo->src = &src.pub;
 }
 
@@ -291,8 +319,9 @@ struct JpegReader::State {
   bool gray = false;
   bool cmyk = false;
   bool adobeInverted = false;
+  int width = 0;  // of the rows given out: the photo's, or smaller when decoding scaled
+  int height = 0;
   int nextRow = 0;
-  int scale = 1;  // the denominator of the output size
   std::vector<JSAMPLE> rowBuffer;  // palette or four-component rows
 
   State(const DecodeLimits& l, std::stop_token token) : stop(std::move(token)), limits(l) {
@@ -300,6 +329,7 @@ struct JpegReader::State {
     cinfo.err = &err.pub;
     monitor.pub.progress_monitor = MonitorProgress;
     monitor.stop = &stop;
+    src.stop = &stop;
   }
   ~State() { jpeg_destroy_decompress(&cinfo); }
 
@@ -310,12 +340,26 @@ struct JpegReader::State {
     Run([&] { jpeg_create_decompress(&cinfo); });
     AttachSource(&cinfo, src);
     cinfo.progress = &monitor.pub;
-    Run([&] { jpeg_read_header(&cinfo, TRUE); });
+    try {
+      Run([&] { jpeg_read_header(&cinfo, TRUE); });
+    } catch (EJPEG& e) {
+      if (e.code() == JERR_NO_SOI) e.SetFileKind(KindOfFile());
+      throw;
+    }
     header = HeaderOf(&cinfo);
+    width = header.width;
+    height = header.height;
   }
 
-  int outWidth() const { return (header.width + scale - 1) / scale; }
-  int outHeight() const { return (header.height + scale - 1) / scale; }
+  // What the first bytes show, for telling the user what a file that is not a JPEG is.
+  files::FileKind KindOfFile() const {
+    if (!src.file) return files::DetectFileKind(std::span<const std::uint8_t>(src.data, src.size));
+    try {
+      return files::DetectFileKind(*src.file);
+    } catch (const std::exception&) {
+      return files::FileKind::Unknown;
+    }
+  }
 };
 
 JpegReader::JpegReader(const files::InputFile& file, const DecodeLimits& limits, std::stop_token stop)
@@ -337,18 +381,9 @@ JpegReader::~JpegReader() = default;
 
 const JpegHeader& JpegReader::Header() const { return s_->header; }
 
-void JpegReader::SetScale(int denominator) {
-  if (s_->started || (denominator != 1 && denominator != 2 && denominator != 4 && denominator != 8))
-    throw std::logic_error("JpegReader scale must be 1, 2, 4 or 8, set before Start");
-  s_->scale = denominator;
-}
-
-int JpegReader::OutputWidth() const { return s_->outWidth(); }
-int JpegReader::OutputHeight() const { return s_->outHeight(); }
-
 std::uint64_t JpegReader::NeededBytes() const {
   j_decompress_ptr cinfo = &s_->cinfo;
-  std::uint64_t bytes = static_cast<std::uint64_t>(s_->outWidth()) * static_cast<std::uint64_t>(s_->outHeight()) *
+  std::uint64_t bytes = std::uint64_t{cinfo->image_width} * cinfo->image_height *
                         static_cast<std::uint64_t>(std::max(cinfo->num_components, 0));
   if (jpeg_has_multiple_scans(cinfo)) {
     // libjpeg keeps every coefficient of the image, in whole sampling units.
@@ -365,15 +400,16 @@ std::uint64_t JpegReader::NeededBytes() const {
   return bytes;
 }
 
-void JpegReader::Start(std::uint64_t alsoNeeded) {
+void JpegReader::Start(std::uint64_t alsoNeeded, int scale) {
   State& s = *s_;
   j_decompress_ptr cinfo = &s.cinfo;
   if (s.started) throw std::logic_error("JpegReader started twice");
   if (cinfo->image_width == 0 || cinfo->image_height == 0)
     throw LibjpegError(reinterpret_cast<j_common_ptr>(cinfo), JERR_EMPTY_IMAGE);
 
+  if (scale != 1 && scale != 2 && scale != 4 && scale != 8) throw std::invalid_argument("JpegReader: scale 1, 2, 4 or 8");
   cinfo->scale_num = 1;
-  cinfo->scale_denom = static_cast<unsigned int>(s.scale);
+  cinfo->scale_denom = static_cast<unsigned int>(scale);
   cinfo->do_block_smoothing = TRUE;
   cinfo->dct_method = JDCT_FLOAT;
   s.gray = cinfo->out_color_space == JCS_GRAYSCALE;
@@ -391,11 +427,14 @@ void JpegReader::Start(std::uint64_t alsoNeeded) {
   if (needed > s.limits.memoryBudget) throw PhotoTooLarge(s.header.width, s.header.height, needed, s.limits.memoryBudget);
   s.cinfo.mem->max_memory_to_use = static_cast<long>(std::min<std::uint64_t>(s.limits.memoryBudget, LONG_MAX));
 
+  s.src.decoding = true;
   s.Run([&] { jpeg_start_decompress(cinfo); });
   s.started = true;
-  if (cinfo->output_width != static_cast<JDIMENSION>(s.outWidth()) ||
-      cinfo->output_height != static_cast<JDIMENSION>(s.outHeight()))
+  const auto scaled = [scale](JDIMENSION size) { return (size + static_cast<JDIMENSION>(scale) - 1) / static_cast<JDIMENSION>(scale); };
+  if (cinfo->output_width != scaled(cinfo->image_width) || cinfo->output_height != scaled(cinfo->image_height))
     throw LibjpegError(reinterpret_cast<j_common_ptr>(cinfo), JERR_WIDTH_OVERFLOW);
+  s.width = static_cast<int>(cinfo->output_width);
+  s.height = static_cast<int>(cinfo->output_height);
   if (s.gray || s.cmyk)
     s.rowBuffer.resize(std::size_t{cinfo->output_width} * static_cast<std::size_t>(cinfo->output_components));
 }
@@ -404,9 +443,9 @@ int JpegReader::ReadRows(std::uint8_t* const* rows, int count) {
   State& s = *s_;
   j_decompress_ptr cinfo = &s.cinfo;
   if (!s.started) throw std::logic_error("JpegReader read before Start");
-  const int width = s.outWidth();
+  const int width = s.width;
   int done = 0;
-  while (done < count && s.nextRow < s.outHeight()) {
+  while (done < count && s.nextRow < s.height) {
     JDIMENSION got = 0;
     if (!s.endedEarly) {
       if (!s.gray && !s.cmyk) {
@@ -443,18 +482,14 @@ int JpegReader::ReadRows(std::uint8_t* const* rows, int count) {
   return done;
 }
 
-int JpegReader::RowsPerBlockRow() const {
-  // libjpeg knows the scaled block size from Start on.
-  const int block = s_->cinfo.min_DCT_scaled_size > 0 ? s_->cinfo.min_DCT_scaled_size : DCTSIZE / s_->scale;
-  return s_->cinfo.max_v_samp_factor * block;
-}
+int JpegReader::RowsPerBlockRow() const { return s_->cinfo.max_v_samp_factor * s_->cinfo.min_DCT_scaled_size; }
 
 bool JpegReader::CanSkip() const { return !s_->gray; }
 
 void JpegReader::SkipRows(int count) {
   State& s = *s_;
   if (!s.started || !CanSkip()) throw std::logic_error("JpegReader cannot skip here");
-  count = std::min(count, s.outHeight() - s.nextRow);
+  count = std::min(count, s.height - s.nextRow);
   if (count <= 0) return;
   JDIMENSION skipped = 0;
   s.Run([&] { skipped = jpeg_skip_scanlines(&s.cinfo, static_cast<JDIMENSION>(count)); });
@@ -464,10 +499,16 @@ void JpegReader::SkipRows(int count) {
 void JpegReader::Finish() {
   State& s = *s_;
   if (!s.started || s.finished) return;
-  if (s.nextRow < s.outHeight()) throw std::logic_error("JpegReader finished before its last row");
+  if (s.nextRow < s.height) throw std::logic_error("JpegReader finished before its last row");
   if (!s.endedEarly) s.Run([&] { jpeg_finish_decompress(&s.cinfo); });
   s.finished = true;
 }
+
+int JpegReader::OutputWidth() const { return s_->width; }
+
+int JpegReader::OutputHeight() const { return s_->height; }
+
+int JpegReader::DecodedRows() const { return std::min(s_->src.rowsAtEnd, s_->height); }
 
 std::string JpegReader::Warning() const {
   const long n = s_->err.pub.num_warnings;

@@ -60,21 +60,17 @@ class JpegReader {
   JpegReader& operator=(const JpegReader&) = delete;
 
   const JpegHeader& Header() const;
-  // Decodes at 1/denominator of the stored size (1, 2, 4 or 8) through
-  // libjpeg's scaled inverse DCT, far less work for a view of a large photo.
-  // Before Start; rows then have the output size.
-  void SetScale(int denominator);
-  // The size of the rows ReadRows gives: the stored size divided by the
-  // scale, rounded up.
-  int OutputWidth() const;
-  int OutputHeight() const;
   // What the decode needs by the budget's count: samples plus whole-image
   // coefficient buffers.
   std::uint64_t NeededBytes() const;
   // Refuses the photo (PhotoTooLarge) when NeededBytes() plus `alsoNeeded`
   // exceeds the budget, then starts decoding. A progressive file is read
-  // whole here.
-  void Start(std::uint64_t alsoNeeded = 0);
+  // whole here. `scale` 2, 4 or 8 decodes at that fraction of the size with
+  // libjpeg's DCT scaling (each side rounded up), far faster than whole.
+  void Start(std::uint64_t alsoNeeded = 0, int scale = 1);
+  // The size of the rows given out (after Start): the photo's unless scaled.
+  int OutputWidth() const;
+  int OutputHeight() const;
   // Reads the next rows into rows[0..count); fewer only at the image's end.
   int ReadRows(std::uint8_t* const* rows, int count);
   // Rows of one row of blocks, the unit libjpeg decodes in (after Start).
@@ -92,6 +88,11 @@ class JpegReader {
   // libjpeg's complaints about damaged data (a file that ends early, corrupt
   // data): the first one's text and how many there were; empty when none.
   std::string Warning() const;
+  // Of the rows given out so far and to come, those that hold the photo's
+  // data: OutputHeight() unless the file ended early, when libjpeg fills the
+  // rows below with grey. Known for every row by the time it is read; a
+  // progressive photo loses only the rows its first scans had not reached.
+  int DecodedRows() const;
 
  private:
   struct State;

@@ -14,12 +14,20 @@
 namespace imaging {
 namespace {
 
-// A band of rows: rows [first, first + count) of the photo.
+// A band of rows: rows [first, first + count) of the photo, of which the
+// first `decoded` hold its data (the rest is the filler of a file that ended early).
 struct Band {
   std::uint8_t* const* rows;
   int first;
   int count;
+  int decoded;
 };
+
+// Reads the band of up to `count` rows from row `first` into `rows`.
+Band ReadBand(JpegReader& reader, std::uint8_t* const* rows, int first, int count) {
+  const int got = reader.ReadRows(rows, count);
+  return Band{rows, first, got, std::clamp(reader.DecodedRows() - first, 0, got)};
+}
 
 // Bands handed from the decoding thread to the working one. The decoder
 // fills free bands in order, the worker takes them in the same order and
@@ -45,10 +53,10 @@ class Ring {
     if (stopped_) return nullptr;
     return RowsOf(filled_);
   }
-  void Publish(int first, int count) {
+  void Publish(const Band& band) {
     {
       std::lock_guard lock(mutex_);
-      slots_[filled_ % slots_.size()] = {RowsOf(filled_), first, count};
+      slots_[filled_ % slots_.size()] = band;
       ++filled_;
     }
     changed_.notify_all();
@@ -182,7 +190,7 @@ bool Stream(JpegReader& reader, int first, int last, PassStop& stop, int threads
         throw Cancelled();
       }
       std::uint8_t* const* rows = ring.Free();
-      const Band band{rows, y, reader.ReadRows(rows, std::min(kBandRows, last - y))};
+      const Band band = ReadBand(reader, rows, y, std::min(kBandRows, last - y));
       if (!prepare(band) || !consume(band)) {
         stop.Enough();
         return false;
@@ -212,9 +220,9 @@ bool Stream(JpegReader& reader, int first, int last, PassStop& stop, int threads
       while (y < last) {
         std::uint8_t* const* rows = ring.Free();
         if (!rows) return;
-        const Band band{rows, y, reader.ReadRows(rows, std::min(kBandRows, last - y))};
+        const Band band = ReadBand(reader, rows, y, std::min(kBandRows, last - y));
         if (!prepare(band)) return stop.Enough();
-        ring.Publish(band.first, band.count);
+        ring.Publish(band);
         y += band.count;
       }
       ring.Close();
@@ -228,6 +236,11 @@ bool Stream(JpegReader& reader, int first, int last, PassStop& stop, int threads
 const BandWork kNothing = [](const Band&) { return true; };
 
 // ---- measuring ------------------------------------------------------------
+
+// The photo's row a preview row shows.
+int SourceRow(int previewRow, int height, int previewHeight) {
+  return static_cast<int>((2 * std::int64_t{previewRow} + 1) * height / (2 * std::int64_t{previewHeight}));
+}
 
 // The preview of StretchNearest, filled from the source rows as they pass;
 // several parts of a pass may fill it, each its own rows.
@@ -257,9 +270,7 @@ class PreviewRows {
   }
 
  private:
-  int Source(int previewRow) const {
-    return static_cast<int>((2 * std::int64_t{previewRow} + 1) * height_ / (2 * std::int64_t{preview_.height()}));
-  }
+  int Source(int previewRow) const { return SourceRow(previewRow, height_, preview_.height()); }
   Raster& preview_;
   int height_;
   std::vector<std::size_t> columns_;
@@ -274,8 +285,9 @@ struct Measure {
   PixelSample minPixel, maxPixel;
   std::optional<PreviewRows> preview;
 
+  // The preview shows the filler of a photo that ended early; the analysis leaves it out.
   void Take(const Band& band, int width) {
-    for (int i = 0; i < band.count; ++i) AnalyseRow(band.rows[i], width, 0, band.first + i, totals);
+    for (int i = 0; i < band.decoded; ++i) AnalyseRow(band.rows[i], width, 0, band.first + i, totals);
     Sample(totals.haveMin, totals.minX, totals.minY, band, width, minPixel);
     Sample(totals.haveMax, totals.maxX, totals.maxY, band, width, maxPixel);
     if (preview) preview->Take(band);
@@ -328,10 +340,14 @@ int SplitRow(const JpegReader& reader, const PassOptions& options) {
 // Measures the whole photo: in two parts on two threads when SplitRow says
 // so, else decoding on this thread and measuring on another. `after` sees
 // each band once measured and may stop the pass by giving false. Gives
-// whether the whole photo was measured, with the measurement in `top`.
+// whether the whole photo was measured, with the measurement in `top`, and
+// libjpeg's warning and the rows that held data in `end`.
+struct PassEnd {
+  std::string warning;
+  int decodedRows = 0;
+};
 bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& stop, const PassOptions& options,
-                  Progress& progress, Measure& top, const std::function<bool(Measure&)>& after,
-                  std::string& warning) {
+                  Progress& progress, Measure& top, const std::function<bool(Measure&)>& after, PassEnd& end) {
   const int width = reader.Header().width, height = reader.Header().height;
   const int split = SplitRow(reader, options);
   if (split == 0) {
@@ -340,7 +356,7 @@ bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& st
       return after(top);
     });
     if (whole) reader.Finish();
-    warning = reader.Warning();
+    end = {reader.Warning(), reader.DecodedRows()};
     return whole;
   }
 
@@ -350,6 +366,7 @@ bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& st
   std::exception_ptr topError, bottomError;
   bool topWhole = false, bottomWhole = false;
   std::string bottomWarning;
+  int bottomDecoded = height;
   auto measured = [&](Measure& part, const Band& band) {
     part.Take(band, width);
     std::lock_guard lock(partsLock);
@@ -365,6 +382,7 @@ bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& st
                              [&](const Band& band) { return measured(bottom, band); });
         if (bottomWhole) second.Finish();
         bottomWarning = second.Warning();  // it has read the whole file, the upper part included
+        bottomDecoded = second.DecodedRows();
       });
     });
     Capture(topError, stop, [&] {
@@ -373,7 +391,9 @@ bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& st
     });
   }  // joins the lower part
   RethrowFirst({topError, bottomError}, stop);
-  warning = bottomWarning.empty() ? reader.Warning() : bottomWarning;
+  // The upper part's reader stopped at the split: the file's end, if any, was
+  // above it when it saw it, and below it for the lower part's reader alone.
+  end = {bottomWarning.empty() ? reader.Warning() : bottomWarning, std::min(reader.DecodedRows(), bottomDecoded)};
   if (!topWhole || !bottomWhole) return false;
   top.Append(bottom);
   return true;
@@ -396,7 +416,11 @@ OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, 
   Progress progress(options, height);
   Measure measure;
   if (withPreview) measure.preview.emplace(photo.preview, width, height, 0);
-  MeasurePhoto(file, reader, stop, options, progress, measure, [](Measure&) { return true; }, photo.warning);
+  PassEnd end;
+  MeasurePhoto(file, reader, stop, options, progress, measure, [](Measure&) { return true; }, end);
+  photo.warning = std::move(end.warning);
+  photo.decodedRows = end.decodedRows;
+  photo.previewDecodedRows = withPreview ? PreviewRowsFrom(photo.decodedRows, height, photo.preview.height()) : 0;
 
   PhotoAnalysis& a = photo.analysis;
   a.histogram = measure.totals.histogram();
@@ -416,13 +440,15 @@ MeasuredSettings SettingsAfterOpen(const files::InputFile& file, const CommandCo
   // The extremes of all parts so far; asked again only when they moved.
   int darkest = 255, brightest = 0;
   Measure measure;
+  PassEnd end;
   m.wholePhoto = MeasurePhoto(file, reader, stop, options, progress, measure, [&](Measure& part) {
     const int d = std::min(darkest, part.totals.minL), b = std::max(brightest, part.totals.maxL);
     if (d == darkest && b == brightest) return true;
     darkest = d;
     brightest = b;
     return !SettingsSettled(c, darkest, brightest);
-  }, m.warning);
+  }, end);
+  m.warning = std::move(end.warning);
   if (m.wholePhoto) {
     darkest = measure.totals.minL;
     brightest = measure.totals.maxL;
@@ -466,7 +492,14 @@ Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request,
   reader.Finish();
   writer.Finish();
   result.warning = reader.Warning();
+  result.decodedRows = reader.DecodedRows();
   return result;
+}
+
+int PreviewRowsFrom(int decodedRows, int height, int previewHeight) {
+  int rows = 0;
+  while (rows < previewHeight && SourceRow(rows, height, previewHeight) < decodedRows) ++rows;
+  return rows;
 }
 
 SettingsAt Replay(std::vector<BrightenSettings> steps) {

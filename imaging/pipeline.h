@@ -43,9 +43,14 @@ struct PassOptions {
 
 struct OpenedPhoto {
   JpegHeader header;
-  PhotoAnalysis analysis;
+  PhotoAnalysis analysis;  // of the decoded rows only
   Raster preview;  // the photo fitted into the preview frame, nearest neighbour
   std::string warning;  // libjpeg's complaint about damaged data, if any
+  // Rows of the photo that held data: header.height, fewer when the file
+  // ended early (libjpeg fills the rest with grey). The preview's first
+  // previewDecodedRows rows show decoded rows, the rest the grey filler.
+  int decodedRows = 0;
+  int previewDecodedRows = 0;
 };
 
 // Decodes and measures the photo, and makes its preview from the same rows:
@@ -80,12 +85,17 @@ struct Rendered {
   // The settings of every step, in order; asking them again gives the same file.
   std::vector<BrightenSettings> steps;
   std::string warning;
+  int decodedRows = 0;  // as OpenedPhoto's: source.height unless the file ended early
 };
 
 // Decodes the photo, brightens every row with the settings of its step and
 // encodes the result into `out` in the source's mode (baseline or
 // progressive) at the request's quality.
 Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options);
+
+// Of a preview `previewHeight` rows high of a photo `height` rows high, the
+// rows showing the photo's first `decodedRows` rows.
+int PreviewRowsFrom(int decodedRows, int height, int previewHeight);
 
 // A SettingsAt that gives the recorded settings of each step again.
 SettingsAt Replay(std::vector<BrightenSettings> steps);

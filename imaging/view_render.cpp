@@ -31,8 +31,9 @@ int ViewScaleFor(int orientation, int width, int height, int wantWidth, int want
 ViewPixels DecodeView(const files::InputFile& file, const ViewRequest& request, const DecodeLimits& limits,
                       std::stop_token stop) {
   JpegReader reader(file, limits, std::move(stop));
-  reader.SetScale(request.scale);
-  const int width = reader.OutputWidth(), height = reader.OutputHeight();
+  // libjpeg's scaled size: each side divided, rounded up.
+  const int width = (reader.Header().width + request.scale - 1) / request.scale;
+  const int height = (reader.Header().height + request.scale - 1) / request.scale;
   ViewPixels view;
   ShownSize(request.orientation, width, height, view.shownWidth, view.shownHeight);
   PixelRect& shown = view.region;
@@ -48,7 +49,7 @@ ViewPixels DecodeView(const files::InputFile& file, const ViewRequest& request, 
   const std::size_t stride = 3 * static_cast<std::size_t>(width);
   // The region, and a band of whole rows to read it through.
   Raster part(stored.width, stored.height);
-  reader.Start(part.byteSize() + kBatchRows * stride);
+  reader.Start(part.byteSize() + kBatchRows * stride, request.scale);
   std::vector<std::uint8_t> band(kBatchRows * stride);
   std::uint8_t* rows[kBatchRows];
   for (int i = 0; i < kBatchRows; ++i) rows[i] = band.data() + static_cast<std::size_t>(i) * stride;

@@ -7,7 +7,9 @@ PACKAGES=(
   qt6-translations-l10n  # Qt's own dialogs and standard buttons in Czech
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
+  zlib1g-dev libbrotli-dev  # PNG's compressed text chunks, JPEG XL's compressed boxes
   fonts-dejavu-core
+  bash-completion  # the completion test loads the completion as bash does
 )
 
 ensure_packages() {

@@ -33,22 +33,88 @@ constexpr TagDef kCanonDefs[] = {
     Row(0x0002, "Skip"),
     Row(0x0003, "Skip"),
     NoteRow(0x0004, "ExposureInfo2", DecodeCanonShotInfo),
+    Row(0x0005, "Panorama"),
     Row(0x0006, "ImageType"),
     Row(0x0007, "FirmwareVersion"),
     Row(0x0008, "ImageNumber"),
     Row(0x0009, "OwnerName"),
     Row(0x000A, "Skip"),
     Row(0x000B, "Skip"),
-    Row(0x000C, "CameraSerialNumber"),
+    Row(0x000C, "SerialNumber"),
     Row(0x000D, "Skip"),
     Row(0x000E, "Skip"),
     NoteRow(0x000F, "CustomFunctions", DecodeCanonCustomFunctions),
     Row(0x0010, "Skip"),
+    Row(0x0011, "MovieInfo"),
+    Row(0x0012, "AFInfo"),
+    Row(0x0013, "ThumbnailImageValidArea"),
+    Row(0x0015, "SerialNumberFormat", "2415919104:Format 1,2684354560:Format 2"),
+    Row(0x001A, "SuperMacro", "0:Off,1:On (1),2:On (2)"),
+    Row(0x001C, "DateStampMode", "0:Off,1:Date,2:Date & Time"),
+    Row(0x001D, "MyColors"),
+    Row(0x001E, "FirmwareRevision"),
+    Row(0x0023, "Categories"),
+    Row(0x0024, "FaceDetect1"),
+    Row(0x0025, "FaceDetect2"),
+    Row(0x0026, "AFInfo2"),
+    Row(0x0027, "ContrastInfo"),
+    Row(0x0028, "ImageUniqueID"),
+    Row(0x0029, "WBInfo"),
+    Row(0x002F, "FaceDetect3"),
+    Row(0x0035, "TimeInfo"),
+    Row(0x0038, "BatteryType"),
+    Row(0x003C, "AFInfo3"),
+    Row(0x0081, "RawDataOffset"),
+    Row(0x0083, "OriginalDecisionDataOffset"),
+    Row(0x0090, "CustomFunctions1D"),
+    Row(0x0091, "PersonalFunctions"),
+    Row(0x0092, "PersonalFunctionValues"),
+    Row(0x0093, "FileInfo"),
+    Row(0x0094, "AFPointsInFocus1D"),
+    Row(0x0095, "LensModel"),
+    Row(0x0096, "InternalSerialNumber"),
+    Row(0x0097, "DustRemovalData"),
+    Row(0x0098, "CropInfo"),
+    Row(0x0099, "CustomFunctions2"),
+    Row(0x009A, "AspectInfo"),
+    Row(0x00A0, "ProcessingInfo"),
+    Row(0x00A1, "ToneCurveTable"),
+    Row(0x00A2, "SharpnessTable"),
+    Row(0x00A3, "SharpnessFreqTable"),
+    Row(0x00A4, "WhiteBalanceTable"),
+    Row(0x00A9, "ColorBalance"),
+    Row(0x00AA, "MeasuredColor"),
+    Row(0x00AE, "ColorTemperature"),
+    Row(0x00B0, "CanonFlags"),
+    Row(0x00B1, "ModifiedInfo"),
+    Row(0x00B2, "ToneCurveMatching"),
+    Row(0x00B3, "WhiteBalanceMatching"),
+    Row(0x00B4, "ColorSpace", "1:sRGB,2:Adobe RGB,65535:n/a"),
+    Row(0x00B6, "PreviewImageInfo"),
+    Row(0x00D0, "VRDOffset"),
+    Row(0x00E0, "SensorInfo"),
+    Row(0x4001, "ColorData"),
+    Row(0x4002, "CRWParam"),
+    Row(0x4003, "ColorInfo"),
+    Row(0x4005, "Flavor"),
+    Row(0x4008, "PictureStyleUserDef"),
+    Row(0x4009, "PictureStylePC"),
+    Row(0x4010, "CustomPictureStyleFileName"),
+    Row(0x4013, "AFMicroAdj"),
+    Row(0x4015, "VignettingCorr"),
+    Row(0x4016, "VignettingCorr2"),
+    Row(0x4018, "LightingOpt"),
+    Row(0x4019, "LensInfo"),
+    Row(0x4020, "Ambience"),
+    Row(0x4021, "MultiExp"),
+    Row(0x4024, "FilterInfo"),
+    Row(0x4025, "HDRInfo"),
+    Row(0x4028, "AFConfig"),
 };
 // clang-format on
 
 static_assert(std::size(kCanonDefs) == kCanonTagCount);
-static_assert(TagsUnique(kCanonDefs));
+static_assert(TagsAscending(kCanonDefs));
 
 // A word for one number of a field.
 struct Word {
@@ -84,7 +150,8 @@ constexpr size_t kAutoIsoIndex = 1;
 constexpr size_t kBaseIsoIndex = 2;
 
 // The camera settings' ISO is a code (16 to 20 for ISO 50 to 800, others for the automatic
-// modes), or on newer cameras the speed itself with bit 14 set; 0x7FFF stands for none.
+// modes), or on newer cameras the speed itself with bit 14 set; 0x7FFF stands for none, here
+// as in the other fields.
 constexpr uint16_t kNoCameraIso = 0x7FFF;
 std::optional<long double> CameraIsoSpeed(uint16_t number) {
   if (number >= 16 && number <= 20) return 50.0L * (1 << (number - 16));
@@ -179,8 +246,8 @@ constexpr CanonField kShotInfoFields[] = {
 };
 
 // Custom function f (1..15) is row f - 1, with a value map keyed by the setting. The texts
-// are kept as the cameras' manuals had them; function 7's texts hold commas, so a lookup
-// gives only the part before the next one.
+// are kept as the cameras' manuals had them, but for function 7's, whose commas a map
+// cannot hold.
 struct CustomFunction {
   std::string_view Name;
   std::string_view ValueMap;
@@ -193,7 +260,7 @@ constexpr CustomFunction kCustomFunctions[] = {
     {"Exposure Level", "0:1/2 stop,1:1/3 stop"},
     {"AF Assist", "0:On (auto),1:Off"},
     {"AV Shutter Speed", "0:Automatic,1: 1/200 (fixed)"},
-    {"AEB Sequence", "0:0, -, + / Enabled1: 0, -, + / Disabled,2: -, 0, + / Enabled,3: -, 0, + / Disabled"},
+    {"AEB Sequence", "0:0 - + / Enabled,1:0 - + / Disabled,2:- 0 + / Enabled,3:- 0 + / Disabled"},
     {"Shutter Sync", "0:1st-curtain sync,1: 2nd-curtain sync"},
     {"Lens AF Button", "0:AF stop,1:Operate AF,2:Lock AE and start timer"},
     {"Fill Flash Reduction", "0:Enable,1:Disable"},
@@ -229,11 +296,12 @@ std::string FieldText(const CanonField& field, uint16_t number, uint16_t focalUn
       }
       [[fallthrough]];
     case Shown::Words: {
+      if (number == kNoCameraIso) return "n/a";  // Canon's mark for a field it does not use
       const auto signedNumber = static_cast<int16_t>(number);
       for (const Word& word : field.Words) {
         if (word.Value == number || word.Value == signedNumber) return std::string(word.Text);
       }
-      return IntegerText(signedNumber);  // a number the documentation has no word for
+      return UnknownValueText(IntegerText(signedNumber));  // a number Canon gives no word for
     }
     case Shown::FocalLength:
       return focalUnits == 0 ? IntegerText(number) : FormatText("%.2f mm", {number / static_cast<double>(focalUnits)});
@@ -273,6 +341,24 @@ std::string DecodeFields(DecodeContext& context, std::span<const CanonField> fie
 std::span<const TTagEntry> CanonTags() {
   static const std::vector<TTagEntry> table = BuildTagTable(kCanonDefs);
   return table;
+}
+
+NoteLayout CanonLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
+  NoteLayout layout{CanonTags(), 0, headerShift, exifOrder, ReadCanonIso};
+  constexpr int64_t kFooterLength = 8;
+  if (note.Length() < kFooterLength) return layout;
+  const std::string footer = note.Copy(note.Length() - kFooterLength + 1, kFooterLength);
+  const bool intel = footer.starts_with(std::string_view("II\x2A\0", 4));
+  if (!intel && !footer.starts_with(std::string_view("MM\0\x2A", 4))) return layout;
+  // The offset the note was written at, from the EXIF data's header: a value at offset x lies
+  // x - written bytes into the note.
+  const int64_t written =
+      static_cast<uint32_t>(RawToInteger(std::string_view(footer).substr(4), !intel));
+  layout.ValueShift = 1 - written;
+  layout.BigEndian = !intel;
+  layout.OrderDeclared = true;
+  layout.ShiftKnown = true;
+  return layout;
 }
 
 void ReadCanonIso(const NoteValue& value, MakerNoteIso& iso) {
@@ -316,7 +402,7 @@ std::string DecodeCanonCustomFunctions(const std::string& text, DecodeContext& c
     if (function < 1 || function > static_cast<int32_t>(std::size(kCustomFunctions))) continue;
     const CustomFunction& row = kCustomFunctions[static_cast<size_t>(function - 1)];
     if (!AppendFieldLine(lines, context, row.Name,
-                         DecodeValueMap(row.ValueMap, IntegerText(setting)))) {
+                         MappedText(row.ValueMap, IntegerText(setting)))) {
       break;
     }
   }

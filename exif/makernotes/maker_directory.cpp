@@ -4,7 +4,9 @@
 #include "exif/makernotes/maker_directory.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <stdexcept>
@@ -26,7 +28,12 @@ namespace {
 constexpr int64_t kEntrySize = 12;
 constexpr int64_t kInlineBytes = 4;
 constexpr int64_t kLinkBytes = 4;
-constexpr std::string_view kUnknownName = "Unknown";
+// Candidates for a moved note's base are taken from this many of its first and last values.
+constexpr size_t kBaseCandidates = 8;
+// Sub-directories (Olympus' equipment, camera settings, ...) hold no further ones.
+constexpr int kMaxNoteDepth = 1;
+// Entries looked at to tell a note's byte order.
+constexpr int64_t kOrderProbeEntries = 8;
 constexpr std::string_view kSkipName = "SKIP";
 constexpr std::string_view kErrorPrefix = "Error Detected = ";
 
@@ -64,16 +71,18 @@ Entry ReadEntry(const tEndInd& note, int64_t entryPos) {
 
 // The shift added to every value position so that the values lie after the directory's
 // table and inside the bytes that hold the note (the EXIF block from the note's start on: a
-// camera may count its note short and keep the values after it): none when they already
-// do; otherwise, of the shifts that put the first value right after the table (with or
-// without its link) or the last one at the note's end, the way a moved note is found again,
-// the one that places the most values. Nothing when no shift places even half of them:
-// there is no consistent base. A note that fits as it stands is still re-based when both
-// ends (the first value after the table's link, the last at the note's end) agree on another
-// place. A few values may lie elsewhere (a preview image kept in another part of the file);
-// those are shown empty.
+// camera may count its note short and keep the values after it): none when they already do;
+// otherwise, of the shifts that put one of the first values right after the table (with or
+// without its link) or one of the last ones at the note's end, the way a moved note is found
+// again, the one that places the most values. Taking candidates from several values, not
+// only the first and the last, keeps one bogus offset (0, or one far outside) from moving
+// the others. Nothing when no shift places even half of them: there is no consistent base.
+// A note that fits as it stands is still re-based when both ends (the first value after the
+// table's link, the last at the note's end) agree on another place. A few values may lie
+// elsewhere (a preview image kept in another part of the file); those are shown empty.
 std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valueShift,
-                                 int64_t tableEnd, int64_t noteLength, int64_t available) {
+                                 int64_t tableEnd, int64_t noteLength, int64_t available,
+                                 bool shiftKnown) {
   std::vector<std::pair<int64_t, int64_t>> spans;  // 0-based start and end in the note
   for (const Entry& e : entries) {
     if (e.Inline() || e.Size > available) continue;  // no base could place these
@@ -87,29 +96,59 @@ std::optional<int64_t> NoteShift(const std::vector<Entry>& entries, int64_t valu
     });
   };
   const auto all = static_cast<int64_t>(spans.size());
-  int64_t first = spans.front().first;
-  int64_t lastEnd = spans.front().second;
+  const int64_t placedAsWritten = placed(0);
+  if (shiftKnown && 2 * placedAsWritten >= all) return 0;
+
+  std::vector<int64_t> starts;
+  std::vector<int64_t> ends;
   for (const auto& [start, end] : spans) {
-    first = std::min(first, start);
-    lastEnd = std::max(lastEnd, end);
+    starts.push_back(start);
+    ends.push_back(end);
   }
-  const int64_t afterLink = tableEnd + kLinkBytes - first;
-  const int64_t atEnd = noteLength - lastEnd;
-  if (placed(0) == all) {
+  const size_t firstCount = std::min(kBaseCandidates, starts.size());
+  std::partial_sort(starts.begin(), starts.begin() + static_cast<std::ptrdiff_t>(firstCount),
+                    starts.end());
+  std::partial_sort(ends.begin(), ends.begin() + static_cast<std::ptrdiff_t>(firstCount),
+                    ends.end(), std::greater<>());
+  if (placedAsWritten == all) {
+    const int64_t afterLink = tableEnd + kLinkBytes - starts.front();
+    const int64_t atEnd = noteLength - ends.front();
     const bool movedAsAWhole = atEnd != 0 && afterLink == atEnd;
     return movedAsAWhole && placed(atEnd) == all ? atEnd : 0;
   }
   int64_t best = 0;
-  int64_t bestPlaced = placed(0);
-  for (int64_t shift : {afterLink, tableEnd - first, atEnd}) {
+  int64_t bestPlaced = placedAsWritten;
+  const auto consider = [&](int64_t shift) {
     const int64_t count = placed(shift);
     if (count > bestPlaced) {
       best = shift;
       bestPlaced = count;
     }
-  }
+  };
+  // Of shifts that place as many, the usual layout wins: values right after the table's link,
+  // then right after the table, then ending with the note.
+  for (size_t i = 0; i < firstCount; ++i) consider(tableEnd + kLinkBytes - starts[i]);
+  for (size_t i = 0; i < firstCount; ++i) consider(tableEnd - starts[i]);
+  for (size_t i = 0; i < firstCount; ++i) consider(noteLength - ends[i]);
   if (2 * bestPlaced < all) return std::nullopt;
   return best;
+}
+
+// How well a directory reads in one byte order: its entry count fits the note and its first
+// entries have field types that exist. 0 for a count that cannot be.
+int64_t OrderScore(const ByteString& bytes, int64_t start, bool bigEndian) {
+  tEndInd note;
+  note.DataBlock = bytes;
+  note.BigEndian = bigEndian;
+  if (!bytes.Holds(start + 1, 2)) return 0;
+  const int64_t count = note.ReadUInt16(start + 1);
+  if (count == 0 || 2 + kEntrySize * count > bytes.Length() - start + kEntrySize) return 0;
+  int64_t score = 1;
+  for (int64_t i = 0; i < std::min(count, kOrderProbeEntries); ++i) {
+    const int64_t type = note.ReadUInt16(start + 3 + kEntrySize * i + 2);
+    if (type >= kByte && type <= kIfd) ++score;
+  }
+  return score;
 }
 
 struct Reading {
@@ -117,20 +156,48 @@ struct Reading {
   const NoteLayout& Layout;
   MakerNoteBudget& Budget;
   const tEndInd& Note;
+  int Depth = 0;
 };
+
+void ReadEntries(const Reading& r);
+
+// The directory a record's value points at, read with the record's table; offsets count as
+// in the directory that points at it. A broken one ends quietly: it is a part of the note.
+void ReadSubDirectory(const Reading& r, const TTagEntry& record, const Entry& entry,
+                      std::string_view value, int64_t shift) {
+  if (r.Depth >= kMaxNoteDepth) return;
+  // A pointer (LONG or IFD) holds the directory's offset; an UNDEFINED value is the directory.
+  int64_t offset = entry.Offset;
+  if (entry.Inline()) {
+    if (value.size() != 4) return;
+    offset = static_cast<uint32_t>(RawToInteger(value, r.Layout.BigEndian));
+  }
+  NoteLayout sub = r.Layout;
+  sub.Table = record.SubDirectory();
+  sub.ValueShift = r.Layout.ValueShift + shift;
+  sub.Start = offset + sub.ValueShift - 1;
+  sub.ShiftKnown = true;
+  sub.Iso = nullptr;
+  try {
+    ReadEntries(Reading{r.Info, sub, r.Budget, r.Note, r.Depth + 1});
+  } catch (const std::exception&) {
+    // What the sub-directory gave before its fault stays.
+  }
+}
 
 // The value text by field type; a conversion that fails shows the value quoted.
 std::string ValueText(const Reading& r, std::string_view value, uint16_t type,
                       const TTagEntry* record) {
-  // UNDEFINED values are mostly text padded with zero bytes.
-  if (type == kAscii || type == kUndefined) return Quoted(AsciiText(value));
+  if (type == kAscii) return Quoted(AsciiText(value));
+  // UNDEFINED values are mostly text padded with zero bytes, else binary data.
+  if (type == kUndefined) return UndefinedText(value);
   const bool maps = r.Info.Options.useTagDecoders;
   try {
     if (record == nullptr) return RawToText(value, type, {}, {}, r.Layout.BigEndian, maps);
     const std::string map = maps ? FindValueMap(record->Tag, r.Layout.Table) : std::string();
     return RawToText(value, type, record->FormatString, map, r.Layout.BigEndian, maps);
   } catch (const std::exception&) {
-    return Quoted(AsciiText(value));
+    return UndefinedText(value);
   }
 }
 
@@ -187,9 +254,16 @@ void ReadEntry(const Reading& r, const Entry& entry, int64_t shift) {
   const std::span<const TTagEntry> table = r.Layout.Table;
   const int index = FindTagIndex(entry.Tag, table);
   const TTagEntry* record = index >= 0 ? &table[static_cast<size_t>(index)] : nullptr;
-  const std::string_view shownName = record != nullptr ? record->Description : kUnknownName;
+  // A tag no table names shows its number, so that it can be looked up.
+  const std::string shownName = record != nullptr
+                                    ? record->Description
+                                    : "Unknown 0x" + FormatText("%04X", {int32_t{entry.Tag}});
   if (UpperAscii(shownName) == kSkipName) return;
   if (info.BuildMode != kBuildStoreOnly && info.BuildMode != kBuildAll) return;
+  if (record != nullptr && record->SubDirectory != nullptr) {
+    ReadSubDirectory(r, *record, entry, value, shift);
+    return;
+  }
   // From the value's own numbers, whatever the decoders and traces do.
   if (r.Layout.Iso != nullptr) r.Layout.Iso({entry.Tag, entry.Type, value, r.Layout.BigEndian}, info.NoteIso);
   // A reader without maker notes reads a note for its ISO speed alone.
@@ -242,7 +316,7 @@ void ReadEntries(const Reading& r) {
   const int64_t tableEnd = r.Layout.Start + 2 + kEntrySize * count;
   const std::optional<int64_t> shift =
       NoteShift(entries, r.Layout.ValueShift, tableEnd, bytes.Length(),
-                static_cast<int64_t>(NoteSpace(r.Info).size()));
+                static_cast<int64_t>(NoteSpace(r.Info).size()), r.Layout.ShiftKnown);
   if (!shift) {
     if (r.Info.Options.traces) r.Info.MakerNoteTraceText += kWithheldLine;
     return;
@@ -280,7 +354,13 @@ bool DecodeContext::AddField(std::string_view name, std::string_view text) {
   return true;
 }
 
-void ReadMakerDirectory(TImageInfo& info, const NoteLayout& layout, MakerNoteBudget& budget) {
+void ReadMakerDirectory(TImageInfo& info, const NoteLayout& given, MakerNoteBudget& budget) {
+  NoteLayout layout = given;
+  // A note rewritten by software of the other byte order keeps its numbers in that order.
+  if (!layout.OrderDeclared && OrderScore(info.MakerNoteData, layout.Start, !layout.BigEndian) >
+                                   OrderScore(info.MakerNoteData, layout.Start, layout.BigEndian)) {
+    layout.BigEndian = !layout.BigEndian;
+  }
   tEndInd note;
   note.DataBlock = info.MakerNoteData;
   note.BigEndian = layout.BigEndian;

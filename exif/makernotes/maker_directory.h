@@ -70,14 +70,22 @@ struct NoteLayout {
   int64_t ValueShift = 0;  // a value at offset x lies at 1-based note position x + ValueShift
   bool BigEndian = false;  // the byte order of the note's numbers
   IsoReading Iso = nullptr;  // for the makers whose notes state the ISO speed
+  // The byte order is the note's own (a header, a footer or the maker's rule); otherwise it
+  // is the EXIF data's, and a note that reads far better in the other order (one rewritten
+  // by software of the other byte order) is read in that.
+  bool OrderDeclared = false;
+  // The value shift is known exactly (Canon's footer records where the note was written),
+  // so values are not searched for elsewhere while it places them.
+  bool ShiftKnown = false;
 };
 
 // Reads the maker directory that `layout` places in info.MakerNoteData (with maker notes off
-// in the reader's options, only what the layout's ISO reading takes). Values lie inside the
-// note: when their offsets do not fit it (a photo re-saved by software that moved the note),
-// the note is re-based so that they do, and when no base fits them all the note's values are
-// withheld with one trace line saying so. An error ends the directory and is reported in the
-// container's ErrorText; what was read before stays.
+// in the reader's options, only what the layout's ISO reading takes), and the directories its
+// records point at. Values lie inside the note: when their offsets do not fit it (a photo
+// re-saved by software that moved the note), the note is re-based at the place that puts the
+// most values after its table, so that one bogus offset cannot move the others; when no base
+// places half of them the note's values are withheld with one trace line saying so. An error
+// ends the directory and is reported in the container's ErrorText; what was read before stays.
 void ReadMakerDirectory(TImageInfo& info, const NoteLayout& layout, MakerNoteBudget& budget);
 void ReadMakerDirectory(TImageInfo& info, const NoteLayout& layout);
 

@@ -85,6 +85,37 @@ NoteLayout CasioLayout(const ByteString& note, int64_t headerShift, bool exifOrd
   return {CasioTags(), 0, headerShift, exifOrder, ReadCasioIso};
 }
 
+// Sony notes: "SONY DSC " or "SONY CAM " and three zero bytes before the directory, or the
+// directory at the start; offsets from the EXIF data's TIFF header.
+NoteLayout SonyLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
+  const bool header = StartsWith(note, std::string_view("SONY DSC \0\0\0", 12)) ||
+                      StartsWith(note, std::string_view("SONY CAM \0\0\0", 12));
+  return {SonyTags(), header ? 12 : 0, headerShift, exifOrder};
+}
+
+// Pentax notes: "AOC", a zero and the note's byte order ("MM" or "II"; anything else keeps
+// the EXIF data's), the directory at byte 6 and offsets from the EXIF data's TIFF header; or
+// "PENTAX ", a zero, the byte order, the directory at byte 10 and offsets from the note's
+// start. Other notes of these makes are not Pentax's.
+std::optional<NoteLayout> PentaxLayout(const ByteString& note, int64_t headerShift, bool exifOrder) {
+  if (StartsWith(note, std::string_view("AOC\0", 4))) {
+    return NoteLayout{PentaxTags(), 6, headerShift, HeaderOrder(note, 4).value_or(exifOrder)};
+  }
+  if (StartsWith(note, std::string_view("PENTAX \0", 8))) {
+    if (const std::optional<bool> order = HeaderOrder(note, 8)) return NoteLayout{PentaxTags(), 10, 1, *order};
+  }
+  return std::nullopt;
+}
+
+// Apple notes: "Apple iOS", a zero, a 2-byte version, then a byte-order mark; the directory
+// at byte 14, offsets from the note's start.
+std::optional<NoteLayout> AppleLayout(const ByteString& note) {
+  if (!StartsWith(note, std::string_view("Apple iOS\0", 10))) return std::nullopt;
+  const std::optional<bool> order = HeaderOrder(note, 12);
+  if (!order) return std::nullopt;
+  return NoteLayout{AppleTags(), 14, 1, *order};
+}
+
 }  // namespace
 
 TmsInfo::TmsInfo(bool fromTiff, TImageInfo& info)
@@ -101,10 +132,16 @@ std::optional<NoteLayout> TmsInfo::LayoutOf(const TImageInfo& info) const {
   if (key == "OLYMP") return OlympusLayout(note, headerShift, order);
   if (key == "CASIO") return CasioLayout(note, headerShift, order);
   if (key == "FUJIF") return FujiLayout(note);
-  if (key == "CANON") return NoteLayout{CanonTags(), 0, headerShift, order, ReadCanonIso};
+  if (key == "CANON") return CanonLayout(note, headerShift, order);
   if (key == "SEIKO") return NoteLayout{SeikoTags(), 8, headerShift, order};
   if (key == "SANYO") return NoteLayout{SanyoTags(), 8, headerShift, order};
   if (key == "MINOL" || key == "KONIC") return NoteLayout{MinoltaTags(), 0, headerShift, order};
+  if (key == "SONY") return SonyLayout(note, headerShift, order);
+  if (key == "PANAS" && StartsWith(note, std::string_view("Panasonic\0\0\0", 12))) {
+    return NoteLayout{PanasonicTags(), 12, headerShift, order};
+  }
+  if (key == "PENTA" || key == "ASAHI" || key == "RICOH") return PentaxLayout(note, headerShift, order);
+  if (key == "APPLE") return AppleLayout(note);
   return std::nullopt;
 }
 

@@ -26,4 +26,11 @@ constexpr TagDef Described(uint16_t tag, std::string_view name, std::string_view
   return TagDef(tag, name, description, valueMap, {}, decoder, contextDecoder);
 }
 
+// A row whose value points at a directory of its own, read with `table`.
+constexpr TagDef SubDirectoryRow(uint16_t tag, std::string_view name, SubTable table) {
+  TagDef def(tag, name, name);
+  def.SubDirectory = table;
+  return def;
+}
+
 }  // namespace exif::detail::makernote_rows

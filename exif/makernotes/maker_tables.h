@@ -7,32 +7,52 @@
 #include <span>
 #include <string>
 
+#include "exif/bytes.h"
 #include "exif/makernotes/maker_directory.h"
 #include "exif/tag_entry.h"
 
 namespace exif::detail {
 
 inline constexpr size_t kNikonType1TagCount = 11;
-inline constexpr size_t kNikonType2TagCount = 28;
-inline constexpr size_t kOlympusTagCount = 33;
+inline constexpr size_t kNikonType2TagCount = 102;
+inline constexpr size_t kOlympusTagCount = 104;
 inline constexpr size_t kCasioTagCount = 26;
 inline constexpr size_t kCasioType2TagCount = 37;
 inline constexpr size_t kFujiTagCount = 18;
-inline constexpr size_t kCanonTagCount = 16;
+inline constexpr size_t kCanonTagCount = 82;
 inline constexpr size_t kSeikoTagCount = 12;
 inline constexpr size_t kSanyoTagCount = 6;
-inline constexpr size_t kMinoltaTagCount = 2;
+inline constexpr size_t kMinoltaTagCount = 29;
+inline constexpr size_t kSonyTagCount = 23;
+inline constexpr size_t kPanasonicTagCount = 11;
+inline constexpr size_t kPentaxTagCount = 9;
+inline constexpr size_t kAppleTagCount = 11;
 
 std::span<const TTagEntry> NikonType1Tags();  // older Nikon notes beginning "Nikon"
 std::span<const TTagEntry> NikonType2Tags();  // newer Nikon notes, and older ones without "Nikon"
 std::span<const TTagEntry> OlympusTags();
+// The directories of the newer Olympus notes (tags 0x2010 .. 0x2050 of OlympusTags).
+std::span<const TTagEntry> OlympusEquipmentTags();
+std::span<const TTagEntry> OlympusCameraSettingsTags();
+std::span<const TTagEntry> OlympusRawDevelopmentTags();
+std::span<const TTagEntry> OlympusRawDevelopment2Tags();
+std::span<const TTagEntry> OlympusImageProcessingTags();
+std::span<const TTagEntry> OlympusFocusInfoTags();
 std::span<const TTagEntry> CasioTags();
 std::span<const TTagEntry> CasioType2Tags();  // notes beginning "QVC"
 std::span<const TTagEntry> FujiTags();
 std::span<const TTagEntry> CanonTags();
+// Canon's directory at the note's first byte, offsets from the EXIF data's header; a note
+// that ends in Canon's footer (a byte-order mark and the offset the note was written at) is
+// read in the footer's order and based where it says, wherever software moved it since.
+NoteLayout CanonLayout(const ByteString& note, int64_t headerShift, bool exifOrder);
 std::span<const TTagEntry> SeikoTags();
 std::span<const TTagEntry> SanyoTags();
 std::span<const TTagEntry> MinoltaTags();
+std::span<const TTagEntry> SonyTags();
+std::span<const TTagEntry> PanasonicTags();
+std::span<const TTagEntry> PentaxTags();
+std::span<const TTagEntry> AppleTags();
 
 // What the notes say about the ISO speed (NoteLayout::Iso).
 // Nikon 0x0002: the second number (the first marks the high modes).
@@ -53,9 +73,19 @@ std::string DecodeSigned16(const std::string& text, DecodeContext& context);
 
 // Olympus 0x1017, 0x1018: the first number in 256ths ("1.41406").
 std::string DecodeOlympusBalance(const std::string& text, DecodeContext& context);
+// Olympus focus information 0x0305: millimetres as metres ("0.705 m").
+std::string DecodeOlympusFocusDistance(const std::string& text, DecodeContext& context);
 // Two-byte values as signed numbers joined by ", " (Olympus 0x1011 colour matrix).
 std::string DecodeSigned16List(const std::string& text, DecodeContext& context);
 
+// Minolta 0x0001, 0x0003: the DiMAGE camera settings (exposure, flash, quality, ISO, ...) as
+// field lines.
+std::string DecodeMinoltaCameraSettings(const std::string& text, DecodeContext& context);
+// Nikon 0x0001: the maker note's version: "2.10" for the digits 0210, "2.0" for the bytes 00 02 00
+// 00.
+std::string DecodeNikonVersion(const std::string& text, DecodeContext& context);
+// Nikon 0x0023, 0x00BD: the Picture Control's name, base and settings as field lines.
+std::string DecodeNikonPictureControl(const std::string& text, DecodeContext& context);
 // Nikon 0x008D: the quoted ASCII mode text, e.g. "MODE2" -> "Mode 2 (Adobe RGB)".
 std::string DecodeNikonColorMode(const std::string& text);
 // Nikon 0x0084: four fractions, e.g. "18/1, 70/1, 35/10, 45/10" -> "18.0-70.0(mm)  F3.5-F4.5".

@@ -136,7 +136,8 @@ TEST_F(MainWindow, CancelledOrFailedOpenKeepsThePhotoOnScreen) {
   fixtures::WriteFile((dir_ / "broken.jpg").string(), {'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'});
   Open(QString::fromStdString((dir_ / "broken.jpg").string()));
   ASSERT_EQ(desktop_.errors.size(), 1);
-  EXPECT_EQ(desktop_.errors.front(), QStringLiteral("JPEG error #53: Not a JPEG file: starts with 0x6e 0x6f"));
+  EXPECT_EQ(desktop_.errors.front(), QStringLiteral("Soubor není fotka JPEG ani jiný známý obrázek. Otevřete fotku JPEG.\n"
+                                                    "JPEG error #53: Not a JPEG file: starts with 0x6e 0x6f"));
   EXPECT_EQ(form_.windowTitle(), title);
   EXPECT_EQ(form_.jasminl->text(), minText);
   EXPECT_EQ(form_.Analysis().MinLuminance, darkest);
@@ -315,7 +316,8 @@ TEST_F(MainWindow, SavedPhotoCarriesProfileAndOrientationAndTheRestWhenAsked) {
   tiff.SetFirstIfd(tiff.Ifd({tiff.Ascii(0x0110, "Secret Camera"), tiff.Short(0x0112, {6})}));
   const std::string exif = "Exif\0\0"s + tiff.Bytes();
   const std::string xmp = "http://ns.adobe.com/xap/1.0/\0<x:xmpmeta/>"s;
-  const std::string icc1 = "ICC_PROFILE\0\1\2"s + std::string(300, 'a');
+  // An RGB profile of 500 bytes in two segments.
+  const std::string icc1 = "ICC_PROFILE\0\1\2"s + "\0\0\x01\xF4"s + std::string(12, 'a') + "RGB " + std::string(280, 'a');
   const std::string icc2 = "ICC_PROFILE\0\2\2"s + std::string(200, 'b');
   imaging::Bytes source = files::ReadWholeFile(DarkPhoto().toStdString());
   for (const auto& [marker, body] : {std::pair<std::uint8_t, std::string>{0xE2, icc2}, {0xE2, icc1}, {0xE1, xmp}, {0xE1, exif}}) {

@@ -34,8 +34,9 @@ TEST(JobRunnerThreads, EveryExceptionEndsAsAFailedResult) {
   } cases[] = {
       {"value", [](JobContext&) { return 7; }, JobStatus::Done, ""},
       {"std", [](JobContext&) -> int { throw std::runtime_error("rozbité"); }, JobStatus::Failed, "rozbité"},
-      {"memory", [](JobContext&) -> int { throw std::bad_alloc(); }, JobStatus::Failed, "Nedostatek paměti."},
-      {"not std", [](JobContext&) -> int { throw 42; }, JobStatus::Failed, "Nastala neočekávaná chyba."},
+      {"memory", [](JobContext&) -> int { throw std::bad_alloc(); }, JobStatus::Failed,
+       "Na fotku nestačí paměť počítače. Zavřete jiné programy, nebo fotku zmenšete jiným programem."},
+      {"not std", [](JobContext&) -> int { throw 42; }, JobStatus::Failed, "Neznámá chyba."},
   };
   JobRunner runner;
   for (const Case& c : cases) {

@@ -103,7 +103,7 @@ TEST_F(ExifCli, FilesThatCannotBeReadSayWhy) {
   std::vector<Case> cases = {{(dir_ / "nonexist.jpg").string(), "soubor neexistuje"},
                              {(dir_ / "folder.jpg").string(), "je to složka, ne soubor"},
                              {(dir_ / "pipe.jpg").string(), "není to obyčejný soubor"},
-                             {Write("text.jpg", "plain text"), "Not an EXIF file"}};
+                             {Write("text.jpg", "plain text"), "Not a file with EXIF (unknown kind)"}};
   if (::geteuid() != 0) cases.push_back({locked, "soubor nelze číst: chybí oprávnění"});  // root reads anyway
   for (const Case& c : cases) {
     const auto r = RunCli({"exif", c.file});

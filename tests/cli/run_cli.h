@@ -32,6 +32,7 @@ inline std::string Slurp(const std::filesystem::path& p) {
 struct ChildSetup {
   std::vector<std::string> environment;
   std::vector<int> ignoredSignals;
+  bool appendOutput = false;  // standard output appended to its file (">>"), not truncated
 };
 
 // Starts prosvitek-cli with its output and errors going to the given files.
@@ -46,7 +47,9 @@ inline pid_t StartCli(const std::vector<std::string>& args, const std::filesyste
     argv.push_back(nullptr);
     for (const std::string& e : setup.environment) ::putenv(const_cast<char*>(e.c_str()));
     for (int s : setup.ignoredSignals) std::signal(s, SIG_IGN);
-    if (!std::freopen(out.c_str(), "wb", stdout) || !std::freopen(err.c_str(), "wb", stderr)) ::_exit(127);
+    if (!std::freopen(out.c_str(), setup.appendOutput ? "ab" : "wb", stdout) ||
+        !std::freopen(err.c_str(), "wb", stderr))
+      ::_exit(127);
     ::execv(cli.c_str(), argv.data());
     ::_exit(127);
   }

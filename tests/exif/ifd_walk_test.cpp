@@ -54,7 +54,7 @@ TEST(IfdWalk, TracesOneLinePerEntryInBothByteOrders) {
                               t.Long(0x8825, {gps}), t.Ascii(0x8298, "me")}));
        },
        "\r\nMake = Nikon\r\nExif Offset = 8\r\nExposure Time = 1/125 sec\r\nGPSInfo = 34"
-       "\r\nGPSVersion ID = 2, 2, 0, 0\r\nGPSLatitude Ref = N\r\nCopyright = me"},
+       "\r\nGPSVersion ID = 2, 2, 0, 0\r\nGPSLatitude Ref = North\r\nCopyright = me"},
       {"control characters as dots; ASCII and UNDEFINED up to their first zero",
        [](TiffBuilder& t) {
          t.Ifd({t.Ascii(0x010F, "Ca\tnon"), t.Undefined(0xA000, ByteText({'0', '1', 0, '9'})),
@@ -66,12 +66,12 @@ TEST(IfdWalk, TracesOneLinePerEntryInBothByteOrders) {
          t.Ifd({t.Undefined(0x9286, std::string("ASCII\0\0\0  Hello world \x01\0", 24))});
        },
        "\r\nUser Comment = Hello world"},
-      {"unknown tag; entries without bytes skipped",
+      {"unknown tag by its number; entries without bytes skipped",
        [](TiffBuilder& t) {
          t.Ifd({t.Short(0xC000, {5}), t.Raw(0x010F, 2, 0, ""), t.Raw(0x0110, 0, 4, "abcd"),
-                t.Raw(0x0131, 13, 4, "abcd"), t.Short(0x0112, {1})});
+                t.Raw(0x0131, 14, 4, "abcd"), t.Short(0x0112, {1})});
        },
-       "\r\nUnknown = 5\r\nOrientation = Normal"},
+       "\r\nUnknown 0xC000 = 5\r\nOrientation = Normal"},
       {"a directory of no entries", [](TiffBuilder& t) { t.Ifd({}); }, ""},
   };
   for (Order order : {Order::Intel, Order::Motorola}) {
@@ -125,7 +125,7 @@ TEST(IfdWalk, FillsThePlainFieldsFromTheLastMatchingEntryWithTheirCuts) {
   const TImageInfo& info = Info(reader);
   EXPECT_EQ(info.MakeText, std::string(32, 'M'));
   EXPECT_EQ(info.ModelText, std::string(40, 'm'));
-  EXPECT_EQ(Stored(info, "Model").Text, std::string(50, 'm'));  // the printable cut
+  EXPECT_EQ(Stored(info, "Model").Text, std::string(60, 'm'));  // the trace's text is not cut
   EXPECT_EQ(info.DateTimeText, "2004:03:28 14:03:27 ");
   EXPECT_EQ(info.PixelWidth, 2048);
   EXPECT_EQ(info.PixelHeight, 2);

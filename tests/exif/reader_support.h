@@ -7,8 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "exif/byte_stream.h"
 #include "exif/container.h"
+#include "files/input_file.h"
 #include "exif_builder.h"
 
 namespace exiftest {
@@ -29,6 +29,11 @@ inline std::string ByteText(std::initializer_list<int> values) {
 // Position in a JPEG EXIF block of TIFF offset `offset`: the TIFF header starts at 9.
 constexpr int64_t JpegPos(uint32_t offset) { return 9 + int64_t{offset}; }
 
+// Bytes of a test read as a file; they must outlive it.
+inline files::InputFile InMemory(std::string_view bytes) {
+  return files::InputFile::FromMemory(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+}
+
 // Reads a JPEG whose only metadata is an EXIF segment holding `tiff`.
 inline std::unique_ptr<exif::detail::TimgData> ReadJpegExif(
     const std::string& tiff, int32_t buildMode = exif::detail::kBuildAll,
@@ -42,8 +47,7 @@ inline std::unique_ptr<exif::detail::TimgData> ReadJpegExif(
 inline std::unique_ptr<exif::detail::TimgData> ScanOnly(const std::string& tiff) {
   auto reader = std::make_unique<exif::detail::TimgData>();
   const std::string jpeg = Jpeg({ExifSegment(tiff)});
-  exif::detail::MemoryByteStream stream(jpeg);
-  reader->ScanJpegSections(stream);
+  reader->ScanJpegSections(InMemory(jpeg));
   return reader;
 }
 

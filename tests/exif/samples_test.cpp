@@ -114,16 +114,23 @@ void CompareSummary(const fs::path& photo, const json& dump, const json& printed
   EXPECT_EQ(exif::SummaryText(*brief.GetSummary(), date), text);
 }
 
-// GPS positions against the dump's degrees.
+// GPS positions against the dump's degrees: the degrees, minutes and seconds and the decimal
+// degrees, negative to the south and west.
 void CompareGpsPositions(const json& dump, const exif::detail::TImageInfo& info) {
   for (const char* name : {"GPSLatitude", "GPSLongitude"}) {
     const auto degrees = Value(dump, {(std::string("GPS:") + name).c_str()});
     if (!degrees || degrees->empty()) continue;
-    int d = 0, m = 0, s = 0;
+    int d = 0, m = 0;
+    double s = 0, decimal = 0;
     const std::string shown = info.StoredTagText(name);
-    ASSERT_EQ(std::sscanf(shown.c_str(), "%d Degrees %d Minutes %d Seconds", &d, &m, &s), 3)
+    ASSERT_EQ(std::sscanf(shown.c_str(), "%d Degrees %d Minutes %lf Seconds", &d, &m, &s), 3)
         << shown;
-    EXPECT_NEAR(d + m / 60.0 + s / 3600.0, std::stod(*degrees), 0.6 / 3600) << name;
+    EXPECT_NEAR(d + m / 60.0 + s / 3600.0, std::stod(*degrees), 0.006 / 3600) << name;
+    ASSERT_NE(shown.find(" ("), std::string::npos) << shown;
+    ASSERT_EQ(std::sscanf(shown.c_str() + shown.find(" (") + 2, "%lf", &decimal), 1) << shown;
+    const std::string ref =
+        Value(dump, {(std::string("GPS:") + name + "Ref").c_str()}).value_or("");
+    EXPECT_NEAR(decimal, (ref == "S" || ref == "W" ? -1 : 1) * std::stod(*degrees), 1e-6) << shown;
   }
 }
 
@@ -192,8 +199,8 @@ TEST(Samples, FilesWithoutAnExifBlockEndAsTheRulesSay) {
        "the damaged byte after the start of image reads as a comment running to the end"},
       {"nikon_d70s_jpeg_data_nef_extension_mm.nef", true, true, "<none>",
        "JPEG data under a raw file's name is read as JPEG"},
-      {"synthetic/empty.jpg", false, false, "Not an EXIF file", "no start of image"},
-      {"synthetic/notajpeg.jpg", false, false, "Not an EXIF file", "PNG bytes"},
+      {"synthetic/empty.jpg", false, false, "Not a file with EXIF (empty file)", "no bytes at all"},
+      {"synthetic/notajpeg.jpg", false, false, "Not a file with EXIF (PNG without EXIF)", "PNG bytes"},
   };
   for (const Outcome& o : outcomes) {
     const fs::path photo = testsupport::Sample(o.file);

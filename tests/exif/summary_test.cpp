@@ -116,6 +116,7 @@ TEST(SummaryText, ShowsEmptyValuesTheErrorOrNothing) {
             "File Name: dsc002.jpg\r\nFile Size: 0k\r\nFile Date: 28.03.2004\r\nPhoto Date: "
             "\r\nMake (Model):  ()\r\nDimensions: 0 x 0\r\nFlash: No");
   reader->ErrorText = "Illegally sized directory";
+  reader->Status = exif::ReadStatus::Damaged;
   EXPECT_EQ(exif::detail::SummaryText(exiftest::Info(reader)),
             "File Name: dsc002.jpg\r\nExif Error: Illegally sized directory");
 

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "exif/byte_stream.h"
 #include "exif/container.h"
 #include "exif/ifd_walk.h"
 #include "reader_support.h"

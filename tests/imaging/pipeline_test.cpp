@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <filesystem>
@@ -94,6 +95,13 @@ BrightenSettings SettingsOfRow(int y) {
   return ::testing::AssertionSuccess();
 }
 
+// The first `rows` rows of a raster.
+Raster FirstRows(const Raster& r, int rows) {
+  Raster top(r.width(), rows);
+  for (int y = 0; y < rows; ++y) std::memcpy(top.row(y), r.row(y), r.stride());
+  return top;
+}
+
 bool SamePixels(const Raster& a, const Raster& b) {
   if (a.width() != b.width() || a.height() != b.height()) return false;
   for (int y = 0; y < a.height(); ++y)
@@ -160,7 +168,7 @@ TEST(PipelineThreads, ExtremesTiedAcrossTheSplitGoToTheFirstInColumnOrder) {
 }
 
 // Real photos, with their samplings, restart markers and colour spaces: the
-// open measured in two parts gives what one scan of the decoded photo gives.
+// open measured in two parts gives what one scan of the decoded rows gives.
 TEST(PipelineThreads, SamplePhotosMeasureAsOneScanDoes) {
   int compared = 0;
   for (const fs::path& path : testsupport::InputFilesUnder(testsupport::SamplesDir())) {
@@ -172,7 +180,7 @@ TEST(PipelineThreads, SamplePhotosMeasureAsOneScanDoes) {
     }
     const OpenedPhoto opened = OpenPhoto(files::OpenInputFile(path.string()), Options(2));
     const PreviewSize size = FitPreviewSize(decoded.width(), decoded.height());
-    EXPECT_TRUE(SameAnalysis(opened.analysis, AnalysePhoto(decoded))) << path;
+    EXPECT_TRUE(SameAnalysis(opened.analysis, AnalysePhoto(FirstRows(decoded, opened.decodedRows)))) << path;
     EXPECT_TRUE(SamePixels(opened.preview, StretchNearest(decoded, size.width, size.height))) << path;
     ++compared;
   }
@@ -290,6 +298,76 @@ TEST(PipelineThreads, DamagedPhotoIsProcessedAndReported) {
     EXPECT_NE(r.warning.find("Premature end of JPEG file"), std::string::npos);
     EXPECT_EQ(out, fixtures::ReferenceRender(damaged.path(), ExponentFor(kDefaultStrength), DefaultRequest().settingsAt,
                                              kDefaultQuality));
+  }
+}
+
+// The first row from which on every row is the grey libjpeg fills in for missing data.
+int FirstFillerRow(const Raster& r) {
+  const auto grey = [&](int y) {
+    return std::all_of(r.row(y), r.row(y) + r.stride(), [](std::uint8_t v) { return v == 128; });
+  };
+  int y = r.height();
+  while (y > 0 && grey(y - 1)) --y;
+  return y;
+}
+
+// Where the n-th scan (1-based) of a JPEG file starts; the file's size when it has fewer.
+std::size_t ScanStart(const Bytes& jpeg, int n) {
+  for (std::size_t i = 0; i + 1 < jpeg.size(); ++i)
+    if (jpeg[i] == 0xFF && jpeg[i + 1] == 0xDA && --n == 0) return i;
+  return jpeg.size();
+}
+
+// A photo whose data ends early: only the rows that were decoded are measured
+// (the open's analysis, the command line's settings), and the open and the
+// save say how many there were. A progressive photo cut in a scan that only
+// refines keeps all its rows.
+TEST(PipelineThreads, TruncatedPhotoMeasuresOnlyItsDecodedRows) {
+  const Raster noise = fixtures::MakeRaster(300, 400, [](int x, int y) {
+    const unsigned h = static_cast<unsigned>(x * 7919 + y * 104729) * 2654435761u;
+    return MakeColour(60 + (h & 127), (h >> 8) & 127, (h >> 16) & 63);
+  });
+  const Bytes baseline = EncodeJpeg(noise, 90, false), oneByOne = fixtures::ColourJpeg(noise, 1, 1),
+              progressive = EncodeJpeg(noise, 90, true);
+  const std::size_t dcScan = ScanStart(progressive, 1), secondScan = ScanStart(progressive, 2);
+  const struct {
+    const char* what;
+    Bytes file;
+    int slack;  // rows the grey may start below the decoded ones: a row of blocks partly
+                // decoded, and in a progressive photo the smoothing of blocks beside decoded ones
+    bool allRows;
+  } cases[] = {
+      {"baseline 2x2 at a third", Bytes(baseline.begin(), baseline.begin() + static_cast<std::ptrdiff_t>(baseline.size() / 3)), 32, false},
+      {"baseline 1x1 at two thirds", Bytes(oneByOne.begin(), oneByOne.begin() + static_cast<std::ptrdiff_t>(oneByOne.size() * 2 / 3)), 16, false},
+      {"progressive in its first scan", Bytes(progressive.begin(), progressive.begin() + static_cast<std::ptrdiff_t>((dcScan + secondScan) / 2)), 48, false},
+      {"progressive in a refining scan", Bytes(progressive.begin(), progressive.begin() + static_cast<std::ptrdiff_t>(progressive.size() * 2 / 3)), 0, true},
+  };
+  for (const auto& c : cases) {
+    const PhotoFile photo(c.file);
+    const Raster decoded = fixtures::DecodeFile(photo.path());
+    const int filler = FirstFillerRow(decoded);
+    for (int threads : {1, 2}) {
+      const std::string what = std::string(c.what) + ", threads " + std::to_string(threads);
+      const OpenedPhoto opened = OpenPhoto(photo.file(), Options(threads));
+      if (c.allRows) {
+        EXPECT_EQ(opened.decodedRows, 400) << what;
+      } else {
+        EXPECT_LE(opened.decodedRows, filler) << what;
+        EXPECT_GE(opened.decodedRows, filler - c.slack) << what;
+        EXPECT_GT(opened.decodedRows, 0) << what;
+      }
+      EXPECT_FALSE(opened.warning.empty()) << what;
+      const PhotoAnalysis expect = AnalysePhoto(FirstRows(decoded, opened.decodedRows));
+      EXPECT_TRUE(SameAnalysis(opened.analysis, expect)) << what;
+      EXPECT_EQ(SettingsAfterOpen(photo.file(), {}, Options(threads)).settings,
+                SettingsFor({kDefaultStrength, ThresholdAfterOpen(std::nullopt, expect.MinLuminance, expect.MaxLuminance),
+                             kDefaultColourBoost, false},
+                            expect.MinLuminance))
+          << what;
+      Bytes out;
+      BytesSink sink(out);
+      EXPECT_EQ(RenderPhoto(photo.file(), DefaultRequest(), sink, Options(threads)).decodedRows, opened.decodedRows) << what;
+    }
   }
 }
 

@@ -135,7 +135,7 @@ TEST(MakerDecoders, CanonArraysReadEachFieldFromItsOwnNumber) {
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, settings, false).stored.size(), 19u);
   // Fields past the camera's last number are absent; a number without a word shows as itself.
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, {0, 9, 7}, false).lines,
-            "\r\nMacro mode = 9\r\nSelf Timer = 7");
+            "\r\nMacro mode = Unknown (9)\r\nSelf Timer = 7");
   EXPECT_EQ(RunCanon(exif::detail::DecodeCanonSettings, {0, 2, 0}, false, 4).lines, "");  // not 16-bit
   std::vector<int> shot(20, 0);
   shot[7] = 1, shot[9] = 4, shot[10] = 6, shot[14] = 0x3002, shot[15] = 0xFFF4, shot[19] = 782;
@@ -155,8 +155,9 @@ TEST(MakerDecoders, CanonCustomFunctionsNameTheirSettings) {
       {"514", ""},
       {"255, 256, 1", "\r\nNoise Reduction =  Off"},
       {"-514, x, 3841, 1", "\r\nShutter Release w/o CF Card = Disable"},
-      {"1793, 1538, 4096, 0", ""},  // no such settings; no function 16
-      {"1537, 1794, 0", "\r\nAV Shutter Speed =  1/200 (fixed)\r\nAEB Sequence =  -"}};
+      {"1793, 1538, 4096, 0",  // a setting without words by its number; no function 16
+       "\r\nAEB Sequence = 0 - + / Disabled\r\nAV Shutter Speed = Unknown (2)"},
+      {"1537, 1794, 0", "\r\nAV Shutter Speed =  1/200 (fixed)\r\nAEB Sequence = - 0 + / Enabled"}};
   for (const DecoderCase& c : cases) {
     exif::detail::DecodeContext context(owner, budget);
     EXPECT_EQ(exif::detail::DecodeCanonCustomFunctions(c.input, context), c.output) << c.input;

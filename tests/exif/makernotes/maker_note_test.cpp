@@ -13,7 +13,6 @@
 #include <utility>
 #include <vector>
 
-#include "exif/byte_stream.h"
 #include "exif/container.h"
 #include "exif/field_types.h"
 #include "exif/ifd_walk.h"
@@ -91,7 +90,7 @@ TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
        Layout::Plain,
        "",
        {{0x0002, 'S', {3}}, {0x000A, 'L', {65537}}, {0x0030, 'A', {}, "QV-3000EX"}},
-       "\r\nQuality = Fine\r\nDigitalZoom = 2X Digital Zoom\r\nUnknown = \"QV-3000EX\""},
+       "\r\nQuality = Fine\r\nDigitalZoom = 2X Digital Zoom\r\nUnknown 0x0030 = \"QV-3000EX\""},
       {"FUJIFILM",
        Layout::Fuji,
        "",
@@ -123,6 +122,23 @@ TEST(MakerNote, ReadsEachMakersDirectoryWithItsLayoutInBothByteOrders) {
        "",  // with ExifVersion 0220
        {{0x0002, 'S', {0, 200}}, {0x0004, 'A', {}, "FINE   "}},
        "\r\nISO Speed = 0, 200\r\nQuality = \"FINE   \""},
+      {"SONY",
+       Layout::Plain,
+       std::string("SONY DSC \0\0\0", 12),
+       {{0xB026, 'L', {1}}, {0xB041, 'S', {7}}, {0x9050, 'U', {}, "\x01\x7F\x33\x90\x11"}},
+       "\r\nImageStabilization = On\r\nExposureMode = Aperture-priority AE"
+       "\r\nTag9050 = (enciphered, not deciphered)"},
+      {"SONY", Layout::Plain, "", {{0x0102, 'L', {2}}}, "\r\nQuality = Fine"},  // no header
+      {"Panasonic",
+       Layout::Plain,
+       std::string("Panasonic\0\0\0", 12),
+       {{0x0001, 'S', {2}}, {0x001A, 'S', {2}}, {0x0051, 'A', {}, "LUMIX G VARIO"}},
+       "\r\nImageQuality = High\r\nImageStabilization = On, Optical\r\nLensType = \"LUMIX G VARIO\""},
+      {"PENTAX Corporation",  // no byte order of its own: the EXIF data's
+       Layout::Plain,
+       std::string("AOC\0  ", 6),
+       {{0x0008, 'S', {2}}, {0x0229, 'A', {}, "1234567"}},
+       "\r\nQuality = Best\r\nSerialNumber = \"1234567\""},
   };
   for (Order order : kOrders) {
     for (const NoteCase& c : cases) {
@@ -160,11 +176,25 @@ TEST(MakerNote, NotesWithTheirOwnHeaderReadInEitherByteOrder) {
       // Nikon: "Nikon", a zero, version 2.10, two zeros, a TIFF header; offsets from that header.
       const std::string nikon = BuildNote(Layout::NikonTiff, noteOrder, "",
                                           {{0x0002, 'S', {0, 400}}, {0x0004, 'A', {}, "FINE   "}});
-      const std::pair<Camera, std::string> notes[] = {{{"OLYMPUS CORPORATION"}, olympus},
-                                                      {{"NIKON CORPORATION", "D70", "0210"}, nikon}};
-      const char* const traces[] = {"\r\nJpegQual = SHQ\r\nCamera ID = \"E-1 camera\"",
-                                    "\r\nISO Speed = 0, 400\r\nQuality = \"FINE   \""};
-      for (size_t i = 0; i < 2; ++i) {
+      // Apple: "Apple iOS", a zero, a version, the mark; Pentax: "PENTAX ", a zero, the mark;
+      // Pentax: "AOC", a zero, the mark. The first two count offsets from the note's start.
+      const std::vector<Value> apple = {{0x000A, 'L', {3}}, {0x000B, 'A', {}, "burst-uuid"}};
+      const std::vector<Value> pentax = {{0x000D, 'S', {16}}, {0x0229, 'A', {}, "4711 serial"}};
+      const auto own = [&](const std::string& prefix, const std::vector<Value>& v, uint32_t origin) {
+        return notetest::MakerDirectory(noteOrder, prefix, notetest::Fields(noteOrder, v), origin);
+      };
+      const std::pair<Camera, std::string> notes[] = {
+          {{"OLYMPUS CORPORATION"}, olympus},
+          {{"NIKON CORPORATION", "D70", "0210"}, nikon},
+          {{"Apple"}, own(std::string("Apple iOS\0\0\x01", 12) + mark, apple, 0)},
+          {{"RICOH IMAGING COMPANY, LTD."}, own(std::string("PENTAX \0", 8) + mark, pentax, 0)},
+          {{"PENTAX"}, own(std::string("AOC\0", 4) + mark, pentax, kNoteOffset)}};
+      const std::string pentaxTrace = "\r\nFocusMode = AF-S (Focus-priority)\r\nSerialNumber = \"4711 serial\"";
+      const std::string traces[] = {"\r\nJpegQual = SHQ\r\nCamera ID = \"E-1 camera\"",
+                                    "\r\nISO Speed = 0, 400\r\nQuality = \"FINE   \"",
+                                    "\r\nHDRImageType = HDR Image\r\nBurstUUID = \"burst-uuid\"", pentaxTrace,
+                                    pentaxTrace};
+      for (size_t i = 0; i < std::size(notes); ++i) {
         const auto reader = ReadJpegExif(ExifWithNote(exifOrder, notes[i].first, notes[i].second));
         EXPECT_EQ(Info(reader).MakerNoteTraceText, traces[i]) << notes[i].first.make;
         ExpectWalkRestored(*reader, exifOrder, notes[i].first.make);
@@ -237,10 +267,10 @@ TEST(MakerNote, SkipsSkipRecordsTracesUnknownTagsAndStoresTheRest) {
         "",
         {{0x0000, 'S', {7}},
          {0x0002, 'S', {1, 2}},
-         {0x0099, 'S', {5}},
+         {0x0777, 'S', {5}},
          {0x0009, 'A', {}, "Owner"},
          {0x0008, 'L', {42}}},
-        "\r\nUnknown = 5\r\nOwnerName = \"Owner\"\r\nImageNumber = 42"},
+        "\r\nUnknown 0x0777 = 5\r\nOwnerName = \"Owner\"\r\nImageNumber = 42"},
        {{"OwnerName", "\"Owner\""}, {"ImageNumber", "42"}}},
       {{"SEIKO",
         Layout::Plain,
@@ -282,14 +312,16 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
   for (Order order : kOrders) {
     const auto reader = ReadJpegExif(ExifWithNote(order, {"Canon"}, Plain(order, values)));
     const TImageInfo& info = Info(reader);
-    EXPECT_EQ(info.MakerNoteTraceText,
-              "\r\nMacro mode = Macro\r\nSelf Timer = 0\r\nCompression Rate = Fine"
-              "\r\nFlash Mode = External flash\r\nDrive Mode = Continuous\r\nFocus Mode = AI Focus"
-              "\r\nImage Size = Medium\r\nEasy Shoot = Night\r\nExposureInfo1 = 16, 1, 0, 3, 16, 1, 0, 2"
-              "\r\nAuto ISO = 100\r\nWhite balance = Sunny\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1"
-              "\r\nShutter AE Lock Button = AF/AF lock\r\nNoise Reduction =  Off"
-              "\r\nAEB Sequence = 0\r\nAEB Sequence =  -"
-              "\r\nCustomFunctions = 20, 514, 256, 1792, 1793, 1794, 4096, 769");
+    EXPECT_EQ(
+        info.MakerNoteTraceText,
+        "\r\nMacro mode = Macro\r\nSelf Timer = 0\r\nCompression Rate = Fine"
+        "\r\nFlash Mode = External flash\r\nDrive Mode = Continuous\r\nFocus Mode = AI Focus"
+        "\r\nImage Size = Medium\r\nEasy Shoot = Night\r\nExposureInfo1 = 16, 1, 0, 3, 16, 1, 0, 2"
+        "\r\nAuto ISO = 100\r\nWhite balance = Sunny\r\nExposureInfo2 = 0, 0, 0, 0, 0, 0, 0, 1"
+        "\r\nShutter AE Lock Button = AF/AF lock\r\nNoise Reduction =  Off"
+        "\r\nAEB Sequence = 0 - + / Enabled\r\nAEB Sequence = 0 - + / Disabled"
+        "\r\nAEB Sequence = - 0 + / Enabled"
+        "\r\nCustomFunctions = 20, 514, 256, 1792, 1793, 1794, 4096, 769");
     const Entries stored = {{"Macro mode", "Macro"},
                             {"Self Timer", "0"},
                             {"Compression Rate", "Fine"},
@@ -304,8 +336,9 @@ TEST(MakerNote, CanonArraysGiveFieldLinesAndComputedEntries) {
                             {"ExposureInfo2", "0, 0, 0, 0, 0, 0, 0, 1"},
                             {"Shutter AE Lock Button", "AF/AF lock"},
                             {"Noise Reduction", " Off"},
-                            {"AEB Sequence", "0"},
-                            {"AEB Sequence", " -"},
+                            {"AEB Sequence", "0 - + / Enabled"},
+                            {"AEB Sequence", "0 - + / Disabled"},
+                            {"AEB Sequence", "- 0 + / Enabled"},
                             {"CustomFunctions", "20, 514, 256, 1792, 1793, 1794, 4096, 769"}};
     EXPECT_EQ(MakerEntries(info), stored);
     const TTagEntry& computed = Stored(info, "Self Timer");
@@ -363,8 +396,10 @@ TEST(MakerNote, TheSummaryTakesTheIsoTheNoteStates) {
       ASSERT_TRUE(full.ProcessBytes("a.jpg", jpeg) && brief.ProcessBytes("a.jpg", jpeg)) << c.what;
       EXPECT_EQ(full.GetSummary()->iso, c.iso) << c.what;
       EXPECT_EQ(brief.GetSummary()->iso, c.iso) << c.what;
-      EXPECT_EQ(brief.Detail().ExifInfo->MakerNoteRead, !c.exifIso) << c.what;
-      EXPECT_TRUE(MakerEntries(*brief.Detail().ExifInfo).empty()) << c.what << ": read for the ISO alone";
+      exif::detail::TimgData briefData(exif::detail::kBuildAll, exif::SummaryOnly());
+      ASSERT_TRUE(briefData.ProcessBytes("a.jpg", jpeg)) << c.what;
+      EXPECT_EQ(briefData.ExifInfo->MakerNoteRead, !c.exifIso) << c.what;
+      EXPECT_TRUE(MakerEntries(*briefData.ExifInfo).empty()) << c.what << ": read for the ISO alone";
     }
   }
 }
@@ -502,11 +537,11 @@ TEST(MakerNoteGuards, HostileNotesStayInsideTheirBytesAndTheWalkGoesOn) {
         "\r\nImageType = \"\"\r\nFirmwareVersion = "}},
       {"a negative count",
        {"Canon", Layout::Plain, "", {{0x0008, 'O', {3, 0xFFFFFFFF, 1}}}, "\r\nImageNumber = "}},
-      {"type codes above 12",
+      {"type codes above 13",
        {"Canon",
         Layout::Plain,
         "",
-        {{0x0008, 'O', {13, 4, 0x61626364}}, {0x0009, 'O', {0xFFFF, 1000, 8}}},
+        {{0x0008, 'O', {14, 4, 0x61626364}}, {0x0009, 'O', {0xFFFF, 1000, 8}}},
         "\r\nImageNumber = 0\r\nOwnerName = 0"}},
   };
   for (Order order : kOrders) {
@@ -566,6 +601,119 @@ TEST(MakerNoteGuards, ManyMakerNoteTagsShareTheWalksLimits) {
   const auto reader = ReadJpegExif(t.Bytes());
   EXPECT_TRUE(Info(reader).MakerNoteRead);
   EXPECT_LE(Info(reader).TagCount, exif::detail::kMaxEntriesPerWalk);
+}
+
+// Canon notes: a footer (a byte-order mark and the offset the note was written at) places a
+// moved note exactly, even one whose values do not follow its table; a note in the other byte
+// order than the EXIF data is read in its own; one bogus offset, 0 or far outside, moves
+// none of the others.
+TEST(MakerNote, CanonNotesAreFoundByTheirFooterTheirOrderAndTheirOtherValues) {
+  const std::vector<Value> values = {{0x0006, 'A', {}, "IMG:JPEG file"},
+                                     {0x0007, 'A', {}, "Firmware 1.0"},
+                                     {0x0009, 'A', {}, "Tom Rowan"}};
+  const std::string expected =
+      "\r\nImageType = \"IMG:JPEG file\"\r\nFirmwareVersion = \"Firmware 1.0\"\r\nOwnerName = "
+      "\"Tom Rowan\"";
+  constexpr uint32_t kGap = 8;  // between the table's link and the first value, and after the last
+  for (Order exifOrder : kOrders) {
+    for (Order noteOrder : kOrders) {
+      for (const int32_t by : {0, -300, 4000}) {
+        // Written at kNoteOffset + by: the offsets are `by` off where the note now lies.
+        const uint32_t written = kNoteOffset + static_cast<uint32_t>(by);
+        const std::string table = notetest::MakerDirectory(
+            noteOrder, "", notetest::Fields(noteOrder, values), written + kGap);
+        const size_t tableEnd = 2 + 12 * values.size() + 4;
+        std::string note = table.substr(0, tableEnd) + std::string(kGap, '\0') +
+                           table.substr(tableEnd) + std::string(kGap, '\0');
+        note += noteOrder == Order::Intel ? std::string("II\x2A\0", 4) : std::string("MM\0\x2A", 4);
+        note += exiftest::U32(noteOrder, written);
+        const auto reader = ReadJpegExif(ExifWithNote(exifOrder, {"Canon"}, note));
+        EXPECT_EQ(Info(reader).MakerNoteTraceText, expected) << "footer, moved by " << by;
+      }
+      // No footer, the other byte order.
+      const auto swapped =
+          ReadJpegExif(ExifWithNote(exifOrder, {"Canon"}, Plain(noteOrder, values)));
+      EXPECT_EQ(Info(swapped).MakerNoteTraceText, expected)
+          << "note order differs: " << (exifOrder != noteOrder);
+    }
+    // A moved note without a footer, its values followed by padding, with one bogus offset.
+    for (const uint32_t bogus : {0u, 0x7FFFFF00u}) {
+      std::vector<Value> withBogus = {{0x0008, 'O', {4, 2, bogus}}};
+      withBogus.insert(withBogus.end(), values.begin(), values.end());
+      std::string note = Plain(exifOrder, withBogus) + std::string(kGap, '\0');
+      for (uint32_t entry = 1; entry <= values.size(); ++entry) {
+        const size_t field = 2 + 12 * entry + 8;
+        const auto offset = static_cast<uint32_t>(
+            exif::detail::RawToInteger(note.substr(field, 4), exifOrder == Order::Motorola));
+        note.replace(field, 4, exiftest::U32(exifOrder, offset - 300));
+      }
+      const auto reader = ReadJpegExif(ExifWithNote(exifOrder, {"Canon"}, note));
+      EXPECT_TRUE(Info(reader).MakerNoteTraceText.ends_with(expected))
+          << bogus << Info(reader).MakerNoteTraceText;
+    }
+  }
+}
+
+TEST(MakerNote, NikonPictureControlGivesItsSettings) {
+  std::string control = "0100" + std::string("STANDARD") + std::string(12, ' ') +
+                        std::string("VIVID") + std::string(15, '\0') + std::string(4, '\0');
+  control += exiftest::ByteText({0, 0x80, 0x83, 0x00, 0xFF, 0x7E, 0x80, 0xFF, 0x81, 0xFF});
+  const std::string expected =
+      "\r\nPicture Control Version = 0100\r\nPicture Control Name = STANDARD\r\nPicture Control "
+      "Base = VIVID"
+      "\r\nPicture Control Adjust = Default Settings\r\nPicture Control Quick Adjust = "
+      "Normal\r\nSharpness = +3"
+      "\r\nContrast = Auto\r\nBrightness = n/a\r\nSaturation = -2\r\nHue Adjustment = Normal"
+      "\r\nFilter Effect = n/a\r\nToning Effect = Sepia\r\nToning Saturation = n/a"
+      "\r\nPicture Control Data = \"0100STANDARD            VIVID\""
+      // A RATIONAL of 2^31 and more reads unsigned here too.
+      "\r\nLens information = 16.0-70.0(mm)  F3.5-F4.5";
+  for (Order order : kOrders) {
+    const std::string note =
+        BuildNote(Layout::NikonTiff, order, "",
+                  {{0x0023, 'U', {}, control},
+                   {0x0084, 'R', {0x80000000u, 0x8000000u, 70, 1, 35, 10, 45, 10}}});
+    const auto reader =
+        ReadJpegExif(ExifWithNote(order, {"NIKON CORPORATION", "D90", "0221"}, note));
+    EXPECT_EQ(Info(reader).MakerNoteTraceText, expected);
+    EXPECT_EQ(Info(reader).StoredTagText("Toning Effect"), "Sepia");
+  }
+}
+
+// The newer Olympus notes keep quality, lens and focus in directories their entries point at,
+// by an IFD-typed offset or as an UNDEFINED value holding the directory.
+TEST(MakerNote, OlympusTypeTwoNotesFollowTheirSubDirectories) {
+  constexpr uint32_t kMain = 12;  // after "OLYMPUS", a zero, the mark and a version
+  constexpr uint32_t kAfterMain = kMain + 2 + 12 * 4 + 4;  // four entries and the link
+  for (Order order : kOrders) {
+    const std::string equipment = notetest::MakerDirectory(
+        order, "",
+        notetest::Fields(order,
+                         {{0x0101, 'A', {}, "143008611"}, {0x0203, 'A', {}, "14-54mm F2.8-3.5"}}),
+        kAfterMain);
+    const auto settingsAt = static_cast<uint32_t>(kAfterMain + equipment.size());
+    const std::string settings = notetest::MakerDirectory(
+        order, "", notetest::Fields(order, {{0x0301, 'S', {0}}, {0x0603, 'S', {3}}}), settingsAt);
+    const auto focusAt = static_cast<uint32_t>(settingsAt + settings.size());
+    const std::string focus = notetest::MakerDirectory(
+        order, "", notetest::Fields(order, {{0x0305, 'R', {705, 1, 0, 1}}}), focusAt);
+    const std::vector<Value> main = {
+        {0x0201, 'S', {3}},
+        {0x2010, 'O', {13, 1, kAfterMain}},
+        {0x2020, 'O', {7, static_cast<uint32_t>(settings.size()), settingsAt}},
+        {0x2050, 'L', {focusAt}}};
+    const std::string mark = order == Order::Motorola ? "MM" : "II";
+    const std::string note =
+        notetest::MakerDirectory(order,
+                                 std::string("OLYMPUS\0", 8) + mark + std::string("\x03\0", 2),
+                                 notetest::Fields(order, main), 0) +
+        equipment + settings + focus;
+    const auto reader = ReadJpegExif(ExifWithNote(order, {"OLYMPUS CORPORATION", "E-1"}, note));
+    EXPECT_EQ(
+        Info(reader).MakerNoteTraceText,
+        "\r\nJpegQual = SHQ\r\nSerial Number = \"143008611\"\r\nLens Model = \"14-54mm F2.8-3.5\""
+        "\r\nFocus Mode = Single AF\r\nImage Quality 2 = SHQ\r\nFocus Distance = 0.705 m");
+  }
 }
 
 }  // namespace

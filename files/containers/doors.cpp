@@ -1,0 +1,48 @@
+#include "files/containers/doors.h"
+
+#include "files/containers/bigtiff.h"
+#include "files/containers/cr3.h"
+#include "files/containers/crw.h"
+#include "files/containers/heif.h"
+#include "files/containers/jpeg_xl.h"
+#include "files/containers/mrw.h"
+#include "files/containers/png.h"
+#include "files/containers/raf.h"
+#include "files/containers/webp.h"
+
+namespace files {
+
+bool KindHoldsExif(FileKind kind) {
+  switch (kind) {
+    case FileKind::Unknown:
+    case FileKind::OtherIsoMedia:
+    case FileKind::Gif:
+    case FileKind::Bmp:
+    case FileKind::Pdf:
+      return false;
+    default:
+      return true;
+  }
+}
+
+ExifLocation FindExif(const InputFile& file, FileKind kind) {
+  switch (kind) {
+    case FileKind::Jpeg: return ExifLocation::InFile(0, file.size(), ExifBlockRole::Jpeg);
+    case FileKind::Tiff:
+    case FileKind::OlympusRaw:
+    case FileKind::PanasonicRaw: return ExifLocation::InFile(0, file.size());
+    case FileKind::BigTiff: return FindBigTiffExif(file);
+    case FileKind::Heif:
+    case FileKind::Avif: return FindHeifExif(file);
+    case FileKind::CanonCr3: return FindCr3Exif(file);
+    case FileKind::Png: return FindPngExif(file);
+    case FileKind::WebP: return FindWebpExif(file);
+    case FileKind::JpegXl: return FindJpegXlExif(file);
+    case FileKind::FujifilmRaf: return FindRafExif(file);
+    case FileKind::MinoltaMrw: return FindMrwExif(file);
+    case FileKind::CanonCrw: return FindCrwExif(file);
+    default: return ExifLocation::Missing();
+  }
+}
+
+}  // namespace files

@@ -1,0 +1,8 @@
+// The cr3 door and the EXIF reader behind it, on a whole file's bytes.
+
+#include "door_fuzz.h"
+#include "files/containers/cr3.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  return fuzzdoor::Run(data, size, files::FindCr3Exif);
+}
