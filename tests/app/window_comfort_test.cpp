@@ -23,6 +23,7 @@
 #include <QMimeData>
 #include <QTest>
 
+#include <algorithm>
 #include <chrono>
 
 #include <fcntl.h>
@@ -231,6 +232,44 @@ TEST_F(Window, SavingOverTheOpenPhotoAsksAndOpensTheSavedFileAgain) {
   EXPECT_TRUE(form_.sb->currentMessage().startsWith(QStringLiteral("Uloženo: dark.jpg (")))
       << form_.sb->currentMessage().toStdString();
   EXPECT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+}
+
+// Each kind of photo the window cannot open is named in Czech with what to
+// do, and libjpeg's own words below; the photo on screen stays.
+TEST_F(Window, EachErrorSaysWhatHappenedInCzechWithTheLibrarysTextBelow) {
+  const imaging::Bytes good = files::ReadWholeFile(DarkPhoto().toStdString());
+  Open(DarkPhoto("shown.jpg"));
+  const std::uint8_t sofMarker[] = {0xFF, 0xC0};
+  const std::size_t sof = static_cast<std::size_t>(
+      std::search(good.begin(), good.end(), std::begin(sofMarker), std::end(sofMarker)) - good.begin());
+  ASSERT_LT(sof, good.size());
+  auto changed = [&](std::size_t at, std::uint8_t value) {
+    imaging::Bytes b = good;
+    b[at] = value;
+    return b;
+  };
+  const struct Case {
+    const char* what;
+    imaging::Bytes bytes;
+    const char* firstLine;
+  } cases[] = {
+      {"png", {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 13}, "Soubor není fotka JPEG, ale obrázek PNG"},
+      {"empty", {}, "Soubor je prázdný"},
+      {"cut in its header", imaging::Bytes(good.begin(), good.begin() + 120), "Fotka je neúplná"},
+      {"12-bit", changed(sof + 4, 12), "Fotka je 12bitový JPEG"},
+      {"lossless", changed(sof + 1, 0xC3), "Fotka je bezeztrátový (lossless) JPEG"},
+  };
+  for (const Case& c : cases) {
+    desktop_.errors.clear();
+    fixtures::WriteFile(Target("bad.jpg"), c.bytes);
+    Open(QString::fromStdString(Target("bad.jpg")));
+    ASSERT_EQ(desktop_.errors.size(), 1) << c.what;
+    const QStringList lines = desktop_.errors.front().split(QLatin1Char('\n'));
+    EXPECT_TRUE(lines.front().startsWith(QString::fromUtf8(c.firstLine))) << c.what << ": " << lines.front().toStdString();
+    ASSERT_EQ(lines.size(), 2) << c.what;
+    EXPECT_TRUE(lines.back().startsWith(QStringLiteral("JPEG error #"))) << c.what;
+    EXPECT_TRUE(form_.PhotoPath().endsWith(QStringLiteral("shown.jpg")));
+  }
 }
 
 // A name without an extension gets ".jpg"; a FIFO is refused at once, as a
