@@ -10,16 +10,11 @@
 #include "imaging/pipeline.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include <sys/stat.h>
 
 namespace {
 
-// The head of a JPEG file (its segments before the first scan) is all the
-// EXIF reader needs; a hostile file cannot make it read more than this.
-constexpr std::uint64_t kHeadLimit = std::uint64_t{4} << 20;
 // An encoded result is about as large as its source; memory for it is set
 // aside at once, but never more than this (a source may be padded far
 // beyond its end).
@@ -31,28 +26,20 @@ struct ExifFacts {
   std::string trace;
 };
 
-// The EXIF data of the open file, read from its head in memory.
+// The EXIF data of the file already open: how it is turned (as the saved
+// photo carries it), the summary and the trace.
 ExifFacts ReadExifFacts(const files::InputFile& file) {
   ExifFacts facts;
-  files::JpegSegmentWalker walker(file, files::WalkRules{false});  // as the EXIF reader walks
-  if (walker.End() == files::WalkEnd::NotJpeg) return facts;
-  std::uint64_t headEnd = 2;
-  bool orientationRead = false;
+  files::JpegSegmentWalker walker(file);
   while (const auto segment = walker.Next()) {
     if (segment->marker == files::kMarkerSos || segment->marker == files::kMarkerEoi) break;
-    headEnd = segment->bodyOffset + segment->BodyLength();
-    if (!orientationRead && segment->marker == files::kMarkerApp1 &&
-        walker.Kind(*segment) == files::SegmentKind::Exif) {
+    if (segment->marker == files::kMarkerApp1 && walker.Kind(*segment) == files::SegmentKind::Exif) {
       facts.orientation = imaging::ExifOrientation(walker.Body(*segment));
-      orientationRead = true;
+      break;
     }
   }
-  files::Bytes head = file.Read(0, static_cast<std::size_t>(std::min(headEnd, kHeadLimit)));
-  head.push_back(0xFF);
-  head.push_back(files::kMarkerEoi);
   exif::Reader reader;  // value maps and decoders on, as the details window shows them
-  const std::string_view bytes(reinterpret_cast<const char*>(head.data()), head.size());
-  if (!reader.ProcessBytes("photo.jpg", bytes) || !reader.HasExif()) return facts;
+  if (!reader.ProcessFile(file) || !reader.HasExif()) return facts;
   facts.summary = reader.GetSummary();
   if (const auto exif = reader.Exif()) facts.trace = TrimmedTraceText(exif->Trace());
   return facts;
