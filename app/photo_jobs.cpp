@@ -157,8 +157,8 @@ WrittenPhoto WriteJob(const WriteOrder& order, JobContext& context) {
     imaging::RenderPhoto(input, request, sink, Options(context));
   }
   if (context.stop().stop_requested()) throw imaging::Cancelled();
-  file.Commit();
-  return WrittenPhoto{order.target, sink.written()};
+  const std::optional<std::string> warning = file.Commit();
+  return WrittenPhoto{order.target, sink.written(), warning.value_or(std::string())};
 }
 
 std::string UnfitTarget(const std::string& target) {

@@ -69,6 +69,7 @@ struct WriteOrder {
 struct WrittenPhoto {
   std::string target;
   std::uint64_t size = 0;
+  std::string warning;  // a file saved all the same, but not all is well (its folder not synced)
 };
 // Writes the rendered photo, at the order's quality, with the source's
 // segments to carry; encodes it again straight into the file when the

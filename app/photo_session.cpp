@@ -106,11 +106,12 @@ void PhotoSession::StartWrite(WriteOrder order) {
   runner_.Run<WrittenPhoto>([order = std::move(order)](JobContext& context) { return WriteJob(order, context); },
                             [this](JobResult<WrittenPhoto>&& r) {
                               progressTimer_.stop();
-                              const QString warning = QString::fromStdString(save_.warning());
+                              std::string warning = save_.warning();
                               save_.Written();
                               if (r.status == JobStatus::Failed) return Failed(r.message);
-                              if (r.status == JobStatus::Done)
-                                emit written(PathFromNative(r.value.target), r.value.size, warning);
+                              if (r.status != JobStatus::Done) return;
+                              if (!r.value.warning.empty()) warning += (warning.empty() ? "" : "\n") + r.value.warning;
+                              emit written(PathFromNative(r.value.target), r.value.size, QString::fromStdString(warning));
                             });
 }
 
