@@ -403,6 +403,11 @@ TEST_F(Window, CompareViewRendersAtTheViewsScaleAndFollowsTheControls) {
   EXPECT_EQ(canvas->BeforeImage().size(), QSize(region.width, region.height));
   canvas->SetSplit(0.25);
   EXPECT_DOUBLE_EQ(canvas->Split(), 0.25);
+  // The original over all of it while the space bar is held.
+  QTest::keyPress(canvas, Qt::Key_Space);
+  EXPECT_TRUE(canvas->ShowsOriginal());
+  QTest::keyRelease(canvas, Qt::Key_Space);
+  EXPECT_FALSE(canvas->ShowsOriginal());
   compare->close();
   QTest::mouseClick(form_.porovnatb, Qt::LeftButton);
   EXPECT_TRUE(compare->isVisible());
