@@ -141,9 +141,9 @@ void TCompareCanvas::Request() {
     request.region = {seen.x - seen.width / 2, seen.y - seen.height / 2, 2 * seen.width, 2 * seen.height};
   } else {
     const QRectF photo = PhotoRect();
-    request.scale = imaging::ViewScaleFor(orientation_, storedWidth_, storedHeight_,
-                                          static_cast<int>(std::ceil(photo.width())),
-                                          static_cast<int>(std::ceil(photo.height())));
+    request.scale =
+        imaging::ViewScaleFor(orientation_, storedWidth_, storedHeight_, static_cast<int>(std::ceil(photo.width())),
+                              static_cast<int>(std::ceil(photo.height())));
     if (scale_ == request.scale && region_.x == 0 && region_.y == 0 && !region_.empty()) {
       int w = 0, h = 0;
       imaging::ShownSizeAtScale(orientation_, storedWidth_, storedHeight_, scale_, w, h);
@@ -374,15 +374,15 @@ TCompareForm::TCompareForm(QWidget* parent) : QWidget(parent, Qt::Window) {
 
   connect(celab, &QPushButton::clicked, this, [this] { platno->SetOneToOne(false); });
   connect(skutecnab, &QPushButton::clicked, this, [this] { platno->SetOneToOne(true); });
-  connect(platno, &TCompareCanvas::oneToOneChanged, this, [this](bool oneToOne) {
-    (oneToOne ? skutecnab : celab)->setChecked(true);
-  });
+  connect(platno, &TCompareCanvas::oneToOneChanged, this,
+          [this](bool oneToOne) { (oneToOne ? skutecnab : celab)->setChecked(true); });
   auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   connect(close, &QShortcut::activated, this, &QWidget::close);
 }
 
 void TCompareForm::SetPhoto(const Photo& photo, const imaging::BrightenSettings& settings, double exponent) {
-  setWindowTitle(QStringLiteral("Porovnat před a po – ") + QFileInfo(DisplayPath(PathFromNative(photo.path))).fileName());
+  setWindowTitle(QStringLiteral("Porovnat před a po – ") +
+                 QFileInfo(DisplayPath(PathFromNative(photo.path))).fileName());
   platno->SetSettings(settings, exponent);
   platno->SetPhoto(photo);
 }

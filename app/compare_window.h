@@ -105,7 +105,7 @@ class TCompareForm : public QWidget {
   void ShowForm();
 
   TCompareCanvas* platno;
-  QPushButton* celab;     // the photo fitted into the window
+  QPushButton* celab;      // the photo fitted into the window
   QPushButton* skutecnab;  // 1:1
 
  protected:

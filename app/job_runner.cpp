@@ -2,7 +2,6 @@
 
 #include "imaging/errors.h"
 
-
 std::string FailureText(const std::exception_ptr& failure) {
   // Photo errors say in Czech what happened and what to do, with the
   // library's text below; any other exception still ends as a message.
@@ -19,8 +18,7 @@ unsigned JobRunner::Generation() const {
 }
 
 void JobRunner::Launch(std::function<void(JobContext&)> work,
-                       std::function<void(JobStatus, std::string, std::string)> settle,
-                       std::function<void()> apply) {
+                       std::function<void(JobStatus, std::string, std::string)> settle, std::function<void()> apply) {
   if (worker_.joinable()) worker_.join();
   unsigned generation = 0;
   {

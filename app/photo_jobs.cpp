@@ -101,13 +101,13 @@ Photo OpenJob(const std::string& path, JobContext& context) {
   int shownWidth = 0, shownHeight = 0;
   imaging::ShownSize(photo.orientation, stored.width, stored.height, shownWidth, shownHeight);
   const imaging::PreviewSize shown = imaging::FitPreviewSize(shownWidth, shownHeight);
-  const imaging::PreviewSize made = imaging::SwapsSides(photo.orientation)
-                                        ? imaging::PreviewSize{shown.height, shown.width}
-                                        : shown;
+  const imaging::PreviewSize made =
+      imaging::SwapsSides(photo.orientation) ? imaging::PreviewSize{shown.height, shown.width} : shown;
   imaging::OpenedPhoto opened = imaging::OpenPhoto(file, Options(context), true, made);
   photo.header = opened.header;
   photo.analysis = opened.analysis;
-  photo.preview = photo.orientation == 1 ? std::move(opened.preview) : imaging::Oriented(opened.preview, photo.orientation);
+  photo.preview =
+      photo.orientation == 1 ? std::move(opened.preview) : imaging::Oriented(opened.preview, photo.orientation);
   photo.decodedRows = opened.decodedRows;
   photo.warning = imaging::PhotoWarningText(opened.warning, opened.decodedRows, opened.header.height);
   context.Warn(photo.warning);

@@ -17,12 +17,12 @@
 
 // Everything the window shows of one photo, read by one job from one open file.
 struct Photo {
-  std::string path;  // as the file system names it
+  std::string path;            // as the file system names it
   imaging::JpegHeader header;  // the stored size
   int orientation = 1;         // how the stored pixels are turned to be seen
   std::uint64_t fileSize = 0;
   imaging::PhotoAnalysis analysis;
-  imaging::Raster preview;  // fitted into the preview frame as it is to be seen, not brightened
+  imaging::Raster preview;               // fitted into the preview frame as it is to be seen, not brightened
   std::optional<exif::Summary> summary;  // when the photo has EXIF data
   std::string trace;                     // the details window's text; empty without EXIF data
   // What to tell about damaged data, in Czech with libjpeg's text below;

@@ -43,8 +43,8 @@ imaging::Histogram PhotoSession::RenderPreview(const imaging::ControlValues& con
   previewExponent_ = imaging::ExponentFor(controls.strength);
   imaging::Histogram histogram{};
   imaging::Raster out(photo_.preview.width(), photo_.preview.height());
-  imaging::BrightenPass(photo_.preview, out, previewExponent_,
-                        [s = previewSettings_](int, int) { return s; }, &histogram);
+  imaging::BrightenPass(
+      photo_.preview, out, previewExponent_, [s = previewSettings_](int, int) { return s; }, &histogram);
   preview2_ = std::move(out);
   return histogram;
 }
@@ -63,31 +63,32 @@ bool PhotoSession::Render(double exponent, int quality) {
     return imaging::SettingsFor(controls->values, darkest);
   };
   progressTimer_.start();
-  return runner_.Run<RenderedPhoto>([order = std::move(order)](JobContext& context) { return RenderJob(order, context); },
-                                    [this](JobResult<RenderedPhoto>&& r) {
-                                      progressTimer_.stop();
-                                      if (r.status != JobStatus::Done) {
-                                        save_.Drop();
-                                        if (r.status == JobStatus::Failed) Failed(r.message);
-                                        return;
-                                      }
-                                      save_.Rendered(std::move(r.value), r.warning);
-                                      emit rendered();
-                                    });
+  return runner_.Run<RenderedPhoto>(
+      [order = std::move(order)](JobContext& context) { return RenderJob(order, context); },
+      [this](JobResult<RenderedPhoto>&& r) {
+        progressTimer_.stop();
+        if (r.status != JobStatus::Done) {
+          save_.Drop();
+          if (r.status == JobStatus::Failed) Failed(r.message);
+          return;
+        }
+        save_.Rendered(std::move(r.value), r.warning);
+        emit rendered();
+      });
 }
 
 bool PhotoSession::Reencode(int quality) {
   if (Busy() || !save_.Encode(quality)) return false;
-  return runner_.Run<RenderedPhoto>(
-      [held = save_.rendered(), source = NativePath(path_), quality](JobContext& context) {
-        return EncodeJob(held, source, quality, context);
-      },
-      [this](JobResult<RenderedPhoto>&& r) {
-        // A failed encoding is no failure of the save: its write encodes again and says what fails.
-        std::optional<WriteOrder> next =
-            r.status == JobStatus::Done ? save_.Encoded(std::move(r.value)) : save_.EncodeFailed();
-        if (next) StartWrite(std::move(*next));
-      });
+  return runner_.Run<RenderedPhoto>([held = save_.rendered(), source = NativePath(path_), quality](
+                                        JobContext& context) { return EncodeJob(held, source, quality, context); },
+                                    [this](JobResult<RenderedPhoto>&& r) {
+                                      // A failed encoding is no failure of the save: its write encodes again and says
+                                      // what fails.
+                                      std::optional<WriteOrder> next = r.status == JobStatus::Done
+                                                                           ? save_.Encoded(std::move(r.value))
+                                                                           : save_.EncodeFailed();
+                                      if (next) StartWrite(std::move(*next));
+                                    });
 }
 
 bool PhotoSession::Write(const QString& target, int quality, bool keepMetadata) {
@@ -111,7 +112,8 @@ void PhotoSession::StartWrite(WriteOrder order) {
                               if (r.status == JobStatus::Failed) return Failed(r.message);
                               if (r.status != JobStatus::Done) return;
                               if (!r.value.warning.empty()) warning += (warning.empty() ? "" : "\n") + r.value.warning;
-                              emit written(PathFromNative(r.value.target), r.value.size, QString::fromStdString(warning));
+                              emit written(PathFromNative(r.value.target), r.value.size,
+                                           QString::fromStdString(warning));
                             });
 }
 

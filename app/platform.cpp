@@ -69,7 +69,7 @@ SaveChoice ChooseSaveFile(QWidget* parent, const QString& sourcePath) {
   const std::unique_ptr<QSettings> settings = ProgramSettings();
   SaveDialog dialog(parent, sourcePath);
   dialog.setObjectName(QStringLiteral("SavePictureDialog1"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);  // a desktop's own dialog takes no check box
+  dialog.setOption(QFileDialog::DontUseNativeDialog);   // a desktop's own dialog takes no check box
   dialog.setOption(QFileDialog::DontConfirmOverwrite);  // asked in accept()
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
@@ -125,9 +125,10 @@ QString WithJpegExtension(const QString& path) {
 }
 
 bool SameFile(const QString& a, const QString& b) {
-  struct stat sa {}, sb {};
-  return ::stat(NativePath(a).c_str(), &sa) == 0 && ::stat(NativePath(b).c_str(), &sb) == 0 &&
-         sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+  struct stat sa {
+  }, sb{};
+  return ::stat(NativePath(a).c_str(), &sa) == 0 && ::stat(NativePath(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 bool LoadQtTranslations(QTranslator& translator, const QLocale& locale) {

@@ -99,8 +99,10 @@ void TSpinEdit::StepBy(int delta) {
 bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {
   if (watched == edit_) {
     if (event->type() == QEvent::FocusOut) {
-      if (edit_->text().isEmpty()) SetValue(default_);
-      else if (CheckValue(Value()) != Value()) SetValue(Value());
+      if (edit_->text().isEmpty())
+        SetValue(default_);
+      else if (CheckValue(Value()) != Value())
+        SetValue(Value());
     } else if (event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Up || key == Qt::Key_Down) {

@@ -46,8 +46,10 @@ Shown Measure() {
 
 imaging::ViewRequest Fitted(const imaging::JpegHeader& h) {
   const double zoom = std::min(static_cast<double>(kViewWidth) / h.width, static_cast<double>(kViewHeight) / h.height);
-  return {imaging::ViewScaleFor(1, h.width, h.height, static_cast<int>(h.width * zoom), static_cast<int>(h.height * zoom)),
-          1, {}};
+  return {
+      imaging::ViewScaleFor(1, h.width, h.height, static_cast<int>(h.width * zoom), static_cast<int>(h.height * zoom)),
+      1,
+      {}};
 }
 
 imaging::ViewRequest Region(const imaging::JpegHeader& h) {
@@ -98,7 +100,8 @@ void Repaint(benchmark::State& state, bool oneToOne) {
   canvas.show();
   canvas.SetOneToOne(oneToOne);
   canvas.SetPhoto(photo);
-  while (canvas.Decoding() || canvas.RenderedScale() == 0) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  while (canvas.Decoding() || canvas.RenderedScale() == 0)
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   imaging::BrightenSettings s = shown.settings;
   int strength = 10;
   for (auto _ : state) {
@@ -120,13 +123,13 @@ void RepaintRegion(benchmark::State& state) { Repaint(state, true); }
 // beside the median.
 double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
 
-#define VIEW_BENCHMARK(name)                                               \
-  BENCHMARK(name)                                                          \
-      ->Unit(benchmark::kMillisecond)                                      \
-      ->MinTime(0.3)                                                       \
-      ->Repetitions(5)                                                     \
-      ->ComputeStatistics("min", Fastest)                                  \
-      ->ReportAggregatesOnly(true)                                         \
+#define VIEW_BENCHMARK(name)              \
+  BENCHMARK(name)                         \
+      ->Unit(benchmark::kMillisecond)     \
+      ->MinTime(0.3)                      \
+      ->Repetitions(5)                    \
+      ->ComputeStatistics("min", Fastest) \
+      ->ReportAggregatesOnly(true)        \
       ->UseRealTime()
 
 VIEW_BENCHMARK(DecodeFitted);

@@ -3,10 +3,31 @@
 #include <cstring>
 
 namespace imaging {
+namespace {
+
+// How a shown pixel (x, y) finds its stored one: exchange x and y, then
+// count x from the right and y from the bottom of the stored photo.
+struct Turn {
+  bool swap, mirrorX, mirrorY;
+};
+constexpr Turn kTurns[8] = {
+    {false, false, false},  // 1: as stored
+    {false, true, false},   // 2: mirrored left to right
+    {false, true, true},    // 3: upside down
+    {false, false, true},   // 4: mirrored top to bottom
+    {true, false, false},   // 5: mirrored along the diagonal
+    {true, false, true},    // 6: turned right to be seen
+    {true, true, true},     // 7: mirrored along the other diagonal
+    {true, true, false},    // 8: turned left to be seen
+};
+
+const Turn& TurnOf(int orientation) { return kTurns[CheckedOrientation(orientation) - 1]; }
+
+}  // namespace
 
 int CheckedOrientation(int orientation) { return orientation >= 1 && orientation <= 8 ? orientation : 1; }
 
-bool SwapsSides(int orientation) { return CheckedOrientation(orientation) >= 5; }
+bool SwapsSides(int orientation) { return TurnOf(orientation).swap; }
 
 void ShownSize(int orientation, int width, int height, int& shownWidth, int& shownHeight) {
   const bool swap = SwapsSides(orientation);
@@ -14,19 +35,11 @@ void ShownSize(int orientation, int width, int height, int& shownWidth, int& sho
   shownHeight = swap ? width : height;
 }
 
-// Each orientation names where the stored first row and first column end up;
-// this is the inverse: for a shown pixel, the stored one.
 void StoredPosition(int orientation, int width, int height, int x, int y, int& storedX, int& storedY) {
-  switch (CheckedOrientation(orientation)) {
-    case 2: storedX = width - 1 - x; storedY = y; break;                 // mirrored left to right
-    case 3: storedX = width - 1 - x; storedY = height - 1 - y; break;    // upside down
-    case 4: storedX = x; storedY = height - 1 - y; break;                // mirrored top to bottom
-    case 5: storedX = y; storedY = x; break;                             // mirrored along the diagonal
-    case 6: storedX = y; storedY = height - 1 - x; break;                // turned right to be seen
-    case 7: storedX = width - 1 - y; storedY = height - 1 - x; break;    // mirrored along the other diagonal
-    case 8: storedX = width - 1 - y; storedY = x; break;                 // turned left to be seen
-    default: storedX = x; storedY = y; break;
-  }
+  const Turn& t = TurnOf(orientation);
+  const int u = t.swap ? y : x, v = t.swap ? x : y;
+  storedX = t.mirrorX ? width - 1 - u : u;
+  storedY = t.mirrorY ? height - 1 - v : v;
 }
 
 PixelRect StoredRect(int orientation, int width, int height, const PixelRect& shown) {

@@ -38,7 +38,8 @@ ViewPixels DecodeView(const files::InputFile& file, const ViewRequest& request, 
   ShownSize(request.orientation, width, height, view.shownWidth, view.shownHeight);
   PixelRect& shown = view.region;
   shown = request.region.empty() ? PixelRect{0, 0, view.shownWidth, view.shownHeight} : request.region;
-  const int right = std::min(shown.x + shown.width, view.shownWidth), bottom = std::min(shown.y + shown.height, view.shownHeight);
+  const int right = std::min(shown.x + shown.width, view.shownWidth),
+            bottom = std::min(shown.y + shown.height, view.shownHeight);
   shown.x = std::clamp(shown.x, 0, view.shownWidth);
   shown.y = std::clamp(shown.y, 0, view.shownHeight);
   shown.width = std::max(right - shown.x, 0);

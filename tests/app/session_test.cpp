@@ -84,21 +84,27 @@ class SessionThreads : public ::testing::Test {
     fs::create_directories(dir_);
     photo_ = (dir_ / "photo.jpg").string();
     // Large enough that a job is still running when the test acts.
-    fixtures::WriteFile(photo_, imaging::EncodeJpeg(fixtures::MakeRaster(1600, 1200, [](int x, int y) {
-                                                      const unsigned h = static_cast<unsigned>(x * 7919 + y * 104729) * 2654435761u;
-                                                      return MakeColour(h & 255, (h >> 8) & 127, x % 90);
-                                                    }), 95, false));
+    fixtures::WriteFile(photo_,
+                        imaging::EncodeJpeg(fixtures::MakeRaster(1600, 1200,
+                                                                 [](int x, int y) {
+                                                                   const unsigned h =
+                                                                       static_cast<unsigned>(x * 7919 + y * 104729) *
+                                                                       2654435761u;
+                                                                   return MakeColour(h & 255, (h >> 8) & 127, x % 90);
+                                                                 }),
+                                            95, false));
     QObject::connect(&session_, &PhotoSession::opened, [this] { ++opened_; });
     QObject::connect(&session_, &PhotoSession::rendered, [this] { ++rendered_; });
-    QObject::connect(&session_, &PhotoSession::written, [this](const QString& target, qulonglong, const QString&) {
-      written_ << target;
-    });
+    QObject::connect(&session_, &PhotoSession::written,
+                     [this](const QString& target, qulonglong, const QString&) { written_ << target; });
     QObject::connect(&session_, &PhotoSession::failed, [this](const QString& m) { failed_ << m; });
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   QString Q(const std::string& p) const { return PathFromNative(p); }
-  void Idle() { ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.Busy(); }, 60000)); }
+  void Idle() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !session_.Busy(); }, 60000));
+  }
   void OpenPhoto() {
     ASSERT_TRUE(session_.Open(Q(photo_)));
     Idle();
@@ -109,7 +115,9 @@ class SessionThreads : public ::testing::Test {
     Idle();
     ASSERT_EQ(rendered_, 1);
   }
-  std::size_t FilesInDir() const { return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator())); }
+  std::size_t FilesInDir() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+  }
 
   fs::path dir_;
   std::string photo_;
@@ -134,7 +142,8 @@ TEST_F(SessionThreads, DiscardDuringAWriteIsRefusedAndTheWriteCompletes) {
     EXPECT_TRUE(failed_.isEmpty()) << failed_.join("; ").toStdString();
     const imaging::BrightenSettings used = imaging::SettingsFor({40, 120, 5, false}, session_.Analysis().MinLuminance);
     EXPECT_EQ(files::ReadWholeFile(target),
-              fixtures::ReferenceRender(photo_, imaging::ExponentFor(15), [&](int, int) { return used; }, quality))
+              fixtures::ReferenceRender(
+                  photo_, imaging::ExponentFor(15), [&](int, int) { return used; }, quality))
         << "quality " << quality;
     EXPECT_FALSE(session_.Saving());
     if (quality == 70) {
@@ -184,10 +193,18 @@ TEST_F(SessionThreads, CancelDuringEachJobLeavesNothing) {
     if (job == Job::Encode || job == Job::Write) Rendered();
     rendered_ = 0;
     switch (job) {
-      case Job::Open: ASSERT_TRUE(session_.Open(Q(photo_))); break;
-      case Job::Render: ASSERT_TRUE(session_.Render(imaging::ExponentFor(15), 85)); break;
-      case Job::Encode: ASSERT_TRUE(session_.Reencode(40)); break;
-      case Job::Write: ASSERT_TRUE(session_.Write(Q((dir_ / "out.jpg").string()), 40)); break;  // encodes on the way
+      case Job::Open:
+        ASSERT_TRUE(session_.Open(Q(photo_)));
+        break;
+      case Job::Render:
+        ASSERT_TRUE(session_.Render(imaging::ExponentFor(15), 85));
+        break;
+      case Job::Encode:
+        ASSERT_TRUE(session_.Reencode(40));
+        break;
+      case Job::Write:
+        ASSERT_TRUE(session_.Write(Q((dir_ / "out.jpg").string()), 40));
+        break;  // encodes on the way
     }
     EXPECT_TRUE(session_.Busy());
     session_.Cancel();

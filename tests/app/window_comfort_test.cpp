@@ -62,7 +62,9 @@ class Window : public MainWindow {
     form_.show();
     QApplication::setActiveWindow(&form_);
   }
-  void PreviewSettled() { ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.PreviewPending(); }, 5000)); }
+  void PreviewSettled() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.PreviewPending(); }, 5000));
+  }
   std::string Target(const std::string& name) { return (dir_ / name).string(); }
 };
 
@@ -96,8 +98,8 @@ TEST_F(Window, ProcessedPreviewFollowsEachControlAndIsWhatTheSaveWrites) {
     const std::string target = Target("live" + std::to_string(n++) + ".jpg");
     desktop_.saveAnswers.push_back(QString::fromStdString(target));
     Save();
-    EXPECT_EQ(files::ReadWholeFile(target),
-              fixtures::ReferenceRender(path.toStdString(), q, [&](int, int) { return s; }, 85))
+    EXPECT_EQ(files::ReadWholeFile(target), fixtures::ReferenceRender(
+                                                path.toStdString(), q, [&](int, int) { return s; }, 85))
         << change.what;
   }
   EXPECT_EQ(n, 6);
@@ -138,7 +140,8 @@ TEST_F(Window, EmptiedFieldShowsItsDefaultAndASaveNeverUsesAQualityNotShown) {
   // The shortcut reaches the button through the event loop.
   ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(window) && !form_.PassRunning(); }, 60000));
   EXPECT_EQ(form_.kompresespin->Text(), QStringLiteral("85"));
-  const auto r = testsupport::RunCli({"brighten", "--strength", "33", "--quality", "85", "-o", cli, path.toStdString()});
+  const auto r =
+      testsupport::RunCli({"brighten", "--strength", "33", "--quality", "85", "-o", cli, path.toStdString()});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(files::ReadWholeFile(window), files::ReadWholeFile(cli));
 }
@@ -149,9 +152,8 @@ TEST_F(Window, BothPreviewsShowThePhotoAsItWasTaken) {
   // Stored quadrants: A top left, B top right, C bottom left, D bottom right.
   const imaging::ColourValue quadrant[4] = {MakeColour(200, 30, 30), MakeColour(30, 200, 30), MakeColour(30, 30, 200),
                                             MakeColour(235, 235, 235)};
-  const imaging::Bytes stored = imaging::EncodeJpeg(fixtures::MakeRaster(96, 64, [&](int x, int y) {
-                                                      return quadrant[(y >= 32) * 2 + (x >= 48)];
-                                                    }), 95, false);
+  const imaging::Bytes stored = imaging::EncodeJpeg(
+      fixtures::MakeRaster(96, 64, [&](int x, int y) { return quadrant[(y >= 32) * 2 + (x >= 48)]; }), 95, false);
   // The quadrant seen at the top left, top right, bottom left and bottom right.
   const char* const corners[] = {"ABCD", "BADC", "DCBA", "CDAB", "ACBD", "CADB", "DBCA", "BDAC"};
   auto nearest = [](QColor seen, const imaging::ColourValue* colours) {
@@ -170,13 +172,13 @@ TEST_F(Window, BothPreviewsShowThePhotoAsItWasTaken) {
     ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
     imaging::ColourValue brightened[4];
     for (int i = 0; i < 4; ++i) {
-      const imaging::Rgb b = imaging::BrightenPixel({imaging::RedOf(quadrant[i]), imaging::GreenOf(quadrant[i]),
-                                                      imaging::BlueOf(quadrant[i])},
-                                                     form_.Session().PreviewSettings(), form_.Session().PreviewExponent());
+      const imaging::Rgb b = imaging::BrightenPixel(
+          {imaging::RedOf(quadrant[i]), imaging::GreenOf(quadrant[i]), imaging::BlueOf(quadrant[i])},
+          form_.Session().PreviewSettings(), form_.Session().PreviewExponent());
       brightened[i] = MakeColour(b.red, b.green, b.blue);
     }
     const std::pair<TImage*, const imaging::ColourValue*> previews[] = {{form_.Image1, quadrant},
-                                                                         {form_.Image2, brightened}};
+                                                                        {form_.Image2, brightened}};
     for (const auto& [image, colours] : previews) {
       const QImage& shown = image->picture();
       EXPECT_EQ(shown.width() > shown.height(), o < 5) << "orientation " << o;
@@ -190,10 +192,12 @@ TEST_F(Window, BothPreviewsShowThePhotoAsItWasTaken) {
     }
   }
   // A portrait photo stored 450 x 600 and turned right previews wider than tall.
-  fixtures::WriteFile(Target("portrait.jpg"),
-                      WithOrientation(imaging::EncodeJpeg(fixtures::MakeRaster(450, 600, [](int x, int) {
-                                                            return MakeColour(x / 2, 90, 40);
-                                                          }), 90, false), 6));
+  fixtures::WriteFile(
+      Target("portrait.jpg"),
+      WithOrientation(
+          imaging::EncodeJpeg(fixtures::MakeRaster(450, 600, [](int x, int) { return MakeColour(x / 2, 90, 40); }), 90,
+                              false),
+          6));
   Open(QString::fromStdString(Target("portrait.jpg")));
   EXPECT_EQ(form_.Image1->picture().size(), QSize(320, 240));
   EXPECT_EQ(form_.Image2->picture().size(), QSize(320, 240));
@@ -265,7 +269,8 @@ TEST_F(Window, EachErrorSaysWhatHappenedInCzechWithTheLibrarysTextBelow) {
     Open(QString::fromStdString(Target("bad.jpg")));
     ASSERT_EQ(desktop_.errors.size(), 1) << c.what;
     const QStringList lines = desktop_.errors.front().split(QLatin1Char('\n'));
-    EXPECT_TRUE(lines.front().startsWith(QString::fromUtf8(c.firstLine))) << c.what << ": " << lines.front().toStdString();
+    EXPECT_TRUE(lines.front().startsWith(QString::fromUtf8(c.firstLine)))
+        << c.what << ": " << lines.front().toStdString();
     ASSERT_EQ(lines.size(), 2) << c.what;
     EXPECT_TRUE(lines.back().startsWith(QStringLiteral("JPEG error #"))) << c.what;
     EXPECT_TRUE(form_.PhotoPath().endsWith(QStringLiteral("shown.jpg")));
@@ -280,7 +285,8 @@ TEST_F(Window, SaveTargetsTakeAJpegNameAndAFifoIsRefused) {
   Save();
   EXPECT_TRUE(fs::exists(Target("bright.jpg")));
   EXPECT_FALSE(fs::exists(Target("bright")));
-  EXPECT_TRUE(form_.sb->currentMessage().startsWith(QStringLiteral("Uloženo: bright.jpg ("))) << form_.sb->currentMessage().toStdString();
+  EXPECT_TRUE(form_.sb->currentMessage().startsWith(QStringLiteral("Uloženo: bright.jpg (")))
+      << form_.sb->currentMessage().toStdString();
 
   ASSERT_EQ(::mkfifo(Target("pipe.jpg").c_str(), 0600), 0);
   desktop_.saveAnswers.push_back(QString::fromStdString(Target("pipe.jpg")));
@@ -366,9 +372,9 @@ TEST_F(Window, DetailsWindowCanBeEnlargedAndRemembersItsSize) {
 // again, without decoding, when a control changes; 1:1 decodes the part seen
 // at full size. It opens from its button or a double click on a preview.
 TEST_F(Window, CompareViewRendersAtTheViewsScaleAndFollowsTheControls) {
-  const QString path = Photo("large.jpg", fixtures::MakeRaster(3000, 2000, [](int x, int y) {
-                                return MakeColour(x / 20, y / 16, (x + y) / 40);
-                              }));
+  const QString path =
+      Photo("large.jpg",
+            fixtures::MakeRaster(3000, 2000, [](int x, int y) { return MakeColour(x / 20, y / 16, (x + y) / 40); }));
   fixtures::WriteFile(path.toStdString(), WithOrientation(files::ReadWholeFile(path.toStdString()), 6));
   Open(path);
   QTest::mouseDClick(form_.Image2, Qt::LeftButton);
@@ -376,7 +382,9 @@ TEST_F(Window, CompareViewRendersAtTheViewsScaleAndFollowsTheControls) {
   ASSERT_NE(compare, nullptr);
   ASSERT_TRUE(compare->isVisible());
   TCompareCanvas* canvas = compare->platno;
-  auto decoded = [&] { return QTest::qWaitFor([&] { return !canvas->Decoding() && canvas->RenderedScale() > 0; }, 20000); };
+  auto decoded = [&] {
+    return QTest::qWaitFor([&] { return !canvas->Decoding() && canvas->RenderedScale() > 0; }, 20000);
+  };
   ASSERT_TRUE(decoded());
   EXPECT_TRUE(canvas->Problem().isEmpty()) << canvas->Problem().toStdString();
   // Fitted: the largest scale that still fills the view, the photo upright.
@@ -451,4 +459,3 @@ int SignalChildMain(const char* folder) {
   if (::write(STDOUT_FILENO, "x", 1) != 1) return 1;
   for (;;) ::pause();
 }
-

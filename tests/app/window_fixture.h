@@ -63,9 +63,8 @@ struct FakeDesktop {
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("prosvitek-gui-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() / ("prosvitek-gui-" + std::to_string(::getpid()) + "-" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
@@ -78,12 +77,17 @@ class MainWindow : public ::testing::Test {
   }
   // Dark on the left, bright on the right, with a coloured band.
   QString DarkPhoto(const std::string& name = "dark.jpg", bool progressive = false) {
-    return Photo(name, fixtures::MakeRaster(160, 120, [](int x, int y) {
-                   return y < 20 ? MakeColour(200, 40, 30) : MakeColour(x / 2, x / 2 + 10, x / 3);
-                 }), progressive);
+    return Photo(name,
+                 fixtures::MakeRaster(160, 120,
+                                      [](int x, int y) {
+                                        return y < 20 ? MakeColour(200, 40, 30) : MakeColour(x / 2, x / 2 + 10, x / 3);
+                                      }),
+                 progressive);
   }
   // Passes run on worker threads: the window hears of their end through its event loop.
-  void Settle() { ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.PassRunning(); }, 60000)); }
+  void Settle() {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.PassRunning(); }, 60000));
+  }
   void Open(const QString& path) {
     desktop_.openAnswers.push_back(path);
     QTest::mouseClick(form_.otevritb, Qt::LeftButton);

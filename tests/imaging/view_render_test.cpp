@@ -27,7 +27,7 @@ std::string Letters(const Raster& r) {
 TEST(Orientation, TurnsAndMirrorsAsEachOrientationSays) {
   const Raster stored = fixtures::MakeRaster(3, 2, [](int x, int y) { return MakeColour(3 * y + x, 0, 0); });
   ASSERT_EQ(Letters(stored), "abc/def");
-  const char* const shown[] = {"abc/def", "cba/fed", "fed/cba", "def/abc",
+  const char* const shown[] = {"abc/def",  "cba/fed",  "fed/cba",  "def/abc",
                                "ad/be/cf", "da/eb/fc", "fc/eb/da", "cf/be/ad"};
   for (int o = 1; o <= 8; ++o) {
     const Raster turned = Oriented(stored, o);
@@ -41,8 +41,7 @@ TEST(Orientation, TurnsAndMirrorsAsEachOrientationSays) {
     const Raster pieceShown = Oriented(piece, o);
     ASSERT_EQ(pieceShown.width(), part.width) << o;
     for (int y = 0; y < part.height; ++y)
-      for (int x = 0; x < part.width; ++x)
-        EXPECT_EQ(pieceShown.pixel(x, y), turned.pixel(part.x + x, part.y + y)) << o;
+      for (int x = 0; x < part.width; ++x) EXPECT_EQ(pieceShown.pixel(x, y), turned.pixel(part.x + x, part.y + y)) << o;
   }
   EXPECT_EQ(Letters(Oriented(stored, 0)), "abc/def");  // not an orientation: as stored
   EXPECT_EQ(Letters(Oriented(stored, 9)), "abc/def");
@@ -78,8 +77,7 @@ bool SamePixels(const Raster& a, const Raster& b) {
 
 Raster Crop(const Raster& r, const PixelRect& rect) {
   Raster out(rect.width, rect.height);
-  for (int y = 0; y < rect.height; ++y)
-    std::memcpy(out.row(y), r.row(rect.y + y) + 3 * rect.x, out.stride());
+  for (int y = 0; y < rect.height; ++y) std::memcpy(out.row(y), r.row(rect.y + y) + 3 * rect.x, out.stride());
   return out;
 }
 
@@ -89,9 +87,8 @@ Raster Crop(const Raster& r, const PixelRect& rect) {
 // full-size rows brightened, then averaged. Regions at full size are the
 // full-size rows exactly, also passed over from the top and turned.
 TEST(ViewRender, EachScaleShowsThePhotoAsItsFullSizeRowsDo) {
-  const Raster scene = fixtures::MakeRaster(203, 130, [](int x, int y) {
-    return MakeColour(x + y / 3, 40 + (x * y) / 300, 200 - y);
-  });
+  const Raster scene =
+      fixtures::MakeRaster(203, 130, [](int x, int y) { return MakeColour(x + y / 3, 40 + (x * y) / 300, 200 - y); });
   BrightenSettings settings;
   settings.threshold = 180;
   settings.darkestLuminance = 20;
@@ -128,10 +125,12 @@ TEST(ViewRender, EachScaleShowsThePhotoAsItsFullSizeRowsDo) {
 }
 
 TEST(ViewRender, ScaleIsTheSmallestPictureThatStillFillsTheView) {
-  struct Case { int orientation, width, height, wantWidth, wantHeight, scale; };
+  struct Case {
+    int orientation, width, height, wantWidth, wantHeight, scale;
+  };
   const Case cases[] = {
-      {1, 6000, 4000, 1200, 800, 4},  {1, 6000, 4000, 750, 500, 8},  {1, 6000, 4000, 751, 500, 4},
-      {6, 6000, 4000, 600, 900, 4},   {6, 6000, 4000, 1200, 1600, 2},  {1, 300, 200, 320, 240, 1},
+      {1, 6000, 4000, 1200, 800, 4}, {1, 6000, 4000, 750, 500, 8},   {1, 6000, 4000, 751, 500, 4},
+      {6, 6000, 4000, 600, 900, 4},  {6, 6000, 4000, 1200, 1600, 2}, {1, 300, 200, 320, 240, 1},
       {1, 6001, 4001, 751, 501, 8},  // 6001 / 8 rounds up to 751
   };
   for (const Case& c : cases)
