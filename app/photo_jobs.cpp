@@ -141,13 +141,21 @@ RenderedPhoto EncodeJob(const RenderedPhoto& rendered, const std::string& source
 
 WrittenPhoto WriteJob(const WriteOrder& order, JobContext& context) {
   // The source's colour profile and orientation always travel with the
-  // result, so that it shows as taken; the rest of its metadata when asked.
+  // result, so that it shows as taken; the rest of its metadata when asked,
+  // with the EXIF thumbnail made anew from the brightened photo, as the
+  // command line makes it.
   const files::InputFile input = files::OpenInputFile(order.source);
-  const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, order.keepMetadata);
+  const RenderedPhoto& r = order.rendered;
+  imaging::CarryRequest carry;
+  carry.keepMetadata = order.keepMetadata;
+  carry.exponent = r.exponent;
+  carry.settingsAt = imaging::Replay(r.steps);
+  carry.stop = context.stop();
+  carry.budget = carry.limits.memoryBudget;  // held through the save, as the photo's memory is
+  const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, carry);
   if (const std::string unfit = UnfitTarget(order.target); !unfit.empty()) throw files::FileError(unfit);
   files::AtomicFile file(order.target);
   FileSink sink(file);
-  const RenderedPhoto& r = order.rendered;
   if (r.encoded && r.quality == order.quality) {
     imaging::WriteWithSegments(sink, *r.encoded, segments);
   } else {

@@ -83,7 +83,7 @@ SaveChoice ChooseSaveFile(QWidget* parent, const QString& sourcePath) {
 
   auto* keep = new QCheckBox(QStringLiteral("zachovat metadata"), &dialog);
   keep->setObjectName(QStringLiteral("keepMetadata"));
-  keep->setToolTip(QStringLiteral("Přenést do uložené fotky údaje EXIF, XMP a barevný profil původní fotky"));
+  keep->setToolTip(QStringLiteral("Přenést do uložené fotky údaje EXIF, XMP a IPTC a komentář původní fotky"));
   keep->setChecked(settings->value(kKeepMetadataKey, false).toBool());
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) grid->addWidget(keep, grid->rowCount(), 0, 1, -1);
 

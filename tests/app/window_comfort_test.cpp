@@ -11,6 +11,7 @@
 
 #include "exif_builder.h"
 #include "files/atomic_file.h"
+#include "imaging/metadata.h"
 #include "imaging/orientation.h"
 #include "imaging/view_render.h"
 #include "run_cli.h"
@@ -204,6 +205,44 @@ TEST_F(Window, BothPreviewsShowThePhotoAsItWasTaken) {
   desktop_.saveAnswers.push_back(QString::fromStdString(Target("portrait-saved.jpg")));
   Save();
   EXPECT_EQ(imaging::ReadJpegHeader(files::ReadWholeFile(Target("portrait-saved.jpg"))).width, 450);
+}
+
+// With "zachovat metadata" the window keeps what the command line keeps
+// (EXIF with its thumbnail made anew from the brightened photo, IPTC, the
+// comment), byte for byte.
+TEST_F(Window, KeptMetadataIsTheCommandLinesWithARenewedThumbnail) {
+  using namespace std::string_literals;
+  const imaging::Bytes thumbnailJpeg =
+      imaging::EncodeJpeg(fixtures::MakeRaster(32, 24, [](int x, int) { return MakeColour(x, 20, 10); }), 80, false);
+  const std::string thumbnail(thumbnailJpeg.begin(), thumbnailJpeg.end());
+  exiftest::TiffBuilder t(exiftest::Order::Intel);
+  const uint32_t ifd0 = t.Ifd({t.Ascii(0x010F, "Maker")});
+  const uint32_t ifd1 = t.Here(), at = ifd1 + 30;
+  t.Ifd({t.Long(0x0201, {at}), t.Long(0x0202, {static_cast<uint32_t>(thumbnail.size())})});
+  t.Append(thumbnail);
+  t.PatchU32(ifd0 + 2 + 12, ifd1);
+  imaging::Bytes photo = files::ReadWholeFile(DarkPhoto().toStdString());
+  for (const std::string& segment : {exiftest::CommentSegment("kept"),
+                                     exiftest::Segment(0xED, "Photoshop 3.0\0"s + "8BIM\x04\x04\0\0\0\0\0\x05\x1C\x02\x78\0\0\0"s),
+                                     exiftest::Segment(0xE1, "Exif\0\0"s + t.Bytes())})
+    photo.insert(photo.begin() + 2, segment.begin(), segment.end());
+  const std::string path = Target("camera.jpg"), window = Target("window.jpg"), cli = Target("cli.jpg");
+  fixtures::WriteFile(path, photo);
+  Open(QString::fromStdString(path));
+  desktop_.keepMetadata = true;
+  desktop_.saveAnswers.push_back(QString::fromStdString(window));
+  Save();
+  ASSERT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
+  const auto r = testsupport::RunCli({"brighten", "--keep-metadata", "-o", cli, path});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const imaging::Bytes saved = files::ReadWholeFile(window);
+  EXPECT_EQ(saved, files::ReadWholeFile(cli));
+  EXPECT_EQ(std::search(saved.begin(), saved.end(), thumbnail.begin(), thumbnail.end()), saved.end());  // not the old one
+  bool renewed = false;
+  imaging::ForEachHeaderSegment(saved, [&](int marker, std::span<const std::uint8_t> body) {
+    if (marker == 0xE1) renewed = renewed || imaging::FindExifThumbnail(body).usable;
+  });
+  EXPECT_TRUE(renewed);
 }
 
 // Saving over the open photo asks its own question, naming what is lost;
