@@ -54,22 +54,20 @@ class OutputFile final : public imaging::ByteSink {
 
 // The same file the window writes when the photo is opened, the controls set
 // and the result saved. The threshold needs the photo's extremes before the
-// first pixel is brightened, so the photo is decoded twice: measured (only
-// until the rest of it cannot change the settings), then brightened and
-// encoded. Gives libjpeg's complaint about damaged data, if any.
+// first pixel is brightened: the pipeline finds them first (see
+// RenderWithControls), then brightens and encodes. Gives libjpeg's complaint
+// about damaged data, if any.
 std::string BrightenPhoto(const Job& job, const BrightenOptions& o, const imaging::PassOptions& pass) {
   const files::InputFile input = files::OpenInputFile(job.input);
   const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
-  const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, pass);
   // As the window's save: the colour profile and the orientation always, the rest when asked.
   const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, o.keepMetadata);
   imaging::RenderRequest request;
   request.exponent = imaging::ExponentFor(o.strength);
-  request.settingsAt = [&](int, int) { return measured.settings; };
   request.quality = o.quality;
   request.segments = segments;
   OutputFile out(job.output);
-  const imaging::Rendered rendered = imaging::RenderPhoto(input, request, out, pass);
+  const imaging::Rendered rendered = imaging::RenderWithControls(input, controls, request, out, pass);
   out.Commit();
   return rendered.warning;
 }

@@ -13,6 +13,9 @@
 
 #include <jpeglib.h>
 #include <jerror.h>
+// The coefficient work below reaches into libjpeg's modules (the entropy
+// decoder, the inverse DCT, the colour converter) through their method tables.
+#include <jpegint.h>
 
 namespace imaging {
 namespace {
@@ -24,7 +27,7 @@ namespace {
 // Our own callbacks (reading, writing, the progress monitor) fail the same
 // way, leaving the reason in the error manager.
 
-enum class Failure { None, Cancelled, TooManyScans };
+enum class Failure { None, Cancelled, TooManyScans, Enough };
 
 struct ErrorManager {
   jpeg_error_mgr pub;
@@ -293,6 +296,18 @@ struct JpegReader::State {
   bool adobeInverted = false;
   int nextRow = 0;
   std::vector<JSAMPLE> rowBuffer;  // palette or four-component rows
+  // Kept scans: libjpeg's coefficient rows, per component; an output pass running.
+  bool keep = false;
+  bool outputActive = false;
+  std::vector<std::vector<JBLOCKROW>> keptRows;
+  // ReadCoefficients: where the blocks go, libjpeg's own MCU decoder, MCUs so far.
+  CoefficientSink* sink = nullptr;
+  boolean (*decodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
+  int mcuRow = 0, mcuColumn = 0;
+  int sinkRow = -1;
+  bool sinkZeroed = false;
+  JBLOCKROW sinkRows[D_MAX_BLOCKS_IN_MCU] = {};
+  int sinkColumns[D_MAX_BLOCKS_IN_MCU] = {}, sinkWidths[D_MAX_BLOCKS_IN_MCU] = {};
 
   State(const DecodeLimits& l, std::stop_token token) : stop(std::move(token)), limits(l) {
     InitErrorManager(err, l.maxScans);
@@ -304,6 +319,97 @@ struct JpegReader::State {
 
   template <typename F>
   void Run(F&& f) { RunOnce(err, broken, "JpegReader", f); }
+
+  // Reads every scan into libjpeg's coefficient buffer, notes where its rows
+  // lie, and starts the first output pass.
+  void ConsumeAll() {
+    j_decompress_ptr c = &cinfo;
+    for (;;) {
+      const int r = jpeg_consume_input(c);
+      if (r == JPEG_REACHED_EOI || r == JPEG_SUSPENDED) break;  // our sources never suspend
+      MonitorProgress(reinterpret_cast<j_common_ptr>(c));
+    }
+    jvirt_barray_ptr* arrays = jpeg_read_coefficients(c);
+    keptRows.assign(static_cast<std::size_t>(c->num_components), {});
+    for (int ci = 0; ci < c->num_components; ++ci) {
+      const jpeg_component_info& comp = c->comp_info[ci];
+      const auto v = static_cast<JDIMENSION>(comp.v_samp_factor);
+      const JDIMENSION rows = (comp.height_in_blocks + v - 1) / v * v;  // as libjpeg requested them
+      for (JDIMENSION r = 0; r < rows; r += v) {
+        const JBLOCKARRAY part = (*c->mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(c), arrays[ci], r, v, FALSE);
+        keptRows[static_cast<std::size_t>(ci)].insert(keptRows[static_cast<std::size_t>(ci)].end(), part, part + v);
+      }
+    }
+    // Everything is read: the file is not needed any more (and may go away
+    // while the scans are kept); a read now would see the data's end.
+    src.file = nullptr;
+    src.data = nullptr;
+    src.size = 0;
+    jpeg_start_output(c, c->input_scan_number);
+    outputActive = true;
+  }
+
+  // libjpeg's MCU decoder, wrapped by ReadCoefficients: decodes each MCU into
+  // the sink's storage and tells the sink when an MCU row is complete. libjpeg
+  // passes no storage for the rows it skips, and its own for the rows it reads.
+  static boolean DecodeIntoSink(j_decompress_ptr c, JBLOCKROW* data) {
+    State& s = *static_cast<State*>(c->client_data);
+    const int perRow = static_cast<int>(c->MCUs_per_row);
+    const int mcuRow = s.mcuRow, mcuColumn = s.mcuColumn;
+    if (++s.mcuColumn == perRow) {
+      s.mcuColumn = 0;
+      ++s.mcuRow;
+    }
+    JBLOCKROW blocks[D_MAX_BLOCKS_IN_MCU];
+    int doneRow = -1;
+    bool failed = false, stop = false;
+    try {
+      // Where each block of an MCU goes: its row's storage, found once per
+      // MCU row, plus its column.
+      if (mcuRow != s.sinkRow) {
+        int within[MAX_COMPS_IN_SCAN] = {};
+        for (int b = 0; b < c->blocks_in_MCU; ++b) {
+          const jpeg_component_info* comp = c->cur_comp_info[c->MCU_membership[b]];
+          const int i = within[c->MCU_membership[b]]++;
+          const bool one = c->comps_in_scan == 1;  // a scan of one component: an MCU is one block
+          s.sinkRows[b] = reinterpret_cast<JBLOCKROW>(
+              s.sink->Row(comp->component_index, one ? mcuRow : mcuRow * comp->MCU_height + i / comp->MCU_width));
+          s.sinkColumns[b] = one ? 0 : i % comp->MCU_width;
+          s.sinkWidths[b] = one ? 1 : comp->MCU_width;
+        }
+        s.sinkRow = mcuRow;
+      }
+      for (int b = 0; b < c->blocks_in_MCU; ++b) blocks[b] = s.sinkRows[b] + mcuColumn * s.sinkWidths[b] + s.sinkColumns[b];
+      if (c->comps_in_scan == 1 && mcuColumn == perRow - 1) {
+        const jpeg_component_info* comp = c->cur_comp_info[0];
+        if (mcuRow % comp->v_samp_factor == comp->v_samp_factor - 1 || mcuRow == static_cast<int>(comp->height_in_blocks) - 1)
+          doneRow = mcuRow / comp->v_samp_factor;
+      }
+    } catch (...) {
+      s.err.pending = std::current_exception();
+      failed = true;
+    }
+    if (failed) ERREXIT(c, JERR_FILE_READ);  // outside the handler: longjmp must not leave one
+    if (data == nullptr) {
+      if (!s.sinkZeroed)
+        for (int b = 0; b < c->blocks_in_MCU; ++b) std::memset(blocks[b], 0, sizeof(JBLOCK));
+      if (!(*s.decodeMcu)(c, blocks)) return FALSE;
+    } else {
+      if (!(*s.decodeMcu)(c, data)) return FALSE;
+      for (int b = 0; b < c->blocks_in_MCU; ++b) std::memcpy(blocks[b], data[b], sizeof(JBLOCK));
+    }
+    if (c->comps_in_scan > 1 && mcuColumn == perRow - 1) doneRow = mcuRow;
+    if (doneRow < 0) return TRUE;
+    try {
+      stop = !s.sink->RowDone(doneRow);
+    } catch (...) {
+      s.err.pending = std::current_exception();
+      failed = true;
+    }
+    if (failed) ERREXIT(c, JERR_FILE_READ);
+    if (stop) Fail(reinterpret_cast<j_common_ptr>(c), Failure::Enough);
+    return TRUE;
+  }
 
   void Open() {
     Run([&] { jpeg_create_decompress(&cinfo); });
@@ -352,7 +458,7 @@ std::uint64_t JpegReader::NeededBytes() const {
   return bytes;
 }
 
-void JpegReader::Start(std::uint64_t alsoNeeded) {
+void JpegReader::Start(std::uint64_t alsoNeeded, Scans scans) {
   State& s = *s_;
   j_decompress_ptr cinfo = &s.cinfo;
   if (s.started) throw std::logic_error("JpegReader started twice");
@@ -372,6 +478,8 @@ void JpegReader::Start(std::uint64_t alsoNeeded) {
     cinfo->out_color_space = JCS_EXT_BGR;  // the rows' order; libjpeg's RGB conversion otherwise
   }
   s.adobeInverted = cinfo->saw_Adobe_marker;
+  s.keep = scans == Scans::Keep && jpeg_has_multiple_scans(cinfo);
+  cinfo->buffered_image = s.keep ? TRUE : FALSE;
 
   // Refuse before libjpeg or we allocate anything image-sized.
   const std::uint64_t needed = NeededBytes() + alsoNeeded;
@@ -380,6 +488,7 @@ void JpegReader::Start(std::uint64_t alsoNeeded) {
 
   s.Run([&] { jpeg_start_decompress(cinfo); });
   s.started = true;
+  if (s.keep) s.Run([&] { s.ConsumeAll(); });
   if (cinfo->output_width != cinfo->image_width || cinfo->output_height != cinfo->image_height)
     throw LibjpegError(reinterpret_cast<j_common_ptr>(cinfo), JERR_WIDTH_OVERFLOW);
   if (s.gray || s.cmyk)
@@ -447,7 +556,12 @@ void JpegReader::Finish() {
   State& s = *s_;
   if (!s.started || s.finished) return;
   if (s.nextRow < s.header.height) throw std::logic_error("JpegReader finished before its last row");
-  if (!s.endedEarly) s.Run([&] { jpeg_finish_decompress(&s.cinfo); });
+  if (s.keep) {
+    s.Run([&] { jpeg_finish_output(&s.cinfo); });  // the scans stay for another pass
+    s.outputActive = false;
+  } else if (!s.endedEarly) {
+    s.Run([&] { jpeg_finish_decompress(&s.cinfo); });
+  }
   s.finished = true;
 }
 
@@ -460,6 +574,213 @@ std::string JpegReader::Warning() const {
 }
 
 JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file) { return JpegReader(file).Header(); }
+
+// ---- coefficients -----------------------------------------------------------
+
+static_assert(sizeof(CoefficientBlock) == sizeof(JBLOCK), "a block is libjpeg's block");
+
+bool JpegReader::KeepsScans() const { return s_->keep; }
+
+void JpegReader::StartAnotherPass(std::stop_token stop) {
+  State& s = *s_;
+  if (!s.keep) throw std::logic_error("JpegReader keeps no scans");
+  s.stop = std::move(stop);
+  s.Run([&] {
+    if (s.outputActive) jpeg_finish_output(&s.cinfo);
+    jpeg_start_output(&s.cinfo, s.cinfo.input_scan_number);
+  });
+  s.outputActive = true;
+  s.nextRow = 0;
+  s.finished = false;
+  s.endedEarly = false;
+}
+
+BlockGrid JpegReader::Grid() const {
+  const jpeg_decompress_struct& c = s_->cinfo;
+  BlockGrid g;
+  g.width = static_cast<int>(c.image_width);
+  g.height = static_cast<int>(c.image_height);
+  g.maxH = c.max_h_samp_factor;
+  g.maxV = c.max_v_samp_factor;
+  g.mcuWidth = g.maxH * DCTSIZE;
+  g.mcuHeight = g.maxV * DCTSIZE;
+  g.mcuColumns = (g.width + g.mcuWidth - 1) / g.mcuWidth;
+  g.mcuRows = (g.height + g.mcuHeight - 1) / g.mcuHeight;
+  switch (c.jpeg_color_space) {
+    case JCS_GRAYSCALE: g.colour = ColourModel::Grey; break;
+    case JCS_YCbCr: g.colour = ColourModel::YCbCr; break;
+    case JCS_RGB: g.colour = ColourModel::Rgb; break;
+    case JCS_CMYK:
+    case JCS_YCCK: g.colour = ColourModel::FourComponent; break;
+    default: g.colour = ColourModel::Other; break;
+  }
+  for (int ci = 0; ci < c.num_components; ++ci) {
+    const jpeg_component_info& comp = c.comp_info[ci];
+    BlockGrid::Component out;
+    out.h = comp.h_samp_factor;
+    out.v = comp.v_samp_factor;
+    out.widthInBlocks = static_cast<int>(comp.width_in_blocks);
+    out.heightInBlocks = static_cast<int>(comp.height_in_blocks);
+    if (comp.quant_table != nullptr)  // none for a component no scan carried
+      for (std::size_t k = 0; k < 64; ++k) out.quant[k] = comp.quant_table->quantval[k];
+    g.components.push_back(out);
+  }
+  return g;
+}
+
+const CoefficientBlock& JpegReader::KeptBlock(int component, int row, int column) const {
+  return *reinterpret_cast<const CoefficientBlock*>(
+      s_->keptRows[static_cast<std::size_t>(component)][static_cast<std::size_t>(row)] + column);
+}
+
+bool JpegReader::SmoothsBlocks() const {
+  const jpeg_decompress_struct& c = s_->cinfo;
+  if (!s_->keep || !c.progressive_mode || c.coef_bits == nullptr || !c.do_block_smoothing) return false;
+  // libjpeg smooths when some coefficient is not known to its last bit.
+  for (int ci = 0; ci < c.num_components; ++ci)
+    for (int k = 0; k < DCTSIZE2; ++k)
+      if (c.coef_bits[ci][k] != 0) return true;
+  return false;
+}
+
+void JpegReader::InverseDct(int component, const CoefficientBlock& block, std::uint8_t* samples) const {
+  j_decompress_ptr c = &s_->cinfo;
+  JSAMPROW rows[DCTSIZE];
+  for (int i = 0; i < DCTSIZE; ++i) rows[i] = samples + DCTSIZE * i;
+  CoefficientBlock copy = block;  // libjpeg's routines take a writable block
+  (*c->idct->inverse_DCT[component])(c, &c->comp_info[component], copy.data(), rows, 0);
+}
+
+void JpegReader::ConvertSamples(std::span<const std::uint8_t* const> planes, int count, std::uint8_t* bgr) const {
+  j_decompress_ptr c = &s_->cinfo;
+  const auto width = static_cast<std::size_t>(c->output_width);
+  const std::size_t rows = (static_cast<std::size_t>(count) + width - 1) / width;
+  constexpr std::size_t kSlack = 64;  // vector code may read and write a little past a row
+  std::vector<std::vector<JSAMPLE>> in(planes.size(), std::vector<JSAMPLE>(rows * (width + kSlack)));
+  std::vector<std::vector<JSAMPROW>> inRows(planes.size(), std::vector<JSAMPROW>(rows));
+  std::vector<JSAMPARRAY> image(planes.size());
+  for (std::size_t p = 0; p < planes.size(); ++p) {
+    std::copy(planes[p], planes[p] + count, in[p].begin());
+    for (std::size_t r = 0; r < rows; ++r) inRows[p][r] = in[p].data() + r * width;
+    image[p] = inRows[p].data();
+  }
+  // The rows above are packed: row r starts at sample r x width. Give each
+  // output row room for its slack as well.
+  std::vector<JSAMPLE> out(rows * (3 * width + kSlack));
+  std::vector<JSAMPROW> outRows(rows);
+  for (std::size_t r = 0; r < rows; ++r) outRows[r] = out.data() + r * (3 * width + kSlack);
+  (*c->cconvert->color_convert)(c, image.data(), 0, outRows.data(), static_cast<int>(rows));
+  for (std::size_t i = 0; i < static_cast<std::size_t>(count); ++i) {
+    const JSAMPLE* p = outRows[i / width] + 3 * (i % width);
+    std::copy(p, p + 3, bgr + 3 * i);
+  }
+}
+
+bool JpegReader::ReadCoefficients(CoefficientSink& sink) {
+  State& s = *s_;
+  j_decompress_ptr c = &s.cinfo;
+  if (!s.started || s.keep || jpeg_has_multiple_scans(c) || s.nextRow != 0 || s.broken)
+    throw std::logic_error("JpegReader cannot read coefficients here");
+  s.sink = &sink;
+  s.mcuRow = s.mcuColumn = 0;
+  s.sinkRow = -1;
+  s.sinkZeroed = sink.ZeroedRows();
+  s.decodeMcu = c->entropy->decode_mcu;
+  c->entropy->decode_mcu = State::DecodeIntoSink;
+  c->client_data = &s;
+  // Skipping rows decodes their MCUs without the rest of the work; libjpeg
+  // reads the last row of blocks (and, when upsampling needs context, the one
+  // before the rows it reads next) as rows.
+  const int unit = RowsPerBlockRow(), height = s.header.height;
+  const int skip = (height - 1) / unit * unit;
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(c->output_width) * 4 + 64);
+  const bool whole = Guarded(s.err, [&] {
+    if (skip > 0) jpeg_skip_scanlines(c, static_cast<JDIMENSION>(skip));
+    JSAMPROW r = row.data();
+    while (c->output_scanline < c->output_height) jpeg_read_scanlines(c, &r, 1);
+  });
+  s.broken = true;  // used up
+  s.nextRow = height;
+  if (whole) return true;
+  if (s.err.failure == Failure::Enough && !s.err.pending) return false;
+  Raise(s.err);
+}
+
+void JpegReader::DecodeSelection(const McuSelection& sel, const BlockSource& blocks,
+                                 const std::function<void(int, const std::uint8_t*)>& rowOut) const {
+  const BlockGrid g = Grid();
+  if (sel.columns.empty() || sel.firstRow < 0 || sel.lastRow >= g.mcuRows || sel.firstRow > sel.lastRow)
+    throw std::logic_error("DecodeSelection: an empty or misplaced selection");
+  std::vector<int> sourceColumns;
+  for (const auto& [a, b] : sel.columns)
+    for (int col = a; col <= b; ++col) sourceColumns.push_back(col);
+  const int rows = sel.lastRow - sel.firstRow + 1, columns = static_cast<int>(sourceColumns.size());
+  // The photo's last MCUs may be cut short; in the selection they are last too.
+  const int width = columns * g.mcuWidth - (sourceColumns.back() == g.mcuColumns - 1 ? g.mcuColumns * g.mcuWidth - g.width : 0);
+  const int height = rows * g.mcuHeight - (sel.lastRow == g.mcuRows - 1 ? g.mcuRows * g.mcuHeight - g.height : 0);
+
+  // A baseline file of the selection's blocks, with the photo's tables,
+  // sampling and colour space.
+  Bytes file;
+  {
+    BytesSink bytes(file);
+    struct Encoder {
+      jpeg_compress_struct cinfo{};
+      ErrorManager err{};
+      std::unique_ptr<Destination> dest = std::make_unique<Destination>();
+      ~Encoder() { jpeg_destroy_compress(&cinfo); }
+    } e;
+    InitErrorManager(e.err);
+    e.cinfo.err = &e.err.pub;
+    e.dest->sink = &bytes;
+    const bool ok = Guarded(e.err, [&] {
+      j_compress_ptr cc = &e.cinfo;
+      jpeg_create_compress(cc);
+      e.dest->pub.init_destination = InitDestination;
+      e.dest->pub.empty_output_buffer = EmptyOutputBuffer;
+      e.dest->pub.term_destination = TermDestination;
+      cc->dest = &e.dest->pub;
+      jpeg_copy_critical_parameters(&s_->cinfo, cc);
+      cc->image_width = static_cast<JDIMENSION>(width);
+      cc->image_height = static_cast<JDIMENSION>(height);
+      jvirt_barray_ptr arrays[MAX_COMPONENTS];
+      for (int ci = 0; ci < cc->num_components; ++ci) {
+        const jpeg_component_info& comp = cc->comp_info[ci];
+        arrays[ci] = (*cc->mem->request_virt_barray)(
+            reinterpret_cast<j_common_ptr>(cc), JPOOL_IMAGE, FALSE, static_cast<JDIMENSION>(columns * comp.h_samp_factor),
+            static_cast<JDIMENSION>(rows * comp.v_samp_factor), static_cast<JDIMENSION>(comp.v_samp_factor));
+      }
+      jpeg_write_coefficients(cc, arrays);
+      for (int ci = 0; ci < cc->num_components; ++ci) {
+        const int h = cc->comp_info[ci].h_samp_factor, v = cc->comp_info[ci].v_samp_factor;
+        for (int by = 0; by < rows * v; by += v) {
+          const JBLOCKARRAY part = (*cc->mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(cc), arrays[ci],
+                                                                  static_cast<JDIMENSION>(by), static_cast<JDIMENSION>(v), TRUE);
+          for (int i = 0; i < v; ++i)
+            for (int bx = 0; bx < columns * h; ++bx) {
+              const CoefficientBlock& from =
+                  blocks(ci, sel.firstRow * v + by + i, sourceColumns[static_cast<std::size_t>(bx / h)] * h + bx % h);
+              std::memcpy(part[i][bx], from.data(), sizeof(JBLOCK));
+            }
+        }
+      }
+      jpeg_finish_compress(cc);
+    });
+    if (!ok) Raise(e.err);
+  }
+
+  JpegReader reader(file);
+  reader.Start();
+  const BlockGrid back = reader.Grid();
+  if (back.colour != g.colour || back.maxH != g.maxH || back.maxV != g.maxV || back.width != width)
+    throw std::logic_error("DecodeSelection: the selection's file reads back differently");
+  std::vector<std::uint8_t> pixels(3 * static_cast<std::size_t>(width));
+  std::uint8_t* row[] = {pixels.data()};
+  for (int y = 0; y < height; ++y) {
+    reader.ReadRows(row, 1);
+    rowOut(y, pixels.data());
+  }
+}
 
 // ---- writing --------------------------------------------------------------
 

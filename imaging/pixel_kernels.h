@@ -49,6 +49,19 @@ void AnalyseRowPlain(const std::uint8_t* pixels, int n, int x0, int y, RowAnalys
 void BrightenRow(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n);
 void BrightenRowPlain(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n);
 
+// For `count` coefficient blocks (64 coefficients each, natural order, one
+// after another): how far the AC terms can take a sample from the block's
+// mean, in sixteenths, rounded up: the lesser of the sum of |coefficient| x
+// weight and 16 x the square root of the sum of (coefficient x quant)^2
+// (the DCT keeps energy, and one sample's deviation is part of it). -1 for
+// a block with an AC coefficient beyond +-2047, which no valid 8-bit file has.
+void BlockSpreads(const std::int16_t* blocks, int count, const std::int16_t* weights, const float* quant,
+                  std::int32_t* spreads);
+void BlockSpreadsPlain(const std::int16_t* blocks, int count, const std::int16_t* weights, const float* quant,
+                       std::int32_t* spreads);
+// The spread from the weighted sum and the energy (the float sum of the squares).
+std::int32_t SpreadFrom(std::int32_t sum, float energy);
+
 // Whether AnalyseRow and BrightenRow run a vector version on this processor.
 bool VectorKernelsActive();
 
