@@ -5,11 +5,14 @@
 
 #include <algorithm>
 #include <climits>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstring>
 #include <exception>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 #include <jpeglib.h>
 #include <jerror.h>
@@ -784,6 +787,11 @@ void JpegReader::DecodeSelection(const McuSelection& sel, const BlockSource& blo
 
 // ---- writing --------------------------------------------------------------
 
+// A progressive file's scans after the first are written at the end, each
+// a pass or two over all the coefficients. With two threads the luma's AC
+// scans, the larger half of the work, go to a second compressor that reads
+// this one's coefficients; each compressor's scans come out as they would
+// from one, and the file is put together in the script's order.
 struct JpegWriter::State {
   jpeg_compress_struct cinfo{};
   ErrorManager err{};
@@ -792,10 +800,27 @@ struct JpegWriter::State {
   std::stop_token stop;
   bool broken = false;
 
-  State(ByteSink& sink, std::stop_token token) : stop(std::move(token)) {
+  bool split = false;
+  ByteSink* sink;
+  Bytes own;  // this compressor's file, when split
+  BytesSink ownSink{own};
+  std::vector<jpeg_scan_info> script, mine, theirs;
+  // The luma's coefficient rows, noted as libjpeg's first pass fills them.
+  jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
+  JBLOCKARRAY (*access)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
+  jvirt_barray_ptr lumaArray = nullptr;
+  std::vector<JBLOCKROW> lumaRows;
+  // libjpeg frees the coefficients at the end of its last pass: not while
+  // the other compressor still reads them.
+  void (*freePool)(j_common_ptr, int) = nullptr;
+  std::mutex otherLock;
+  std::condition_variable otherDone;
+  bool otherRunning = false;
+
+  State(ByteSink& out, std::stop_token token) : stop(std::move(token)), sink(&out) {
     InitErrorManager(err);
     cinfo.err = &err.pub;
-    dest.sink = &sink;
+    dest.sink = &out;
     monitor.pub.progress_monitor = MonitorProgress;
     monitor.stop = &stop;
   }
@@ -803,10 +828,174 @@ struct JpegWriter::State {
 
   template <typename F>
   void Run(F&& f) { RunOnce(err, broken, "JpegWriter", f); }
+
+  // The coefficient controller asks for one array per component, the luma's first.
+  static jvirt_barray_ptr RequestNoting(j_common_ptr c, int pool, boolean zero, JDIMENSION blocks, JDIMENSION rows,
+                                        JDIMENSION access) {
+    State& s = *static_cast<State*>(c->client_data);
+    const jvirt_barray_ptr array = (*s.request)(c, pool, zero, blocks, rows, access);
+    if (!s.lumaArray) {
+      s.lumaArray = array;
+      s.lumaRows.assign(rows, nullptr);
+    }
+    return array;
+  }
+  static JBLOCKARRAY AccessNoting(j_common_ptr c, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION rows,
+                                  boolean writable) {
+    State& s = *static_cast<State*>(c->client_data);
+    const JBLOCKARRAY got = (*s.access)(c, array, start, rows, writable);
+    if (array == s.lumaArray)
+      for (JDIMENSION i = 0; i < rows && start + i < s.lumaRows.size(); ++i) s.lumaRows[start + i] = got[i];
+    return got;
+  }
+  static void FreeAfterOther(j_common_ptr c, int pool) {
+    State& s = *static_cast<State*>(c->client_data);
+    {
+      std::unique_lock lock(s.otherLock);
+      s.otherDone.wait(lock, [&] { return !s.otherRunning; });
+    }
+    (*s.freePool)(c, pool);
+  }
+  // The second compressor's only array: the luma's rows noted above.
+  static JBLOCKARRAY LumaRows(j_common_ptr c, jvirt_barray_ptr, JDIMENSION start, JDIMENSION, boolean) {
+    return static_cast<State*>(c->client_data)->lumaRows.data() + start;
+  }
+
+  // Splits libjpeg's script: the luma's AC scans for the other compressor
+  // (after the DC scan every script needs), the rest for this one.
+  void SplitScript() {
+    script.assign(cinfo.scan_info, cinfo.scan_info + cinfo.num_scans);
+    for (const jpeg_scan_info& scan : script)
+      (LumaAc(scan) ? theirs : mine).push_back(scan);
+    if (theirs.empty()) return;
+    jpeg_scan_info dc{};
+    dc.comps_in_scan = 1;
+    dc.Al = script.front().Al;
+    theirs.insert(theirs.begin(), dc);
+    cinfo.scan_info = mine.data();
+    cinfo.num_scans = static_cast<int>(mine.size());
+    split = true;
+    dest.sink = &ownSink;
+    cinfo.client_data = this;
+    request = cinfo.mem->request_virt_barray;
+    access = cinfo.mem->access_virt_barray;
+    cinfo.mem->request_virt_barray = RequestNoting;
+    cinfo.mem->access_virt_barray = AccessNoting;
+    freePool = cinfo.mem->free_pool;
+    cinfo.mem->free_pool = FreeAfterOther;
+  }
+  static bool LumaAc(const jpeg_scan_info& scan) {
+    return scan.comps_in_scan == 1 && scan.component_index[0] == 0 && scan.Ss > 0;
+  }
+
+  void FinishSplit();
 };
 
+namespace {
+
+// The parts of a file this encoder wrote: up to the first scan, each scan
+// (its tables, header and data), and the end.
+struct FileParts {
+  std::span<const std::uint8_t> head, tail;
+  std::vector<std::span<const std::uint8_t>> scans;
+};
+
+constexpr std::uint8_t kSos = 0xDA, kDht = 0xC4;
+
+FileParts PartsOf(std::span<const std::uint8_t> file) {
+  FileParts parts;
+  const auto length = [&](std::size_t at) { return 2 + (std::size_t{file[at + 2]} << 8 | file[at + 3]); };
+  std::size_t pos = 2;  // after SOI
+  while (pos + 4 <= file.size() && file[pos] == 0xFF && file[pos + 1] != kSos && file[pos + 1] != kDht)
+    pos += length(pos);
+  parts.head = file.first(pos);
+  while (pos + 2 <= file.size() && file[pos] == 0xFF && file[pos + 1] != JPEG_EOI) {
+    const std::size_t start = pos;
+    while (file[pos + 1] == kDht) pos += length(pos);  // the scan's tables
+    if (file[pos + 1] != kSos) throw std::logic_error("an unexpected segment between scans");
+    pos += length(pos);
+    // The data ends at the first marker: 0xFF not followed by a stuffed 0.
+    while (pos + 1 < file.size() && !(file[pos] == 0xFF && file[pos + 1] != 0)) ++pos;
+    parts.scans.push_back(file.subspan(start, pos - start));
+  }
+  parts.tail = file.subspan(pos);
+  return parts;
+}
+
+}  // namespace
+
+void JpegWriter::State::FinishSplit() {
+  struct Other {
+    jpeg_compress_struct cinfo{};
+    ErrorManager err{};
+    std::unique_ptr<Destination> dest = std::make_unique<Destination>();
+    Monitor monitor{};
+    ~Other() { jpeg_destroy_compress(&cinfo); }
+  } other;
+  Bytes theirsFile;
+  BytesSink theirsSink(theirsFile);
+  InitErrorManager(other.err);
+  other.cinfo.err = &other.err.pub;
+  other.dest->sink = &theirsSink;
+  other.monitor.pub.progress_monitor = MonitorProgress;
+  other.monitor.stop = &stop;
+  bool otherFinished = false;
+  {
+    std::jthread second;  // declared after what it uses: joined before any of it goes
+    const bool started = Guarded(other.err, [&] {
+      j_compress_ptr o = &other.cinfo;
+      jpeg_create_compress(o);
+      o->dest = &other.dest->pub;
+      other.dest->pub.init_destination = InitDestination;
+      other.dest->pub.empty_output_buffer = EmptyOutputBuffer;
+      other.dest->pub.term_destination = TermDestination;
+      o->progress = &other.monitor.pub;
+      o->client_data = this;
+      o->image_width = cinfo.image_width;
+      o->image_height = cinfo.image_height;
+      o->input_components = 1;
+      o->in_color_space = JCS_GRAYSCALE;
+      jpeg_set_defaults(o);
+      o->comp_info[0].component_id = cinfo.comp_info[0].component_id;
+      o->scan_info = theirs.data();
+      o->num_scans = static_cast<int>(theirs.size());
+      o->mem->access_virt_barray = LumaRows;
+      jvirt_barray_ptr arrays[1] = {lumaArray};  // read through LumaRows only
+      jpeg_write_coefficients(o, arrays);
+    });
+    if (started) {
+      otherRunning = true;
+      second = std::jthread([&] {
+        otherFinished = Guarded(other.err, [&] { jpeg_finish_compress(&other.cinfo); });
+        {
+          std::lock_guard lock(otherLock);
+          otherRunning = false;
+        }
+        otherDone.notify_all();
+      });
+    }
+    Run([&] { jpeg_finish_compress(&cinfo); });
+    if (!started) Raise(other.err);
+  }
+  if (!otherFinished) Raise(other.err);
+
+  const FileParts mineParts = PartsOf(own), theirParts = PartsOf(theirsFile);
+  if (mineParts.scans.size() != mine.size() || theirParts.scans.size() != theirs.size())
+    throw std::logic_error("JpegWriter: the scans did not come out as scripted");
+  // A stop while the file is handed over still ends the pass as a stop.
+  const auto write = [&](std::span<const std::uint8_t> part) {
+    if (stop.stop_requested()) throw Cancelled();
+    sink->Write(part);
+  };
+  write(mineParts.head);
+  std::size_t m = 0, t = 1;  // the other's first scan is its DC scan
+  for (const jpeg_scan_info& scan : script) write(LumaAc(scan) ? theirParts.scans[t++] : mineParts.scans[m++]);
+  write(mineParts.tail);
+  if (stop.stop_requested()) throw Cancelled();
+}
+
 JpegWriter::JpegWriter(ByteSink& sink, int width, int height, int quality, bool progressive,
-                       std::span<const JpegSegment> segments, std::stop_token stop)
+                       std::span<const JpegSegment> segments, std::stop_token stop, bool twoThreads)
     : s_(std::make_unique<State>(sink, std::move(stop))) {
   State& s = *s_;
   j_compress_ptr cinfo = &s.cinfo;
@@ -825,7 +1014,10 @@ JpegWriter::JpegWriter(ByteSink& sink, int width, int height, int quality, bool 
     jpeg_set_defaults(cinfo);
     cinfo->dct_method = JDCT_FLOAT;
     jpeg_set_quality(cinfo, q, TRUE);
-    if (progressive) jpeg_simple_progression(cinfo);
+    if (progressive) {
+      jpeg_simple_progression(cinfo);
+      if (twoThreads) s.SplitScript();
+    }
     jpeg_start_compress(cinfo, TRUE);
     for (const JpegSegment& segment : segments)
       jpeg_write_marker(cinfo, segment.marker, segment.body.data(), static_cast<unsigned int>(segment.body.size()));
@@ -838,7 +1030,14 @@ void JpegWriter::WriteRows(const std::uint8_t* const* rows, int count) {
   s_->Run([&] { jpeg_write_scanlines(&s_->cinfo, const_cast<JSAMPARRAY>(rows), static_cast<JDIMENSION>(count)); });
 }
 
-void JpegWriter::Finish() { s_->Run([&] { jpeg_finish_compress(&s_->cinfo); }); }
+void JpegWriter::Finish() {
+  if (s_->split) {
+    if (s_->broken) throw std::logic_error("JpegWriter used after a failure");
+    s_->FinishSplit();
+    return;
+  }
+  s_->Run([&] { jpeg_finish_compress(&s_->cinfo); });
+}
 
 std::uint64_t JpegWriter::WholeImageBytes(int width, int height, bool progressive) {
   if (!progressive) return 0;

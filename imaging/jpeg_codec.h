@@ -195,11 +195,13 @@ class BytesSink final : public ByteSink {
 
 // Encodes rows (blue, green, red) as a JFIF file: YCbCr 2x2/1x1/1x1, standard
 // Huffman tables, quality clamped to 1..100, baseline or libjpeg's simple
-// progression. The segments follow the JFIF header, in order.
+// progression. The segments follow the JFIF header, in order. With
+// `twoThreads`, a progressive file's last passes (Finish) run on two
+// threads; the bytes are the same, handed to the sink only at the end.
 class JpegWriter {
  public:
   JpegWriter(ByteSink& sink, int width, int height, int quality, bool progressive,
-             std::span<const JpegSegment> segments = {}, std::stop_token stop = {});
+             std::span<const JpegSegment> segments = {}, std::stop_token stop = {}, bool twoThreads = false);
   ~JpegWriter();
   JpegWriter(const JpegWriter&) = delete;
   JpegWriter& operator=(const JpegWriter&) = delete;

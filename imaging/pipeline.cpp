@@ -579,7 +579,8 @@ Rendered RenderRows(JpegReader& reader, const RenderRequest& request, const Sett
   Rendered result;
   result.source = reader.Header();
   const int width = result.source.width, height = result.source.height;
-  JpegWriter writer(out, width, height, request.quality, result.source.progressive, request.segments, stop.token());
+  JpegWriter writer(out, width, height, request.quality, result.source.progressive, request.segments, stop.token(),
+                    options.threads > 1);
   result.steps.reserve(static_cast<std::size_t>((height + kRowsPerStep - 1) / kRowsPerStep));
   Progress progress(options, height);
   std::optional<BrightenTable> table;
