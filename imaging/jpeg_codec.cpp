@@ -789,9 +789,16 @@ void JpegReader::DecodeSelection(const McuSelection& sel, const BlockSource& blo
 
 // A progressive file's scans after the first are written at the end, each
 // a pass or two over all the coefficients. With two threads the luma's AC
-// scans, the larger half of the work, go to a second compressor that reads
-// this one's coefficients; each compressor's scans come out as they would
-// from one, and the file is put together in the script's order.
+// refinements, the larger half of the work, go to a second compressor that
+// reads this one's coefficients; each compressor's scans come out as they
+// would from one, and the file is put together in the script's order.
+//
+// libjpeg checks a script for its successive approximation before the first
+// scan, and takes each scan from the script as it comes to it: so each
+// compressor is given a script that passes the check, then the one it is to
+// write, of the same length. A refinement scan depends on the coefficients
+// alone, not on the scans before it. Where this compressor's script has a
+// scan of the other's, it writes a cheap one in its place, which is dropped.
 struct JpegWriter::State {
   jpeg_compress_struct cinfo{};
   ErrorManager err{};
@@ -804,12 +811,15 @@ struct JpegWriter::State {
   ByteSink* sink;
   Bytes own;  // this compressor's file, when split
   BytesSink ownSink{own};
-  std::vector<jpeg_scan_info> script, mine, theirs;
-  // The luma's coefficient rows, noted as libjpeg's first pass fills them.
+  std::vector<jpeg_scan_info> script;  // libjpeg's, in the file's order
+  std::vector<char> theirs;            // per scan of the script: the other compressor's
+  std::vector<jpeg_scan_info> mineChecked, mineWritten, theirsChecked, theirsWritten;
+  // The coefficient arrays, the luma's first, and their rows, noted as
+  // libjpeg's first pass fills them.
   jvirt_barray_ptr (*request)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION) = nullptr;
   JBLOCKARRAY (*access)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean) = nullptr;
-  jvirt_barray_ptr lumaArray = nullptr;
-  std::vector<JBLOCKROW> lumaRows;
+  std::vector<jvirt_barray_ptr> arrays;
+  std::vector<std::vector<JBLOCKROW>> rows;
   // libjpeg frees the coefficients at the end of its last pass: not while
   // the other compressor still reads them.
   void (*freePool)(j_common_ptr, int) = nullptr;
@@ -829,23 +839,21 @@ struct JpegWriter::State {
   template <typename F>
   void Run(F&& f) { RunOnce(err, broken, "JpegWriter", f); }
 
-  // The coefficient controller asks for one array per component, the luma's first.
-  static jvirt_barray_ptr RequestNoting(j_common_ptr c, int pool, boolean zero, JDIMENSION blocks, JDIMENSION rows,
+  static jvirt_barray_ptr RequestNoting(j_common_ptr c, int pool, boolean zero, JDIMENSION blocks, JDIMENSION count,
                                         JDIMENSION access) {
     State& s = *static_cast<State*>(c->client_data);
-    const jvirt_barray_ptr array = (*s.request)(c, pool, zero, blocks, rows, access);
-    if (!s.lumaArray) {
-      s.lumaArray = array;
-      s.lumaRows.assign(rows, nullptr);
-    }
+    const jvirt_barray_ptr array = (*s.request)(c, pool, zero, blocks, count, access);
+    s.arrays.push_back(array);
+    s.rows.emplace_back(count, nullptr);
     return array;
   }
-  static JBLOCKARRAY AccessNoting(j_common_ptr c, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION rows,
+  static JBLOCKARRAY AccessNoting(j_common_ptr c, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION count,
                                   boolean writable) {
     State& s = *static_cast<State*>(c->client_data);
-    const JBLOCKARRAY got = (*s.access)(c, array, start, rows, writable);
-    if (array == s.lumaArray)
-      for (JDIMENSION i = 0; i < rows && start + i < s.lumaRows.size(); ++i) s.lumaRows[start + i] = got[i];
+    const JBLOCKARRAY got = (*s.access)(c, array, start, count, writable);
+    for (std::size_t a = 0; a < s.arrays.size(); ++a)
+      if (s.arrays[a] == array)
+        for (JDIMENSION i = 0; i < count && start + i < s.rows[a].size(); ++i) s.rows[a][start + i] = got[i];
     return got;
   }
   static void FreeAfterOther(j_common_ptr c, int pool) {
@@ -856,24 +864,41 @@ struct JpegWriter::State {
     }
     (*s.freePool)(c, pool);
   }
-  // The second compressor's only array: the luma's rows noted above.
-  static JBLOCKARRAY LumaRows(j_common_ptr c, jvirt_barray_ptr, JDIMENSION start, JDIMENSION, boolean) {
-    return static_cast<State*>(c->client_data)->lumaRows.data() + start;
+  // The other compressor's arrays: the rows noted above.
+  static JBLOCKARRAY NotedRows(j_common_ptr c, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION, boolean) {
+    State& s = *static_cast<State*>(c->client_data);
+    const auto a = static_cast<std::size_t>(std::find(s.arrays.begin(), s.arrays.end(), array) - s.arrays.begin());
+    return s.rows.at(a).data() + start;
   }
 
-  // Splits libjpeg's script: the luma's AC scans for the other compressor
-  // (after the DC scan every script needs), the rest for this one.
+  // The luma's AC refinement scans go to the other compressor.
+  static bool Theirs(const jpeg_scan_info& scan) {
+    return scan.comps_in_scan == 1 && scan.component_index[0] == 0 && scan.Ss > 0 && scan.Ah > 0;
+  }
+
   void SplitScript() {
     script.assign(cinfo.scan_info, cinfo.scan_info + cinfo.num_scans);
-    for (const jpeg_scan_info& scan : script)
-      (LumaAc(scan) ? theirs : mine).push_back(scan);
-    if (theirs.empty()) return;
-    jpeg_scan_info dc{};
-    dc.comps_in_scan = 1;
-    dc.Al = script.front().Al;
-    theirs.insert(theirs.begin(), dc);
-    cinfo.scan_info = mine.data();
-    cinfo.num_scans = static_cast<int>(mine.size());
+    std::size_t lastMine = 0;
+    for (std::size_t i = 0; i < script.size(); ++i) {
+      theirs.push_back(Theirs(script[i]));
+      if (theirs.back()) theirsWritten.push_back(script[i]);
+      else lastMine = i;
+    }
+    if (theirsWritten.empty() || cinfo.num_components != 3) return;
+    // Up to this compressor's last scan; the other's in it replaced by a
+    // refinement of the last component's DC, which needs no Huffman pass.
+    mineChecked.assign(script.begin(), script.begin() + static_cast<std::ptrdiff_t>(lastMine + 1));
+    mineWritten = mineChecked;
+    for (std::size_t i = 0; i < mineWritten.size(); ++i)
+      if (theirs[i]) mineWritten[i] = jpeg_scan_info{1, {2, 0, 0, 0}, 0, 0, 1, 0};
+    // A DC scan, then a chain of luma AC scans down to the last bit: as
+    // many scans, each with a Huffman pass, as the other writes.
+    const int n = static_cast<int>(theirsWritten.size());
+    theirsChecked.push_back(jpeg_scan_info{3, {0, 1, 2, 0}, 0, 0, 0, 0});
+    for (int k = n - 2; k >= 0; --k)
+      theirsChecked.push_back(jpeg_scan_info{1, {0, 0, 0, 0}, 1, 63, k == n - 2 ? 0 : k + 1, k});
+    cinfo.scan_info = mineChecked.data();
+    cinfo.num_scans = static_cast<int>(mineChecked.size());
     split = true;
     dest.sink = &ownSink;
     cinfo.client_data = this;
@@ -883,9 +908,6 @@ struct JpegWriter::State {
     cinfo.mem->access_virt_barray = AccessNoting;
     freePool = cinfo.mem->free_pool;
     cinfo.mem->free_pool = FreeAfterOther;
-  }
-  static bool LumaAc(const jpeg_scan_info& scan) {
-    return scan.comps_in_scan == 1 && scan.component_index[0] == 0 && scan.Ss > 0;
   }
 
   void FinishSplit();
@@ -953,15 +975,14 @@ void JpegWriter::State::FinishSplit() {
       o->client_data = this;
       o->image_width = cinfo.image_width;
       o->image_height = cinfo.image_height;
-      o->input_components = 1;
-      o->in_color_space = JCS_GRAYSCALE;
-      jpeg_set_defaults(o);
-      o->comp_info[0].component_id = cinfo.comp_info[0].component_id;
-      o->scan_info = theirs.data();
-      o->num_scans = static_cast<int>(theirs.size());
-      o->mem->access_virt_barray = LumaRows;
-      jvirt_barray_ptr arrays[1] = {lumaArray};  // read through LumaRows only
-      jpeg_write_coefficients(o, arrays);
+      o->input_components = 3;
+      o->in_color_space = JCS_RGB;
+      jpeg_set_defaults(o);  // the same components, sampling and table numbers
+      o->scan_info = theirsChecked.data();
+      o->num_scans = static_cast<int>(theirsChecked.size());
+      o->mem->access_virt_barray = NotedRows;
+      jpeg_write_coefficients(o, arrays.data());
+      o->scan_info = theirsWritten.data();
     });
     if (started) {
       otherRunning = true;
@@ -980,7 +1001,7 @@ void JpegWriter::State::FinishSplit() {
   if (!otherFinished) Raise(other.err);
 
   const FileParts mineParts = PartsOf(own), theirParts = PartsOf(theirsFile);
-  if (mineParts.scans.size() != mine.size() || theirParts.scans.size() != theirs.size())
+  if (mineParts.scans.size() != mineWritten.size() || theirParts.scans.size() != theirsWritten.size())
     throw std::logic_error("JpegWriter: the scans did not come out as scripted");
   // A stop while the file is handed over still ends the pass as a stop.
   const auto write = [&](std::span<const std::uint8_t> part) {
@@ -988,8 +1009,8 @@ void JpegWriter::State::FinishSplit() {
     sink->Write(part);
   };
   write(mineParts.head);
-  std::size_t m = 0, t = 1;  // the other's first scan is its DC scan
-  for (const jpeg_scan_info& scan : script) write(LumaAc(scan) ? theirParts.scans[t++] : mineParts.scans[m++]);
+  std::size_t t = 0;
+  for (std::size_t i = 0; i < script.size(); ++i) write(theirs[i] ? theirParts.scans[t++] : mineParts.scans[i]);
   write(mineParts.tail);
   if (stop.stop_requested()) throw Cancelled();
 }
@@ -1019,6 +1040,7 @@ JpegWriter::JpegWriter(ByteSink& sink, int width, int height, int quality, bool 
       if (twoThreads) s.SplitScript();
     }
     jpeg_start_compress(cinfo, TRUE);
+    if (s.split) cinfo->scan_info = s.mineWritten.data();  // checked: now the scans it writes
     for (const JpegSegment& segment : segments)
       jpeg_write_marker(cinfo, segment.marker, segment.body.data(), static_cast<unsigned int>(segment.body.size()));
   });

@@ -5,20 +5,16 @@
 #include "imaging/pixel_kernels.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <mutex>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 namespace imaging {
 namespace {
 
 constexpr int Clamp(int v) { return v < 0 ? 0 : (v > 255 ? 255 : v); }
-
-// Floor division for sums that may be negative.
-constexpr int FloorDiv(int a, int b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // |cos((2x + 1) u pi / 16)| at its largest over the block's 8 positions.
 double LargestCosine(int u) {
@@ -172,49 +168,39 @@ BlockWeights WeightsFor(const std::array<std::uint16_t, 64>& quant) {
   return w;
 }
 
+static_assert(sizeof(SampleRange) == 4 && std::endian::native == std::endian::little,
+              "a range is BlockRanges' packed value");
+
 namespace {
 
-// Inside these sums (sixteenths of a sample around the centre) libjpeg's
-// range limiting clamps like a plain clamp; beyond them a corrupt block's
-// values may wrap around.
-constexpr int kSafeSum = 300 * 16;
+// The ranges of `count` blocks, each block whole in the image.
+void RangesOf(const CoefficientBlock* blocks, int count, const BlockWeights& weights, const std::array<float, 64>& quant,
+              std::vector<std::uint32_t>& packed, SampleRange* out) {
+  packed.resize(static_cast<std::size_t>(count));
+  BlockRanges(blocks->data(), count, weights.spread.data(), quant.data(), weights.dc, packed.data());
+  std::memcpy(static_cast<void*>(out), packed.data(), static_cast<std::size_t>(count) * sizeof(SampleRange));
+}
 
-// The range from a block's DC coefficient and how far its AC terms can
-// reach (sixteenths of a sample; negative for a block with coefficients
-// beyond any valid file's).
-SampleRange RangeFromSpread(int dcCoefficient, int dcQuant, std::int32_t spread, bool wholeInImage) {
-  SampleRange r;
-  if (spread < 0) return r;
-  const int mean = 2 * dcCoefficient * dcQuant;  // sixteenths: DC x q / 8
-  if (mean - spread < -kSafeSum || mean + spread > kSafeSum) return r;
-  // A sample is the nearest whole number to its value plus 128, within a
-  // sample of float rounding inside libjpeg: so within [v - 1.5, v + 1.5] + 128.
-  r.lo = static_cast<std::uint8_t>(Clamp(-FloorDiv(-(mean - spread + 2024), 16)));
-  r.hi = static_cast<std::uint8_t>(Clamp(FloorDiv(mean + spread + 2072, 16)));
-  if (wholeInImage) {
-    // The AC terms sum to zero over the block: some sample is at or above
-    // the mean, some at or below it.
-    r.proofHigh = static_cast<std::uint8_t>(Clamp(-FloorDiv(-(mean + 2024), 16)));
-    r.proofLow = static_cast<std::uint8_t>(Clamp(FloorDiv(mean + 2072, 16)));
-  }
-  return r;
+void DropProofs(SampleRange& r) {
+  r.proofHigh = 0;
+  r.proofLow = 255;
 }
 
 }  // namespace
 
 SampleRange RangeFromCoefficients(const CoefficientBlock& block, const std::array<std::uint16_t, 64>& quant,
                                   bool wholeInImage) {
-  const BlockWeights weights = WeightsFor(quant);
   std::array<float, 64> q{};
   for (std::size_t k = 1; k < 64; ++k) q[k] = quant[k];
-  std::int32_t spread = 0;
-  BlockSpreads(block.data(), 1, weights.spread.data(), q.data(), &spread);
-  return RangeFromSpread(block[0], weights.dc, spread, wholeInImage);
+  std::vector<std::uint32_t> packed;
+  SampleRange r;
+  RangesOf(&block, 1, WeightsFor(quant), q, packed, &r);
+  if (!wholeInImage) DropProofs(r);
+  return r;
 }
 
 SampleRange RangeOfSamples(const std::uint8_t* samples, int width, int height) {
   SampleRange r;
-  r.exact = true;
   std::uint8_t lo = 255, hi = 0;
   for (int i = 0; i < 64; ++i) {
     lo = samples[i] < lo ? samples[i] : lo;
@@ -272,7 +258,8 @@ struct ExtremesSearch::State {
   // ranges, v block rows of mcuColumns x h blocks each.
   std::vector<std::vector<std::vector<CoefficientBlock>>> blocks;
   std::vector<std::vector<std::vector<SampleRange>>> ranges;
-  std::vector<std::int32_t> spreads;
+  std::vector<std::vector<std::vector<char>>> exactly;  // whether a range came from the samples
+  std::vector<std::uint32_t> packed;
   std::array<std::uint8_t, 64> samples{};
   // The row being evaluated: per component and MCU column, the range of the
   // samples its pixels are made of; the proofs of the first component.
@@ -296,7 +283,9 @@ struct ExtremesSearch::State {
     if (grid.colour == ColourModel::YCbCr) offsets = OffsetsOf(reader);
     const std::size_t n = grid.components.size();
     blocks.assign(kept ? 0 : static_cast<std::size_t>(ringRows), std::vector<std::vector<CoefficientBlock>>(n));
+    ready.assign(static_cast<std::size_t>(ringRows), std::vector<char>(n, 0));
     ranges.assign(static_cast<std::size_t>(ringRows), std::vector<std::vector<SampleRange>>(n));
+    exactly.assign(static_cast<std::size_t>(ringRows), std::vector<std::vector<char>>(n));
     unionLo.assign(n, std::vector<std::uint8_t>(static_cast<std::size_t>(grid.mcuColumns)));
     unionHi = unionLo;
     proofHigh.resize(static_cast<std::size_t>(grid.mcuColumns));
@@ -312,6 +301,7 @@ struct ExtremesSearch::State {
       for (int slot = 0; slot < ringRows; ++slot) {
         if (!kept) blocks[static_cast<std::size_t>(slot)][c].resize(perRow);
         ranges[static_cast<std::size_t>(slot)][c].resize(perRow);
+        exactly[static_cast<std::size_t>(slot)][c].resize(perRow);
       }
     }
     proofs = !upsampled[0];
@@ -343,6 +333,10 @@ struct ExtremesSearch::State {
     const int v = grid.components[c].v;
     return ranges[Slot(row / v)][c].data() + static_cast<std::size_t>(row % v) * static_cast<std::size_t>(Columns(c));
   }
+  char* ExactRow(std::size_t c, int row) {
+    const int v = grid.components[c].v;
+    return exactly[Slot(row / v)][c].data() + static_cast<std::size_t>(row % v) * static_cast<std::size_t>(Columns(c));
+  }
 
   // Samples of a component inside the image.
   int SampleWidth(std::size_t c) const {
@@ -352,29 +346,38 @@ struct ExtremesSearch::State {
     return static_cast<int>((std::int64_t{grid.height} * grid.components[c].v + grid.maxV - 1) / grid.maxV);
   }
 
-  // The cheap ranges of every real block of an MCU row.
-  void RangeMcuRow(int mcuRow) {
-    for (std::size_t c = 0; c < grid.components.size(); ++c) {
-      const BlockGrid::Component& comp = grid.components[c];
-      const int width = SampleWidth(c), height = SampleHeight(c);
-      spreads.resize(static_cast<std::size_t>(comp.widthInBlocks));
-      for (int by = 0; by < comp.v; ++by) {
-        const int row = mcuRow * comp.v + by;
-        if (row >= comp.heightInBlocks) break;
-        const CoefficientBlock* first = &Block(static_cast<int>(c), row, 0);
-        BlockSpreads(first->data(), comp.widthInBlocks, weights[c].spread.data(), quants[c].data(), spreads.data());
-        SampleRange* out = RangeRow(c, row);
-        const bool wholeRow = (row + 1) * 8 <= height;
-        for (int x = 0; x < comp.widthInBlocks; ++x)
-          out[x] = RangeFromSpread(first[x][0], weights[c].dc, spreads[static_cast<std::size_t>(x)],
-                                   wholeRow && (x + 1) * 8 <= width);
-      }
+  // The cheap ranges of every real block of a component in an MCU row: the
+  // first component's as the row arrives, the others' when first needed.
+  std::vector<std::vector<char>> ready;  // per ring slot and component
+  void RangeMcuRow(std::size_t c, int mcuRow) {
+    char& done = ready[Slot(mcuRow)][c];
+    if (done) return;
+    done = 1;
+    const BlockGrid::Component& comp = grid.components[c];
+    const int width = SampleWidth(c), height = SampleHeight(c);
+    for (int by = 0; by < comp.v; ++by) {
+      const int row = mcuRow * comp.v + by;
+      if (row >= comp.heightInBlocks) break;
+      SampleRange* out = RangeRow(c, row);
+      RangesOf(&Block(static_cast<int>(c), row, 0), comp.widthInBlocks, weights[c], quants[c], packed, out);
+      std::fill_n(ExactRow(c, row), comp.widthInBlocks, 0);
+      // Proofs only of samples inside the image.
+      if ((row + 1) * 8 > height)
+        std::for_each(out, out + comp.widthInBlocks, DropProofs);
+      else if (comp.widthInBlocks * 8 > width)
+        DropProofs(out[comp.widthInBlocks - 1]);
     }
+  }
+  void Arrived(int mcuRow) {
+    std::fill(ready[Slot(mcuRow)].begin(), ready[Slot(mcuRow)].end(), 0);
+    RangeMcuRow(0, mcuRow);
   }
 
   void MakeExact(std::size_t c, int row, int column) {
+    char& known = ExactRow(c, row)[column];
+    if (known) return;
+    known = 1;
     SampleRange& r = RangeRow(c, row)[column];
-    if (r.exact) return;
     reader.InverseDct(static_cast<int>(c), Block(static_cast<int>(c), row, column), samples.data());
     r = RangeOfSamples(samples.data(), std::clamp(SampleWidth(c) - column * 8, 0, 8),
                        std::clamp(SampleHeight(c) - row * 8, 0, 8));
@@ -392,28 +395,41 @@ struct ExtremesSearch::State {
             std::max(mcuColumn * comp.h - grow, 0), std::min(mcuColumn * comp.h + comp.h - 1 + grow, comp.widthInBlocks - 1)};
   }
 
-  // The luma of a whole MCU row: its range at every MCU column.
-  void LumaUnions(int mcuRow) {
-    const BlockGrid::Component& comp = grid.components[0];
-    const Span rows = BlocksOf(0, mcuRow, 0, true);
+  // The range of a component's samples that each MCU of a row is made of,
+  // a column of blocks at a time; for the first component, its proofs too.
+  void Unions(std::size_t c, int mcuRow) {
+    const BlockGrid::Component& comp = grid.components[c];
+    const Span rows = BlocksOf(c, mcuRow, 0, true);
+    for (int r = rows.row0 / comp.v; r <= rows.row1 / comp.v; ++r) RangeMcuRow(c, r);
     columnLo.assign(static_cast<std::size_t>(comp.widthInBlocks), 255);
     columnHi.assign(static_cast<std::size_t>(comp.widthInBlocks), 0);
     for (int row = rows.row0; row <= rows.row1; ++row) {
-      const SampleRange* r = RangeRow(0, row);
+      const SampleRange* r = RangeRow(c, row);
       for (std::size_t x = 0; x < columnLo.size(); ++x) {
         columnLo[x] = std::min(columnLo[x], r[x].lo);
         columnHi[x] = std::max(columnHi[x], r[x].hi);
       }
     }
     for (int mcu = 0; mcu < grid.mcuColumns; ++mcu) {
-      const Span s = BlocksOf(0, mcuRow, mcu, true);
+      const Span s = BlocksOf(c, mcuRow, mcu, true);
       std::uint8_t lo = 255, hi = 0;
       for (int x = s.col0; x <= s.col1; ++x) {
         lo = std::min(lo, columnLo[static_cast<std::size_t>(x)]);
         hi = std::max(hi, columnHi[static_cast<std::size_t>(x)]);
       }
-      unionLo[0][static_cast<std::size_t>(mcu)] = lo;
-      unionHi[0][static_cast<std::size_t>(mcu)] = hi;
+      unionLo[c][static_cast<std::size_t>(mcu)] = lo;
+      unionHi[c][static_cast<std::size_t>(mcu)] = hi;
+    }
+    if (c != 0 || !proofs) return;
+    std::fill(proofHigh.begin(), proofHigh.end(), 0);
+    std::fill(proofLow.begin(), proofLow.end(), 255);
+    for (int row = mcuRow * comp.v; row < std::min((mcuRow + 1) * comp.v, comp.heightInBlocks); ++row) {
+      const SampleRange* r = RangeRow(0, row);
+      for (int x = 0; x < comp.widthInBlocks; ++x) {
+        const auto mcu = static_cast<std::size_t>(x / comp.h);
+        proofHigh[mcu] = std::max(proofHigh[mcu], r[x].proofHigh);
+        proofLow[mcu] = std::min(proofLow[mcu], r[x].proofLow);
+      }
     }
   }
 
@@ -427,7 +443,7 @@ struct ExtremesSearch::State {
         for (int col = s.col0; col <= s.col1; ++col) {
           if (static_cast<int>(c) < exactBelow) MakeExact(c, row, col);
           const SampleRange& r = RangeRow(c, row)[col];
-          allExact = allExact && r.exact;
+          allExact = allExact && ExactRow(c, row)[col];
           lo = std::min(lo, r.lo);
           hi = std::max(hi, r.hi);
         }
@@ -507,13 +523,18 @@ struct ExtremesSearch::State {
   }
 
   void Evaluate(int mcuRow) {
-    LumaUnions(mcuRow);
+    Unions(0, mcuRow);
     found.clear();
+    bool chroma = false;  // the other components' unions of this row made
     for (int col = 0; col < grid.mcuColumns; ++col) {
       UpdateLumaFilters();
       const auto x = static_cast<std::size_t>(col);
       if (unionHi[0][x] < lumaBright && unionLo[0][x] > lumaDark) continue;  // nothing to find here
-      bool allExact = UnionsOf(mcuRow, col, 0);
+      if (!chroma) {
+        for (std::size_t c = 1; c < grid.components.size(); ++c) Unions(c, mcuRow);
+        chroma = true;
+      }
+      bool allExact = false;
       McuBound b = Bound(col, false);
       Candidate c{col, b.lo, b.hi};
       // Cheaply first; then with the luma exact, which decides most; then all.
@@ -642,7 +663,7 @@ CoefficientBlock* ExtremesSearch::Row(int component, int row) {
 bool ExtremesSearch::RowDone(int mcuRow) {
   State& s = *s_;
   if (s.stop.stop_requested()) throw Cancelled();
-  s.RangeMcuRow(mcuRow);
+  s.Arrived(mcuRow);
   if (mcuRow >= 1) s.Evaluate(mcuRow - 1);
   if (mcuRow == s.grid.mcuRows - 1 && !s.settled && !s.gaveUp) {
     s.Evaluate(mcuRow);

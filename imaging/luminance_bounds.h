@@ -58,11 +58,11 @@ int LeastLuminance(int y, const ChromaBox& box);
 int MostLuminance(int y, const ChromaBox& box);
 
 // What is known of a block's samples: all lie within [lo, hi]; some sample
-// inside the image is at least proofHigh, and some at most proofLow.
+// inside the image is at least proofHigh, and some at most proofLow. (The
+// byte layout of BlockRanges' packed ranges.)
 struct SampleRange {
   std::uint8_t lo = 0, hi = 255;
   std::uint8_t proofHigh = 0, proofLow = 255;
-  bool exact = false;  // from the samples themselves
 };
 
 // The spread of every coefficient's basis function over a block, in
@@ -73,12 +73,8 @@ struct BlockWeights {
 };
 BlockWeights WeightsFor(const std::array<std::uint16_t, 64>& quant);
 
-// The bound from the coefficients: the block's mean (its DC term) plus and
-// minus how far the AC terms can reach (the sum of their spreads, or the
-// square root of their energy, whichever is less), widened by a sample and a
-// half for libjpeg's rounding. A block that could overflow libjpeg's range
-// limiting gets no bound. `wholeInImage`: proofs only for blocks with every
-// sample inside.
+// The bound from the coefficients (see BlockRanges). `wholeInImage`: proofs
+// only for blocks with every sample inside.
 SampleRange RangeFromCoefficients(const CoefficientBlock& block, const std::array<std::uint16_t, 64>& quant,
                                   bool wholeInImage);
 
