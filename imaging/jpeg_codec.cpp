@@ -14,6 +14,9 @@
 #include <string>
 #include <thread>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <jpeglib.h>
 #include <jerror.h>
 // The coefficient work below reaches into libjpeg's modules (the entropy
@@ -303,6 +306,39 @@ struct JpegReader::State {
   bool keep = false;
   bool outputActive = false;
   std::vector<std::vector<JBLOCKROW>> keptRows;
+  bool lastPass = false;
+  std::vector<std::size_t> givenBack;  // per component: rows given back to the system
+
+  // Gives back the memory of the kept rows the pass has left behind, but for
+  // the row being decoded and, when libjpeg smooths blocks, the two above it
+  // that it looks at. Only whole pages inside runs of rows that lie one
+  // after another: the rest of libjpeg's allocations stay as they are.
+  int giveBackMargin = 1;
+  void GiveBackBehind(int outputRow) {
+    const int margin = giveBackMargin;
+    const int behind = outputRow / (cinfo.max_v_samp_factor * DCTSIZE) - margin;
+    if (behind <= 0) return;
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    for (int ci = 0; ci < cinfo.num_components; ++ci) {
+      const auto c = static_cast<std::size_t>(ci);
+      const std::vector<JBLOCKROW>& rows = keptRows[c];
+      const jpeg_component_info& comp = cinfo.comp_info[ci];
+      const JDIMENSION h = static_cast<JDIMENSION>(comp.h_samp_factor);
+      const std::size_t rowBytes = (comp.width_in_blocks + h - 1) / h * h * sizeof(JBLOCK);  // as libjpeg asked for them
+      const std::size_t upTo = std::min(rows.size(), static_cast<std::size_t>(behind * comp.v_samp_factor));
+      std::size_t r = givenBack[c];
+      while (r < upTo) {
+        std::size_t end = r + 1;
+        while (end < upTo && reinterpret_cast<char*>(rows[end]) == reinterpret_cast<char*>(rows[end - 1]) + rowBytes) ++end;
+        const auto first = reinterpret_cast<std::uintptr_t>(rows[r]);
+        const auto last = reinterpret_cast<std::uintptr_t>(rows[end - 1]) + rowBytes;
+        const std::uintptr_t from = (first + page - 1) / page * page, to = last / page * page;
+        if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_DONTNEED);
+        r = end;
+      }
+      givenBack[c] = std::max(givenBack[c], upTo);
+    }
+  }
   // ReadCoefficients: where the blocks go, libjpeg's own MCU decoder, MCUs so far.
   CoefficientSink* sink = nullptr;
   boolean (*decodeMcu)(j_decompress_ptr, JBLOCKROW*) = nullptr;
@@ -538,6 +574,7 @@ int JpegReader::ReadRows(std::uint8_t* const* rows, int count) {
     done += static_cast<int>(got);
     s.nextRow += static_cast<int>(got);
   }
+  if (s.lastPass) s.GiveBackBehind(s.nextRow);
   return done;
 }
 
@@ -583,6 +620,13 @@ JpegHeader ReadJpegHeader(std::span<const std::uint8_t> file) { return JpegReade
 static_assert(sizeof(CoefficientBlock) == sizeof(JBLOCK), "a block is libjpeg's block");
 
 bool JpegReader::KeepsScans() const { return s_->keep; }
+
+void JpegReader::LastPass() {
+  if (!s_->keep) return;
+  s_->lastPass = true;
+  s_->giveBackMargin = SmoothsBlocks() ? 3 : 1;
+  s_->givenBack.assign(s_->keptRows.size(), 0);
+}
 
 void JpegReader::StartAnotherPass(std::stop_token stop) {
   State& s = *s_;

@@ -146,6 +146,10 @@ class JpegReader {
   // any row. `stop` replaces the stop given at construction: kept scans
   // serve several passes, each with a stop of its own.
   void StartAnotherPass(std::stop_token stop);
+  // The pass started is the kept scans' last: their coefficients are given
+  // back to the system as the rows pass, so that the encoder's fill the
+  // memory they leave.
+  void LastPass();
   BlockGrid Grid() const;
   // A kept block; rows and columns of whole MCUs, dummy blocks included.
   const CoefficientBlock& KeptBlock(int component, int row, int column) const;

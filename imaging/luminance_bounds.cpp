@@ -8,7 +8,6 @@
 #include <bit>
 #include <climits>
 #include <cmath>
-#include <mutex>
 #include <cstring>
 
 namespace imaging {
@@ -98,10 +97,20 @@ std::optional<YccOffsets> ReadOffsets(const JpegReader& reader) {
 
 }  // namespace
 
-const YccOffsets* OffsetsOf(const JpegReader& reader) {
-  static std::once_flag once;
-  static std::optional<YccOffsets> offsets;
-  std::call_once(once, [&] { offsets = ReadOffsets(reader); });
+const YccOffsets* LibjpegOffsets() {
+  static const std::optional<YccOffsets> offsets = [] {
+    // A small photo the program encodes: YCbCr like every other.
+    Bytes photo;
+    BytesSink sink(photo);
+    JpegWriter writer(sink, 16, 16, 90, false);
+    std::array<std::uint8_t, 48> row{};
+    const std::uint8_t* rows[] = {row.data()};
+    for (int y = 0; y < 16; ++y) writer.WriteRows(rows, 1);
+    writer.Finish();
+    JpegReader reader(photo);
+    reader.Start();
+    return ReadOffsets(reader);
+  }();
   return offsets ? &*offsets : nullptr;
 }
 
@@ -280,7 +289,7 @@ struct ExtremesSearch::State {
   State(const JpegReader& r, std::function<bool(int, int)> s, std::stop_token t, int lead)
       : reader(r), settledWhen(std::move(s)), stop(std::move(t)), grid(r.Grid()), kept(r.KeepsScans()),
         ringRows(RingRows(std::max(lead, 1))) {
-    if (grid.colour == ColourModel::YCbCr) offsets = OffsetsOf(reader);
+    if (grid.colour == ColourModel::YCbCr) offsets = LibjpegOffsets();
     const std::size_t n = grid.components.size();
     blocks.assign(kept ? 0 : static_cast<std::size_t>(ringRows), std::vector<std::vector<CoefficientBlock>>(n));
     ready.assign(static_cast<std::size_t>(ringRows), std::vector<char>(n, 0));
@@ -639,7 +648,7 @@ bool ExtremesSearch::Applies(const JpegReader& reader) {
     // 16-bit tables would overflow the spreads' weights; no camera writes them.
     if (*std::max_element(c.quant.begin(), c.quant.end()) > 255) return false;
   }
-  return g.colour == ColourModel::Rgb || OffsetsOf(reader) != nullptr;
+  return g.colour == ColourModel::Rgb || LibjpegOffsets() != nullptr;
 }
 
 ExtremesSearch::ExtremesSearch(const JpegReader& reader, std::function<bool(int, int)> settled, std::stop_token stop,

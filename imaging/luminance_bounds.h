@@ -38,10 +38,10 @@ struct YccOffsets {
   std::vector<std::int32_t> tileLeast, tileMost;
   std::int32_t leastAdded = 0, mostAdded = 0;
 };
-// Read from the reader's own conversion (a YCbCr photo); nothing when the
-// conversion does not have that form or is not monotonic, so no bound can
-// be built on it. Kept for the process once read.
-const YccOffsets* OffsetsOf(const JpegReader& reader);
+// Read from libjpeg's conversion, as a YCbCr photo decodes (every one alike),
+// once for the process; nothing when the conversion does not have that
+// form or is not monotonic, so no bound can be built on it.
+const YccOffsets* LibjpegOffsets();
 
 // Pixels with chroma within [cb0, cb1] x [cr0, cr1]: each channel's offset
 // at its box corners (red and blue grow with their chroma, green falls with

@@ -13,6 +13,8 @@
 #include <mutex>
 #include <thread>
 
+#include <malloc.h>
+
 namespace imaging {
 namespace {
 
@@ -711,6 +713,8 @@ Rendered RenderWithControls(const files::InputFile& file, const CommandControls&
     return RenderRows(reader, fixed, fixed.settingsAt, out, options, stop, ring, ahead);
   };
   std::string warning;  // the measuring's; the file's damage shows in the rendering's as well
+  LibjpegOffsets();  // read while little else is held, and the heap it used given back
+  ::malloc_trim(0);
   PassStop stop(options.stop);
   JpegReader reader(file, options.limits, stop.token());
   const JpegHeader h = reader.Header();
@@ -729,7 +733,14 @@ Rendered RenderWithControls(const files::InputFile& file, const CommandControls&
     }
     if (!found) found = MeasureDecoding(file, reader, settled, options, warning);
     reader.StartAnotherPass(stop.token());
-    return render(reader, *found, stop, nullptr, nullptr);
+    reader.LastPass();
+    // At the start of this pass all the scans' coefficients are held and the
+    // encoder's begin to fill: keep the rest small. The heap the measuring
+    // left free goes back to the system, and the ring is short (decoding the
+    // kept scans takes much less than encoding).
+    ::malloc_trim(0);
+    Ring ring(options.threads > 1 ? 4 : 1, 3 * static_cast<std::size_t>(h.width));
+    return render(reader, *found, stop, options.threads > 1 ? &ring : nullptr, nullptr);
   }
 
   const int ahead = options.threads > 1 ? AheadBands(h, searchBytes) : 1;
