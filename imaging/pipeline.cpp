@@ -156,11 +156,13 @@ std::uint64_t RingBytes(const JpegHeader& h, int threads) {
 
 // Bands decoded ahead, before the settings to brighten them with are known:
 // the decoding thread has nothing else to do while the command line's
-// extremes are found. Within a fifth of a raster beside the search's rows.
+// extremes are found. Within a quarter of a raster beside the search's rows
+// and the program itself.
 int AheadBands(const JpegHeader& h, std::uint64_t searchBytes) {
   const std::uint64_t stride = 3 * static_cast<std::uint64_t>(std::max(h.width, 1));
   const std::uint64_t raster = stride * static_cast<std::uint64_t>(std::max(h.height, 0));
-  const std::uint64_t room = raster / 5 > searchBytes + (std::uint64_t{4} << 20) ? raster / 5 - searchBytes - (std::uint64_t{4} << 20) : 0;
+  const std::uint64_t held = searchBytes + (std::uint64_t{8} << 20);
+  const std::uint64_t room = raster / 4 > held ? raster / 4 - held : 0;
   const std::uint64_t bands = room / (stride * kBandRows);
   const std::uint64_t whole = (static_cast<std::uint64_t>(std::max(h.height, 0)) + kBandRows - 1) / kBandRows;
   return static_cast<int>(std::clamp<std::uint64_t>(bands, kRingBands, std::max<std::uint64_t>(whole, kRingBands)));
