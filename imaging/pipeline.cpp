@@ -433,13 +433,14 @@ class RowHandoff final : public CoefficientSink {
     return search_.Row(component, row);
   }
   bool RowDone(int mcuRow) override {
+    bool more;
     {
       std::lock_guard lock(mutex_);
       published_ = mcuRow;
+      more = !halted_;
     }
     changed_.notify_all();
-    std::lock_guard lock(mutex_);
-    return !halted_;
+    return more;
   }
   bool ZeroedRows() const override { return true; }
 
@@ -578,8 +579,8 @@ BrightenSettings SettingsOf(const CommandControls& c, const Extremes& e) {
 
 // Brightens a started reader's rows with the request's settings and encodes
 // them, through `ring` (and the bands decoded `ahead` in it) when given.
-Rendered RenderRows(JpegReader& reader, const RenderRequest& request, const SettingsAt& settingsAt, ByteSink& out,
-                    const PassOptions& options, PassStop& stop, Ring* ring = nullptr, std::vector<Band>* ahead = nullptr) {
+Rendered RenderRows(JpegReader& reader, const RenderRequest& request, ByteSink& out, const PassOptions& options,
+                    PassStop& stop, Ring* ring = nullptr, std::vector<Band>* ahead = nullptr) {
   Rendered result;
   result.source = reader.Header();
   const int width = result.source.width, height = result.source.height;
@@ -594,7 +595,7 @@ Rendered RenderRows(JpegReader& reader, const RenderRequest& request, const Sett
     for (int i = 0; i < band.count; ++i) {
       const int y = band.first + i;
       if (y % kRowsPerStep == 0) {
-        result.steps.push_back(settingsAt(y, height));
+        result.steps.push_back(request.settingsAt(y, height));
         TableFor(result.steps.back(), request.exponent, table);
       }
       BrightenRow(*table, band.rows[i], band.rows[i], width);
@@ -696,12 +697,12 @@ Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request,
     std::lock_guard lock(request.scans->lock);
     JpegReader& reader = request.scans->reader();
     reader.StartAnotherPass(stop.token());
-    return RenderRows(reader, request, request.settingsAt, out, options, stop);
+    return RenderRows(reader, request, out, options, stop);
   }
   JpegReader reader(file, options.limits, stop.token());
   const JpegHeader& h = reader.Header();
   reader.Start(RingBytes(h, options.threads) + JpegWriter::WholeImageBytes(h.width, h.height, h.progressive));
-  return RenderRows(reader, request, request.settingsAt, out, options, stop);
+  return RenderRows(reader, request, out, options, stop);
 }
 
 Rendered RenderWithControls(const files::InputFile& file, const CommandControls& c, const RenderRequest& request,
@@ -712,7 +713,7 @@ Rendered RenderWithControls(const files::InputFile& file, const CommandControls&
     RenderRequest fixed = request;
     const BrightenSettings settings = SettingsOf(c, found);
     fixed.settingsAt = [settings](int, int) { return settings; };
-    return RenderRows(reader, fixed, fixed.settingsAt, out, options, stop, ring, ahead);
+    return RenderRows(reader, fixed, out, options, stop, ring, ahead);
   };
   std::string warning;  // the measuring's; the file's damage shows in the rendering's as well
   LibjpegOffsets();  // read while little else is held, and the heap it used given back

@@ -55,7 +55,7 @@ struct PassOptions {
 
 // A progressive photo's coefficients, its scans read once and kept, for
 // passes that decode it again from them (one pass at a time; a second
-// waits). Holds about 3 bytes per pixel.
+// waits). Holds 3 to 6 bytes per pixel, as the photo samples its colour.
 class DecodedScans;
 
 struct OpenedPhoto {
@@ -112,7 +112,8 @@ Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request,
 // (the request's settingsAt is not asked). A progressive photo's scans are
 // read once; a large baseline photo is decoded once, its extremes found in
 // an entropy pass (with the start of the decoding beside it on the second
-// thread) before it. The result's steps hold the settings.
+// thread) before it. The result's steps hold the settings. Progress goes
+// through the photo's rows twice: finding the extremes, then rendering.
 Rendered RenderWithControls(const files::InputFile& file, const CommandControls& controls, const RenderRequest& request,
                             ByteSink& out, const PassOptions& options);
 
