@@ -117,11 +117,13 @@ void PhotoSession::Open(const QString& path) {
       [this, file = FileName(path)](std::stop_token stop) {
         imaging::PassOptions options;
         options.stop = stop;
+        options.keepScans = true;
         options.progress = [this](int done, int height) {
           rowsDone_ = done;
           rows_ = height;
         };
         imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(file), options);
+        openedScans_ = std::move(photo.scans);
         openedAnalysis_ = photo.analysis;
         openedPreview_ = std::move(photo.preview);
         openedWidth_ = photo.header.width;
@@ -130,6 +132,7 @@ void PhotoSession::Open(const QString& path) {
       },
       [this, path] {
         path_ = path;
+        scans_ = std::move(openedScans_);
         analysis_ = openedAnalysis_;
         width_ = openedWidth_;
         height_ = openedHeight_;
@@ -155,7 +158,7 @@ void PhotoSession::Render(double exponent, int quality) {
   exponent_ = exponent;
   Start(
       Job::Render,
-      [this, file = FileName(path_), exponent, quality, settings = LiveSettings()](std::stop_token stop) {
+      [this, file = FileName(path_), exponent, quality, settings = LiveSettings(), scans = scans_](std::stop_token stop) {
         imaging::PassOptions options;
         options.stop = stop;
         options.progress = [this](int done, int height) {
@@ -166,6 +169,7 @@ void PhotoSession::Render(double exponent, int quality) {
         request.exponent = exponent;
         request.settingsAt = settings;
         request.quality = quality;
+        request.scans = scans;
         const files::InputFile input = files::OpenInputFile(file);
         imaging::Bytes out;
         out.reserve(static_cast<std::size_t>(input.size()));  // about the result's size: no copies while it grows
@@ -189,6 +193,7 @@ imaging::RenderRequest PhotoSession::ReplayRequest(int quality, std::span<const 
   request.settingsAt = imaging::Replay(steps_);
   request.quality = quality;
   request.segments = segments;
+  request.scans = scans_;
   return request;
 }
 

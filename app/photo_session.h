@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <stop_token>
@@ -88,8 +89,10 @@ class PhotoSession : public QObject {
   imaging::RenderRequest ReplayRequest(int quality, std::span<const imaging::JpegSegment> segments) const;
   imaging::SettingsAt LiveSettings();
 
-  // The photo.
+  // The photo; a progressive photo's scans as its open read them, for the
+  // saves (empty when they would not fit in the memory budget).
   QString path_;
+  std::shared_ptr<imaging::DecodedScans> scans_;
   int width_ = 0;
   int height_ = 0;
   imaging::PhotoAnalysis analysis_;
@@ -113,6 +116,7 @@ class PhotoSession : public QObject {
 
   // What a job hands to its done part (written on the worker, read after the join).
   imaging::PhotoAnalysis openedAnalysis_;
+  std::shared_ptr<imaging::DecodedScans> openedScans_;
   imaging::Raster openedPreview_;
   int openedWidth_ = 0;
   int openedHeight_ = 0;
