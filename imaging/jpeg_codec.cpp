@@ -1,6 +1,5 @@
 #include "imaging/jpeg_codec.h"
 
-#include "files/atomic_file.h"
 #include "imaging/errors.h"
 
 #include <algorithm>
