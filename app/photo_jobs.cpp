@@ -72,6 +72,7 @@ imaging::RenderRequest Replay(const RenderedPhoto& rendered, int quality) {
   request.exponent = rendered.exponent;
   request.settingsAt = imaging::Replay(rendered.steps);
   request.quality = quality;
+  request.scans = rendered.scans;
   return request;
 }
 
@@ -103,7 +104,10 @@ Photo OpenJob(const std::string& path, JobContext& context) {
   const imaging::PreviewSize shown = imaging::FitPreviewSize(shownWidth, shownHeight);
   const imaging::PreviewSize made =
       imaging::SwapsSides(photo.orientation) ? imaging::PreviewSize{shown.height, shown.width} : shown;
-  imaging::OpenedPhoto opened = imaging::OpenPhoto(file, Options(context), true, made);
+  imaging::PassOptions options = Options(context);
+  options.keepScans = true;  // a progressive photo is then not read again for its saves
+  imaging::OpenedPhoto opened = imaging::OpenPhoto(file, options, true, made);
+  photo.scans = std::move(opened.scans);
   photo.header = opened.header;
   photo.analysis = opened.analysis;
   photo.preview =
@@ -120,12 +124,13 @@ RenderedPhoto RenderJob(const RenderOrder& order, JobContext& context) {
   request.exponent = order.exponent;
   request.settingsAt = order.settingsAt;
   request.quality = order.quality;
+  request.scans = order.scans;
   auto out = std::make_shared<imaging::Bytes>();
   out->reserve(static_cast<std::size_t>(std::min(input.size(), kReserveLimit)));  // no copies while it grows
   imaging::BytesSink sink(*out);
   imaging::Rendered r = imaging::RenderPhoto(input, request, sink, Options(context));
   context.Warn(imaging::PhotoWarningText(r.warning, r.decodedRows, r.source.height));
-  return RenderedPhoto{std::move(out), order.quality, order.exponent, std::move(r.steps)};
+  return RenderedPhoto{std::move(out), order.quality, order.exponent, std::move(r.steps), order.scans};
 }
 
 RenderedPhoto EncodeJob(const RenderedPhoto& rendered, const std::string& source, int quality, JobContext& context) {
@@ -136,7 +141,7 @@ RenderedPhoto EncodeJob(const RenderedPhoto& rendered, const std::string& source
   imaging::PassOptions options;
   options.stop = context.stop();
   imaging::RenderPhoto(input, Replay(rendered, quality), sink, options);
-  return RenderedPhoto{std::move(out), quality, rendered.exponent, rendered.steps};
+  return RenderedPhoto{std::move(out), quality, rendered.exponent, rendered.steps, rendered.scans};
 }
 
 WrittenPhoto WriteJob(const WriteOrder& order, JobContext& context) {

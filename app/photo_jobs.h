@@ -8,6 +8,7 @@
 #include "imaging/analysis.h"
 #include "imaging/brighten.h"
 #include "imaging/jpeg_codec.h"
+#include "imaging/pipeline.h"
 
 #include <cstdint>
 #include <memory>
@@ -29,6 +30,9 @@ struct Photo {
   // empty when nothing is wrong.
   std::string warning;
   int decodedRows = 0;  // rows that held data: the height, fewer when the file ends early
+  // A progressive photo's scans as the open read them, for its saves (empty
+  // when they would not fit in the memory budget). Used by one job at a time.
+  std::shared_ptr<imaging::DecodedScans> scans;
 
   bool Incomplete() const { return decodedRows < header.height; }
 
@@ -46,6 +50,7 @@ struct RenderedPhoto {
   int quality = 0;
   double exponent = 0;
   std::vector<imaging::BrightenSettings> steps;  // asked again, they give the same file
+  std::shared_ptr<imaging::DecodedScans> scans;  // the open's scans it was rendered from, if any
 };
 
 struct RenderOrder {
@@ -53,6 +58,7 @@ struct RenderOrder {
   double exponent = 0;
   imaging::SettingsAt settingsAt;  // asked on the job's thread every step of rows
   int quality = imaging::kDefaultQuality;
+  std::shared_ptr<imaging::DecodedScans> scans;
 };
 RenderedPhoto RenderJob(const RenderOrder& order, JobContext& context);
 

@@ -57,6 +57,7 @@ bool PhotoSession::Render(double exponent, int quality) {
   order.source = NativePath(path_);
   order.exponent = exponent;
   order.quality = quality;
+  order.scans = photo_.scans;
   // The one channel into a running job: the controls, read every step of rows.
   order.settingsAt = [controls = controls_, darkest = photo_.analysis.MinLuminance](int, int) {
     std::lock_guard lock(controls->lock);

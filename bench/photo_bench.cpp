@@ -31,11 +31,13 @@ imaging::PassOptions Threads(const benchmark::State& state) {
   return o;
 }
 
-// Decode into a full raster plus encode, with the same settings and no pixel work.
+// Decode into a full raster plus encode, with the same settings (the
+// source's mode) and no pixel work.
 void CodecFloor(benchmark::State& state) {
   for (auto _ : state) {
-    const imaging::Raster r = imaging::DecodeJpeg(files::ReadWholeFile(g_photo));
-    benchmark::DoNotOptimize(imaging::EncodeJpeg(r, 85, false).size());
+    const imaging::Bytes file = files::ReadWholeFile(g_photo);
+    const imaging::Raster r = imaging::DecodeJpeg(file);
+    benchmark::DoNotOptimize(imaging::EncodeJpeg(r, 85, imaging::ReadJpegHeader(file).progressive).size());
   }
 }
 
@@ -63,16 +65,38 @@ void Save(benchmark::State& state) {
   }
 }
 
-// The command line's work on one photo: measuring for the settings, then the save.
+// The command line's work on one photo: its extremes for the settings, then the save.
 void CommandLine(benchmark::State& state) {
   for (auto _ : state) {
     const files::InputFile file = files::OpenInputFile(g_photo);
-    const imaging::MeasuredSettings m = imaging::SettingsAfterOpen(file, {}, Threads(state));
-    imaging::RenderRequest request;
-    request.settingsAt = [&](int, int) { return m.settings; };
     imaging::Bytes out;
     imaging::BytesSink sink(out);
-    imaging::RenderPhoto(file, request, sink, Threads(state));
+    imaging::RenderWithControls(file, {}, {}, sink, Threads(state));
+    benchmark::DoNotOptimize(out.size());
+  }
+}
+
+// The extremes alone, as the command line finds them.
+void Extremes(benchmark::State& state) {
+  for (auto _ : state) {
+    const imaging::MeasuredSettings m =
+        imaging::SettingsAfterOpen(files::OpenInputFile(g_photo), {}, Threads(state));
+    benchmark::DoNotOptimize(m.settings.threshold);
+  }
+}
+
+// The window's open and its save from what the open kept.
+void OpenAndSave(benchmark::State& state) {
+  imaging::RenderRequest request;
+  request.settingsAt = [s = DefaultSettings()](int, int) { return s; };
+  for (auto _ : state) {
+    imaging::PassOptions options = Threads(state);
+    options.keepScans = true;
+    const files::InputFile file = files::OpenInputFile(g_photo);
+    request.scans = imaging::OpenPhoto(file, options).scans;
+    imaging::Bytes out;
+    imaging::BytesSink sink(out);
+    imaging::RenderPhoto(file, request, sink, options);
     benchmark::DoNotOptimize(out.size());
   }
 }
@@ -115,6 +139,8 @@ PHOTO_BENCHMARK(PlainDecode);
 PHOTO_BENCHMARK(Open)->Arg(1)->Arg(2)->ArgName("threads");
 PHOTO_BENCHMARK(Save)->Arg(1)->Arg(2)->ArgName("threads");
 PHOTO_BENCHMARK(CommandLine)->Arg(1)->Arg(2)->ArgName("threads");
+PHOTO_BENCHMARK(Extremes)->Arg(1)->Arg(2)->ArgName("threads");
+PHOTO_BENCHMARK(OpenAndSave)->Arg(2)->ArgName("threads");
 BENCHMARK(SavePlainDefinition)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 int main(int argc, char** argv) {

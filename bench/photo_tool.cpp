@@ -3,9 +3,11 @@
 //   photo_tool decode IN        a plain decode into a full raster
 //   photo_tool open IN          the window's open: decode, measure, previews
 //   photo_tool save IN OUT      the window's save: the pass and its encoding, then the write
+//   photo_tool window IN OUT    the window's open and then its save (of a progressive photo, from the open's scans)
 //   photo_tool generate W H OUT [SEED]
 //                               a photo-like JPEG of W x H pixels (quality 90, baseline), written row by row;
 //                               other seeds give other grain and light, for batches of distinct photos
+//   photo_tool progressive IN OUT  the photo encoded again as progressive at quality 90
 
 #include "files/input_file.h"
 #include "files/atomic_file.h"
@@ -57,11 +59,40 @@ void Generate(int width, int height, const std::string& out, std::uint32_t seed)
   file.Commit();
 }
 
+// The controls after an open of a typical photo; THRESHOLD overrides the threshold.
+imaging::RenderRequest SaveRequest() {
+  imaging::RenderRequest request;
+  request.settingsAt = [threshold = std::getenv("THRESHOLD") ? std::atoi(std::getenv("THRESHOLD")) : 170](int, int) {
+    imaging::BrightenSettings s;
+    s.threshold = threshold;
+    return s;
+  };
+  return request;
+}
+
+void Progressive(const std::string& in, const std::string& out) {
+  const files::InputFile input = files::OpenInputFile(in);
+  imaging::JpegReader reader(input);
+  reader.Start();
+  const int width = reader.Header().width, height = reader.Header().height;
+  imaging::Bytes encoded;
+  imaging::BytesSink sink(encoded);
+  imaging::JpegWriter writer(sink, width, height, 90, true);
+  std::vector<std::uint8_t> row(3 * static_cast<std::size_t>(width));
+  std::uint8_t* rows[] = {row.data()};
+  for (int y = 0; y < height; ++y) {
+    reader.ReadRows(rows, 1);
+    writer.WriteRows(rows, 1);
+  }
+  writer.Finish();
+  files::WriteFileAtomically(out, encoded);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::cerr << "usage: photo_tool floor|decode|open|save IN [OUT] | generate W H OUT [SEED]\n";
+    std::cerr << "usage: photo_tool floor|decode|open|save|window|progressive IN [OUT] | generate W H OUT [SEED]\n";
     return 2;
   }
   const std::string mode = argv[1], in = argv[2], out = argc > 3 ? argv[3] : "";
@@ -77,20 +108,21 @@ int main(int argc, char** argv) {
     } else if (mode == "open") {
       const imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(in), {});
       std::cout << photo.analysis.MinLuminance << " " << photo.preview.width() << "\n";
-    } else if (mode == "save") {
-      // The controls after an open of a typical photo; THRESHOLD overrides the threshold.
-      imaging::RenderRequest request;
-      request.settingsAt = [threshold = std::getenv("THRESHOLD") ? std::atoi(std::getenv("THRESHOLD")) : 170](int, int) {
-        imaging::BrightenSettings s;
-        s.threshold = threshold;
-        return s;
-      };
+    } else if (mode == "save" || mode == "window") {
+      imaging::RenderRequest request = SaveRequest();
       const files::InputFile input = files::OpenInputFile(in);
+      if (mode == "window") {
+        imaging::PassOptions options;
+        options.keepScans = true;
+        request.scans = imaging::OpenPhoto(input, options).scans;
+      }
       imaging::Bytes encoded;
       encoded.reserve(static_cast<std::size_t>(input.size()));  // as the window does
       imaging::BytesSink sink(encoded);
       imaging::RenderPhoto(input, request, sink, {});
       files::WriteFileAtomically(out, encoded);
+    } else if (mode == "progressive") {
+      Progressive(in, out);
     } else if (mode == "generate" && argc > 4) {
       Generate(std::atoi(argv[2]), std::atoi(argv[3]), argv[4],
                argc > 5 ? static_cast<std::uint32_t>(std::strtoul(argv[5], nullptr, 10)) : 0);

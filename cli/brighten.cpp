@@ -50,11 +50,10 @@ class OutputFile final : public imaging::ByteSink {
 
 // The same file the window writes when the photo is opened, the controls set
 // and the result saved. The threshold needs the photo's extremes before the
-// first pixel is brightened, so the photo is decoded twice: measured (only
-// until the rest of it cannot change the settings), then brightened and
-// encoded. Gives the settings, and the warnings about a photo that was
-// written all the same (libjpeg's complaint about damaged data, the save's
-// own), one a line.
+// first pixel is brightened: the pipeline finds them first (see
+// RenderWithControls), then brightens and encodes. Gives the settings, and
+// the warnings about a photo that was written all the same (libjpeg's
+// complaint about damaged data, the save's own), one a line.
 struct PhotoResult {
   std::string warnings;
   imaging::BrightenSettings settings;
@@ -62,25 +61,28 @@ struct PhotoResult {
 PhotoResult BrightenPhoto(const BatchJob& job, const BrightenOptions& o, const imaging::PassOptions& options) {
   const files::InputFile input = files::OpenInputFile(job.input);
   const imaging::CommandControls controls{o.strength, o.threshold, o.boost, o.shift};
-  const imaging::MeasuredSettings measured = imaging::SettingsAfterOpen(input, controls, options);
   imaging::RenderRequest request;
   request.exponent = imaging::ExponentFor(o.strength);
-  request.settingsAt = [&](int, int) { return measured.settings; };
-  // As the window's save: the colour profile and the orientation always, the
-  // rest when asked, with the EXIF thumbnail made from the brightened photo.
-  // The segments are held through the rendering, so they come out of the
-  // photo's memory budget.
-  const std::vector<imaging::JpegSegment> segments =
-      imaging::SegmentsToCarry(input, {o.keepMetadata, request.exponent, request.settingsAt, options.limits,
-                                       options.stop, options.limits.memoryBudget});
-  imaging::PassOptions pass = options;
-  for (const imaging::JpegSegment& segment : segments) pass.limits.memoryBudget -= segment.body.size();
   request.quality = o.quality;
-  request.segments = segments;
+  // As the window's save: the colour profile and the orientation always, the
+  // rest when asked, with the EXIF thumbnail made from the brightened photo
+  // once the settings are known. The segments are held through the
+  // rendering, so they come out of the photo's memory budget: counted before
+  // anything is decoded, with room for the renewed thumbnail.
+  imaging::CarryRequest carry{o.keepMetadata, request.exponent, {}, options.limits, options.stop,
+                              options.limits.memoryBudget};
+  std::uint64_t held = o.keepMetadata ? imaging::kMaxSegmentBody : 0;
+  for (const imaging::JpegSegment& segment : imaging::SegmentsToCarry(input, carry)) held += segment.body.size();
+  imaging::PassOptions pass = options;
+  pass.limits.memoryBudget -= std::min(held, pass.limits.memoryBudget);
+  request.segmentsFor = [&](const imaging::BrightenSettings& settings) {
+    carry.settingsAt = [settings](int, int) { return settings; };
+    return imaging::SegmentsToCarry(input, carry);
+  };
   OutputFile out(job.output);
-  const imaging::Rendered rendered = imaging::RenderPhoto(input, request, out, pass);
+  const imaging::Rendered rendered = imaging::RenderWithControls(input, controls, request, out, pass);
   PhotoResult result{imaging::PhotoWarningText(rendered.warning, rendered.decodedRows, rendered.source.height),
-                     measured.settings};
+                     rendered.steps.empty() ? imaging::BrightenSettings{} : rendered.steps.front()};
   if (std::optional<std::string> saved = out.Commit())
     result.warnings += (result.warnings.empty() ? "" : "\n") + *saved;
   return result;

@@ -96,6 +96,7 @@ Bytes JpegSegmentWalker::Body(const SegmentHeader& segment, std::size_t limit) c
 
 std::size_t JpegSegmentWalker::ReadBody(const SegmentHeader& segment, std::uint8_t* out, std::size_t limit) const {
   const std::size_t length = std::min(segment.BodyLength(), limit);
+  if (length == 0) return 0;  // an empty body's buffer may be no buffer at all
   if (segment.bodyOffset >= bufferStart_ && segment.bodyOffset + length <= bufferStart_ + bufferSize_) {
     std::memcpy(out, buffer_ + (segment.bodyOffset - bufferStart_), length);
     return length;

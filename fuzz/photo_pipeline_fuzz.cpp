@@ -1,6 +1,8 @@
 // The photo pipeline as the window and the command line run it, on a file in
-// memory: open (measure and preview), then render and encode, on one thread
-// and on two, stopped at a point the input chooses.
+// memory: open (measure and preview, keeping a progressive photo's scans),
+// then render and encode from them; and the command line's render, its
+// extremes found from the coefficients; on one thread and on two, stopped at
+// a point the input chooses.
 
 #include "files/input_file.h"
 #include "imaging/errors.h"
@@ -27,6 +29,8 @@ void RunPasses(const files::InputFile& file, int threads, int stopAfterRows, int
   // Decoding is linear in the declared size; the program's own limit is tested separately.
   options.limits.memoryBudget = std::uint64_t{4} << 20;
   options.splitPixels = 1u << 12;  // small photos take the two-part measuring too
+  options.boundPixels = 0;         // and the extremes from the coefficients
+  options.keepScans = true;
   options.progress = [&](int rows, int) {
     if (stopAfterRows > 0 && rows >= stopAfterRows) stop.request_stop();
   };
@@ -36,8 +40,11 @@ void RunPasses(const files::InputFile& file, int threads, int stopAfterRows, int
                                            opened.analysis.MinLuminance};
   request.settingsAt = [&](int, int) { return settings; };
   request.quality = quality;
+  request.scans = opened.scans;
   CountingSink sink;
   imaging::RenderPhoto(file, request, sink, options);
+  request.scans = nullptr;
+  imaging::RenderWithControls(file, {}, request, sink, options);
 }
 
 }  // namespace

@@ -1,15 +1,19 @@
 #include "imaging/pipeline.h"
 
 #include "imaging/errors.h"
+#include "imaging/luminance_bounds.h"
 #include "imaging/pixel_kernels.h"
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <malloc.h>
 
 namespace imaging {
 namespace {
@@ -46,12 +50,18 @@ class Ring {
     return static_cast<std::size_t>(bands) * kBandRows * stride;
   }
 
-  // The rows of the next band to fill, or nullptr once stopped.
+  // The rows of the next band to fill, or nullptr once stopped. Bands are
+  // filled and published in the order they are taken here.
   std::uint8_t* const* Free() {
     std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return stopped_ || filled_ - taken_ < static_cast<std::uint64_t>(bands_); });
+    changed_.wait(lock, [&] { return stopped_ || acquired_ - taken_ < static_cast<std::uint64_t>(bands_); });
     if (stopped_) return nullptr;
-    return RowsOf(filled_);
+    return RowsOf(acquired_++);
+  }
+  // Whether Free would give a band at once.
+  bool HasRoom() {
+    std::lock_guard lock(mutex_);
+    return !stopped_ && acquired_ - taken_ < static_cast<std::uint64_t>(bands_);
   }
   void Publish(const Band& band) {
     {
@@ -98,6 +108,7 @@ class Ring {
   std::vector<Band> slots_;
   std::mutex mutex_;
   std::condition_variable changed_;
+  std::uint64_t acquired_ = 0;
   std::uint64_t filled_ = 0;
   std::uint64_t taken_ = 0;
   bool closed_ = false;
@@ -151,6 +162,20 @@ std::uint64_t RingBytes(const JpegHeader& h, int threads) {
   return Ring::BytesFor(threads > 1 ? kRingBands : 1, 3 * static_cast<std::size_t>(h.width));
 }
 
+// Bands decoded ahead, before the settings to brighten them with are known:
+// the decoding thread has nothing else to do while the command line's
+// extremes are found. Within a quarter of a raster beside the search's rows
+// and the program itself.
+int AheadBands(const JpegHeader& h, std::uint64_t searchBytes) {
+  const std::uint64_t stride = 3 * static_cast<std::uint64_t>(std::max(h.width, 1));
+  const std::uint64_t raster = stride * static_cast<std::uint64_t>(std::max(h.height, 0));
+  const std::uint64_t held = searchBytes + (std::uint64_t{8} << 20);
+  const std::uint64_t room = raster / 4 > held ? raster / 4 - held : 0;
+  const std::uint64_t bands = room / (stride * kBandRows);
+  const std::uint64_t whole = (static_cast<std::uint64_t>(std::max(h.height, 0)) + kBandRows - 1) / kBandRows;
+  return static_cast<int>(std::clamp<std::uint64_t>(bands, kRingBands, std::max<std::uint64_t>(whole, kRingBands)));
+}
+
 // Runs f, handing any exception to `error` and stopping the pass with it.
 template <typename F>
 void Capture(std::exception_ptr& error, PassStop& stop, F&& f) {
@@ -178,18 +203,20 @@ void RethrowFirst(std::initializer_list<std::exception_ptr> errors, const PassSt
 
 // Decodes rows [first, last) of a started reader (which has passed `first`
 // rows already) band by band through prepare and consume. Gives false when
-// either said it had seen enough.
+// either said it had seen enough. With two threads the bands go through
+// `ring` when given (else one of the usual size); `ahead` holds bands of it
+// decoded already, taken from the ring in order but not yet prepared.
 bool Stream(JpegReader& reader, int first, int last, PassStop& stop, int threads, Progress& progress,
-            const BandWork& prepare, const BandWork& consume) {
+            const BandWork& prepare, const BandWork& consume, Ring* ring = nullptr, std::vector<Band>* ahead = nullptr) {
   const std::size_t stride = 3 * static_cast<std::size_t>(reader.Header().width);
   if (threads <= 1) {
-    Ring ring(1, stride);
+    Ring one(1, stride);
+    std::uint8_t* const* rows = one.Free();
     for (int y = first; y < last;) {
       if (stop.token().stop_requested()) {
         if (stop.enough()) return false;
         throw Cancelled();
       }
-      std::uint8_t* const* rows = ring.Free();
       const Band band = ReadBand(reader, rows, y, std::min(kBandRows, last - y));
       if (!prepare(band) || !consume(band)) {
         stop.Enough();
@@ -201,31 +228,40 @@ bool Stream(JpegReader& reader, int first, int last, PassStop& stop, int threads
     return true;
   }
 
-  Ring ring(kRingBands, stride);
-  std::stop_callback wake(stop.token(), [&ring] { ring.Stop(); });
+  std::optional<Ring> own;
+  if (!ring) ring = &own.emplace(kRingBands, stride);
+  std::stop_callback wake(stop.token(), [ring] { ring->Stop(); });
   std::exception_ptr workerError, decoderError;
   bool whole = false;
   {
     std::jthread worker([&] {
       Capture(workerError, stop, [&] {
-        while (const std::optional<Band> band = ring.Next()) {
+        while (const std::optional<Band> band = ring->Next()) {
           if (!consume(*band)) return stop.Enough();
           progress.Add(band->count);
-          ring.Release();
+          ring->Release();
         }
       });
     });
     Capture(decoderError, stop, [&] {
       int y = first;
+      if (ahead) {
+        for (const Band& band : *ahead) {
+          if (!prepare(band)) return stop.Enough();
+          ring->Publish(band);
+          y = band.first + band.count;
+        }
+        ahead->clear();
+      }
       while (y < last) {
-        std::uint8_t* const* rows = ring.Free();
+        std::uint8_t* const* rows = ring->Free();
         if (!rows) return;
         const Band band = ReadBand(reader, rows, y, std::min(kBandRows, last - y));
         if (!prepare(band)) return stop.Enough();
-        ring.Publish(band);
+        ring->Publish(band);
         y += band.count;
       }
-      ring.Close();
+      ring->Close();
       whole = true;
     });
   }  // joins the worker
@@ -399,75 +435,179 @@ bool MeasurePhoto(const files::InputFile& file, JpegReader& reader, PassStop& st
   return true;
 }
 
-}  // namespace
 
-OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview,
-                      std::optional<PreviewSize> previewSize) {
-  PassStop stop(options.stop);
-  JpegReader reader(file, options.limits, stop.token());
-  OpenedPhoto photo;
-  photo.header = reader.Header();
-  const int width = photo.header.width, height = photo.header.height;
-  reader.Start(RingBytes(photo.header, options.threads));
-  if (withPreview) {
-    const PreviewSize size = previewSize ? *previewSize : FitPreviewSize(width, height);
-    photo.preview = Raster(size.width, size.height);
+// ---- extremes from the coefficients ----------------------------------------------
+
+// The entropy pass on the calling thread and the search on another: the pass
+// writes each MCU row into the search's storage at most `lead` rows ahead of
+// the last one the search has taken, and the search takes them in order.
+class RowHandoff final : public CoefficientSink {
+ public:
+  RowHandoff(ExtremesSearch& search, const BlockGrid& grid, int lead, const std::stop_token& stop)
+      : search_(search), grid_(grid), lead_(lead), wake_(stop, [this] { Halt(); }) {}
+
+  CoefficientBlock* Row(int component, int row) override {
+    const int mcuRow = row / grid_.components[static_cast<std::size_t>(component)].v;
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return halted_ || mcuRow <= taken_ + lead_; });
+    return search_.Row(component, row);
   }
-  Progress progress(options, height);
-  Measure measure;
-  if (withPreview) measure.preview.emplace(photo.preview, width, height, 0);
-  PassEnd end;
-  MeasurePhoto(file, reader, stop, options, progress, measure, [](Measure&) { return true; }, end);
-  photo.warning = std::move(end.warning);
-  photo.decodedRows = end.decodedRows;
-  photo.previewDecodedRows = withPreview ? PreviewRowsFrom(photo.decodedRows, height, photo.preview.height()) : 0;
+  bool RowDone(int mcuRow) override {
+    bool more;
+    {
+      std::lock_guard lock(mutex_);
+      published_ = mcuRow;
+      more = !halted_;
+    }
+    changed_.notify_all();
+    return more;
+  }
+  bool ZeroedRows() const override { return true; }
 
-  PhotoAnalysis& a = photo.analysis;
-  a.histogram = measure.totals.histogram();
-  a.MinLuminance = measure.totals.minL;
-  a.MaxLuminance = measure.totals.maxL;
-  if (measure.totals.haveMin) a.MinPixel = measure.minPixel;
-  if (measure.totals.haveMax) a.MaxPixel = measure.maxPixel;
-  return photo;
+  // The pass has ended (or failed): no more rows come.
+  void Finish() {
+    {
+      std::lock_guard lock(mutex_);
+      finished_ = true;
+    }
+    changed_.notify_all();
+  }
+  void Halt() {
+    {
+      std::lock_guard lock(mutex_);
+      halted_ = true;
+    }
+    changed_.notify_all();
+  }
+
+  // The search's side: the next row to take, waiting for it when asked to;
+  // nothing when there is none (yet, or any more: see Over).
+  std::optional<int> Next(bool wait) {
+    std::unique_lock lock(mutex_);
+    if (wait) changed_.wait(lock, [&] { return halted_ || finished_ || published_ > taken_; });
+    if (halted_ || published_ <= taken_) return std::nullopt;
+    return taken_ + 1;
+  }
+  void Taken(int mcuRow, bool more) {
+    {
+      std::lock_guard lock(mutex_);
+      taken_ = mcuRow;
+      halted_ = halted_ || !more;
+    }
+    changed_.notify_all();
+  }
+  bool Over() {
+    std::lock_guard lock(mutex_);
+    return halted_ || (finished_ && published_ <= taken_);
+  }
+
+ private:
+  ExtremesSearch& search_;
+  const BlockGrid& grid_;
+  const int lead_;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  int published_ = -1, taken_ = -1;
+  bool finished_ = false, halted_ = false;
+  std::stop_callback<std::function<void()>> wake_;
+};
+
+// Rows the entropy pass may run ahead of the search on the other thread.
+constexpr int kSearchLead = 8;
+
+struct Extremes {
+  int darkest = 255, brightest = 0;
+  bool whole = false;  // false: stopped once `settled` said so
+};
+
+// Whether a started reader's extremes are found from its coefficients.
+bool Bounded(const JpegReader& reader, const PassOptions& options) {
+  const JpegHeader& h = reader.Header();
+  return static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height) >= options.boundPixels &&
+         ExtremesSearch::Applies(reader);
 }
 
-MeasuredSettings SettingsAfterOpen(const files::InputFile& file, const CommandControls& c, const PassOptions& options) {
+// The extremes of a single-scan photo from its entropy pass (the reader is
+// used up), with the search on a second thread when there are two, which
+// meanwhile runs `aside` whenever it gives true (work it has to do, a little
+// at a time). Nothing when the search gave up.
+std::optional<Extremes> SearchSingleScan(JpegReader& reader, const std::function<bool(int, int)>& settled,
+                                         PassStop& stop, const PassOptions& options, const std::function<bool()>& aside) {
+  const int threads = options.threads;
+  if (threads <= 1) {
+    ExtremesSearch search(reader, settled, stop.token());
+    reader.ReadCoefficients(search);
+    if (stop.token().stop_requested()) throw Cancelled();
+    if (search.gaveUp()) return std::nullopt;
+    return Extremes{search.extremes().darkest, search.extremes().brightest, !search.settled()};
+  }
+  ExtremesSearch search(reader, settled, stop.token(), kSearchLead);
+  const BlockGrid grid = reader.Grid();
+  RowHandoff handoff(search, grid, kSearchLead, stop.token());
+  std::exception_ptr passError, searchError;
+  {
+    std::jthread searcher([&] {
+      Capture(searchError, stop, [&] {
+        Progress progress(options, grid.height);
+        bool more = true;
+        while (!handoff.Over()) {
+          if (const std::optional<int> row = handoff.Next(!more)) {
+            handoff.Taken(*row, search.RowDone(*row));
+            progress.Add(std::min(grid.mcuHeight, grid.height - *row * grid.mcuHeight));
+          } else if (more) {
+            more = aside && aside();
+          }
+        }
+      });
+      handoff.Halt();  // a failed search must not leave the pass waiting
+    });
+    Capture(passError, stop, [&] { reader.ReadCoefficients(handoff); });
+    handoff.Finish();
+  }  // joins the search
+  RethrowFirst({passError, searchError}, stop);
+  if (stop.token().stop_requested()) throw Cancelled();
+  if (search.gaveUp()) return std::nullopt;
+  return Extremes{search.extremes().darkest, search.extremes().brightest, !search.settled()};
+}
+
+// The extremes by decoding the photo: MeasurePhoto, for a reader of its own.
+Extremes MeasureDecoding(const files::InputFile& file, JpegReader& reader, const std::function<bool(int, int)>& settled,
+                         const PassOptions& options, std::string& warning) {
   PassStop stop(options.stop);
-  JpegReader reader(file, options.limits, stop.token());
-  reader.Start(RingBytes(reader.Header(), options.threads));
   Progress progress(options, reader.Header().height);
-  MeasuredSettings m;
   // The extremes of all parts so far; asked again only when they moved.
   int darkest = 255, brightest = 0;
   Measure measure;
   PassEnd end;
-  m.wholePhoto = MeasurePhoto(file, reader, stop, options, progress, measure, [&](Measure& part) {
+  const bool whole = MeasurePhoto(file, reader, stop, options, progress, measure, [&](Measure& part) {
     const int d = std::min(darkest, part.totals.minL), b = std::max(brightest, part.totals.maxL);
     if (d == darkest && b == brightest) return true;
     darkest = d;
     brightest = b;
-    return !SettingsSettled(c, darkest, brightest);
+    return !(settled && settled(darkest, brightest));
   }, end);
-  m.warning = std::move(end.warning);
-  if (m.wholePhoto) {
-    darkest = measure.totals.minL;
-    brightest = measure.totals.maxL;
-  }
-  const ControlValues values{c.strength, ThresholdAfterOpen(c.threshold, darkest, brightest), c.colourBoost,
-                             c.shiftMode};
-  m.settings = SettingsFor(values, darkest);
-  return m;
+  warning = std::move(end.warning);
+  if (whole) return {measure.totals.minL, measure.totals.maxL, true};
+  return {darkest, brightest, false};
 }
 
-Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options) {
-  PassStop stop(options.stop);
-  JpegReader reader(file, options.limits, stop.token());
+BrightenSettings SettingsOf(const CommandControls& c, const Extremes& e) {
+  const ControlValues values{c.strength, ThresholdAfterOpen(c.threshold, e.darkest, e.brightest), c.colourBoost,
+                             c.shiftMode};
+  return SettingsFor(values, e.darkest);
+}
+
+// ---- rendering ------------------------------------------------------------------
+
+// Brightens a started reader's rows with the request's settings and encodes
+// them, through `ring` (and the bands decoded `ahead` in it) when given.
+Rendered RenderRows(JpegReader& reader, const RenderRequest& request, ByteSink& out, const PassOptions& options,
+                    PassStop& stop, Ring* ring = nullptr, std::vector<Band>* ahead = nullptr) {
   Rendered result;
   result.source = reader.Header();
   const int width = result.source.width, height = result.source.height;
-  reader.Start(RingBytes(result.source, options.threads) +
-               JpegWriter::WholeImageBytes(width, height, result.source.progressive));
-  JpegWriter writer(out, width, height, request.quality, result.source.progressive, request.segments, stop.token());
+  JpegWriter writer(out, width, height, request.quality, result.source.progressive, request.segments, stop.token(),
+                    options.threads > 1);
   result.steps.reserve(static_cast<std::size_t>((height + kRowsPerStep - 1) / kRowsPerStep));
   Progress progress(options, height);
   std::optional<BrightenTable> table;
@@ -488,12 +628,194 @@ Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request,
     writer.WriteRows(band.rows, band.count);
     return true;
   };
-  if (!Stream(reader, 0, height, stop, options.threads, progress, brighten, encode)) throw Cancelled();
+  if (!Stream(reader, 0, height, stop, options.threads, progress, brighten, encode, ring, ahead)) throw Cancelled();
   reader.Finish();
   writer.Finish();
   result.warning = reader.Warning();
   result.decodedRows = reader.DecodedRows();
   return result;
+}
+
+}  // namespace
+
+// The kept reader and the lock that gives it to one pass at a time.
+class DecodedScans {
+ public:
+  explicit DecodedScans(std::unique_ptr<JpegReader> reader) : reader_(std::move(reader)) {}
+  std::mutex lock;
+  JpegReader& reader() { return *reader_; }
+
+ private:
+  std::unique_ptr<JpegReader> reader_;
+};
+
+OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview,
+                      std::optional<PreviewSize> previewSize) {
+  PassStop stop(options.stop);
+  auto reader = std::make_unique<JpegReader>(file, options.limits, stop.token());
+  OpenedPhoto photo;
+  photo.header = reader->Header();
+  const int width = photo.header.width, height = photo.header.height;
+  const bool keep = options.keepScans && photo.header.progressive;
+  reader->Start(RingBytes(photo.header, options.threads), keep ? JpegReader::Scans::Keep : JpegReader::Scans::ReadOnce);
+  if (withPreview) {
+    const PreviewSize size = previewSize ? *previewSize : FitPreviewSize(width, height);
+    photo.preview = Raster(size.width, size.height);
+  }
+  Progress progress(options, height);
+  Measure measure;
+  if (withPreview) measure.preview.emplace(photo.preview, width, height, 0);
+  PassEnd end;
+  MeasurePhoto(file, *reader, stop, options, progress, measure, [](Measure&) { return true; }, end);
+  photo.warning = std::move(end.warning);
+  photo.decodedRows = end.decodedRows;
+  photo.previewDecodedRows = withPreview ? PreviewRowsFrom(photo.decodedRows, height, photo.preview.height()) : 0;
+
+  PhotoAnalysis& a = photo.analysis;
+  a.histogram = measure.totals.histogram();
+  a.MinLuminance = measure.totals.minL;
+  a.MaxLuminance = measure.totals.maxL;
+  if (measure.totals.haveMin) a.MinPixel = measure.minPixel;
+  if (measure.totals.haveMax) a.MaxPixel = measure.maxPixel;
+  // Kept only while a save from them fits in the budget beside them.
+  if (keep && reader->KeepsScans() &&
+      reader->NeededBytes() + RingBytes(photo.header, options.threads) +
+              JpegWriter::WholeImageBytes(width, height, true) <=
+          options.limits.memoryBudget)
+    photo.scans = std::make_shared<DecodedScans>(std::move(reader));
+  return photo;
+}
+
+MeasuredSettings SettingsAfterOpen(const files::InputFile& file, const CommandControls& c, const PassOptions& options) {
+  const auto settled = [&c](int darkest, int brightest) { return SettingsSettled(c, darkest, brightest); };
+  MeasuredSettings m;
+  std::optional<Extremes> found;
+  {
+    PassStop stop(options.stop);
+    JpegReader reader(file, options.limits, stop.token());
+    const bool progressive = reader.Header().progressive;
+    reader.Start(RingBytes(reader.Header(), options.threads) + ExtremesSearch::BytesFor(reader.Header(), kSearchLead),
+                 progressive ? JpegReader::Scans::Keep : JpegReader::Scans::ReadOnce);
+    if (Bounded(reader, options)) {
+      if (progressive) {
+        ExtremesSearch search(reader, settled, stop.token());
+        search.SearchKept();
+        if (!search.gaveUp()) found = Extremes{search.extremes().darkest, search.extremes().brightest, !search.settled()};
+      } else {
+        found = SearchSingleScan(reader, settled, stop, options, {});
+      }
+      m.warning = reader.Warning();
+      // A damaged photo's coefficients hold the filler of what is missing:
+      // its extremes are those of the rows decoded, as the window measures them.
+      if (!m.warning.empty()) found.reset();
+    } else {
+      found = MeasureDecoding(file, reader, settled, options, m.warning);
+    }
+  }
+  if (!found) {  // the search gave up: decode
+    JpegReader reader(file, options.limits, options.stop);
+    reader.Start(RingBytes(reader.Header(), options.threads));
+    found = MeasureDecoding(file, reader, settled, options, m.warning);
+  }
+  m.wholePhoto = found->whole;
+  m.settings = SettingsOf(c, *found);
+  return m;
+}
+
+Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request, ByteSink& out, const PassOptions& options) {
+  PassStop stop(options.stop);
+  if (request.scans) {
+    std::lock_guard lock(request.scans->lock);
+    JpegReader& reader = request.scans->reader();
+    reader.StartAnotherPass(stop.token());
+    return RenderRows(reader, request, out, options, stop);
+  }
+  JpegReader reader(file, options.limits, stop.token());
+  const JpegHeader& h = reader.Header();
+  reader.Start(RingBytes(h, options.threads) + JpegWriter::WholeImageBytes(h.width, h.height, h.progressive));
+  return RenderRows(reader, request, out, options, stop);
+}
+
+Rendered RenderWithControls(const files::InputFile& file, const CommandControls& c, const RenderRequest& request,
+                            ByteSink& out, const PassOptions& options) {
+  const auto settled = [&c](int darkest, int brightest) { return SettingsSettled(c, darkest, brightest); };
+  const auto render = [&](JpegReader& reader, const Extremes& found, PassStop& stop, Ring* ring,
+                          std::vector<Band>* ahead) {
+    RenderRequest fixed = request;
+    const BrightenSettings settings = SettingsOf(c, found);
+    fixed.settingsAt = [settings](int, int) { return settings; };
+    std::vector<JpegSegment> segments;
+    if (request.segmentsFor) {
+      segments = request.segmentsFor(settings);
+      fixed.segments = segments;
+    }
+    return RenderRows(reader, fixed, out, options, stop, ring, ahead);
+  };
+  std::string warning;  // the measuring's; the file's damage shows in the rendering's as well
+  LibjpegOffsets();  // read while little else is held, and the heap it used given back
+  ::malloc_trim(0);
+  PassStop stop(options.stop);
+  JpegReader reader(file, options.limits, stop.token());
+  const JpegHeader h = reader.Header();
+  const std::uint64_t searchBytes = ExtremesSearch::BytesFor(h, kSearchLead);
+
+  if (h.progressive) {
+    // One reading of the scans: the extremes from the kept coefficients (or
+    // from a first pass over them), then the pass that is encoded.
+    reader.Start(RingBytes(h, options.threads) + searchBytes + JpegWriter::WholeImageBytes(h.width, h.height, true),
+                 JpegReader::Scans::Keep);
+    std::optional<Extremes> found;
+    if (Bounded(reader, options)) {
+      ExtremesSearch search(reader, settled, stop.token());
+      search.SearchKept();
+      if (!search.gaveUp()) found = Extremes{search.extremes().darkest, search.extremes().brightest, !search.settled()};
+    }
+    if (!reader.Warning().empty()) found.reset();  // damaged: only its decoded rows count, as in the window
+    if (!found) found = MeasureDecoding(file, reader, settled, options, warning);
+    reader.StartAnotherPass(stop.token());
+    reader.LastPass();
+    // At the start of this pass all the scans' coefficients are held and the
+    // encoder's begin to fill: keep the rest small. The heap the measuring
+    // left free goes back to the system, and the ring is short (decoding the
+    // kept scans takes much less than encoding).
+    ::malloc_trim(0);
+    Ring ring(options.threads > 1 ? 4 : 1, 3 * static_cast<std::size_t>(h.width));
+    return render(reader, *found, stop, options.threads > 1 ? &ring : nullptr, nullptr);
+  }
+
+  const int ahead = options.threads > 1 ? AheadBands(h, searchBytes) : 1;
+  const std::size_t stride = 3 * static_cast<std::size_t>(h.width);
+  const std::uint64_t held = Ring::BytesFor(ahead, stride) + searchBytes;
+  reader.Start(held);
+  if (!Bounded(reader, options)) {
+    const Extremes found = MeasureDecoding(file, reader, settled, options, warning);
+    JpegReader again(file, options.limits, stop.token());
+    again.Start(RingBytes(h, options.threads));
+    return render(again, found, stop, nullptr, nullptr);
+  }
+  // The photo is decoded once, for the rendering; while its extremes are
+  // found from the coefficients, the second thread starts decoding it.
+  JpegReader decoder(file, options.limits, stop.token());
+  decoder.Start(held);
+  Ring ring(ahead, stride);
+  std::vector<Band> decoded;
+  int next = 0;
+  const auto decodeAhead = [&] {
+    if (next >= h.height || !ring.HasRoom()) return false;
+    std::uint8_t* const* rows = ring.Free();
+    const Band band = ReadBand(decoder, rows, next, std::min(kBandRows, h.height - next));
+    decoded.push_back(band);
+    next += band.count;
+    return true;
+  };
+  std::optional<Extremes> found = SearchSingleScan(reader, settled, stop, options, decodeAhead);
+  if (!reader.Warning().empty()) found.reset();  // damaged: only its decoded rows count, as in the window
+  if (!found) {  // the search gave up: measure by decoding
+    JpegReader again(file, options.limits, stop.token());
+    again.Start(RingBytes(h, options.threads));
+    found = MeasureDecoding(file, again, settled, options, warning);
+  }
+  return render(decoder, *found, stop, options.threads > 1 ? &ring : nullptr, &decoded);
 }
 
 int PreviewRowsFrom(int decodedRows, int height, int previewHeight) {

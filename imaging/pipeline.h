@@ -4,7 +4,11 @@
 // (a few hundred rows, never the whole photo): decoding and brightening run
 // on the calling thread, measuring and encoding on a second one. Opening measures the photo and makes its preview from the
 // rows as they pass; rendering brightens each band and hands it to the
-// encoder, which writes to a sink as it goes.
+// encoder, which writes to a sink as it goes. A progressive photo's scans
+// are read once per photo: the coefficients they make can be kept and
+// decoded again for the next pass (DecodedScans). The command line finds the
+// extremes it needs from the coefficients (see luminance_bounds.h) instead
+// of decoding the photo twice.
 
 #include "imaging/analysis.h"
 #include "imaging/brighten.h"
@@ -12,6 +16,7 @@
 #include "imaging/jpeg_codec.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <span>
 #include <stop_token>
@@ -39,7 +44,19 @@ struct PassOptions {
   // Rows done and the photo's height, after every band; called on the
   // pass's worker threads, one call at a time.
   std::function<void(int rows, int height)> progress;
+  // OpenPhoto keeps a progressive photo's decoded scans (OpenedPhoto::scans)
+  // when they, an encoder's and the ring fit in the budget.
+  bool keepScans = false;
+  // Photos of at least this many pixels get their extremes from their
+  // coefficients (SettingsAfterOpen, RenderWithControls); smaller ones are
+  // decoded, which costs them less.
+  std::uint64_t boundPixels = std::uint64_t{1} << 20;
 };
+
+// A progressive photo's coefficients, its scans read once and kept, for
+// passes that decode it again from them (one pass at a time; a second
+// waits). Holds 3 to 6 bytes per pixel, as the photo samples its colour.
+class DecodedScans;
 
 struct OpenedPhoto {
   JpegHeader header;
@@ -51,6 +68,11 @@ struct OpenedPhoto {
   // previewDecodedRows rows show decoded rows, the rest the grey filler.
   int decodedRows = 0;
   int previewDecodedRows = 0;
+  // With PassOptions::keepScans, a progressive photo's scans, for RenderRequest::scans.
+  std::shared_ptr<DecodedScans> scans;
+  // RenderWithControls: the segments to write, made once the settings are
+  // known (an EXIF thumbnail brightened as the photo); replaces `segments`.
+  std::function<std::vector<JpegSegment>(const BrightenSettings&)> segmentsFor;
 };
 
 // Decodes and measures the photo, and makes its preview from the same rows:
@@ -78,6 +100,13 @@ struct RenderRequest {
   int quality = kDefaultQuality;
   // Written right after the JFIF header, in order.
   std::span<const JpegSegment> segments;
+  // The photo's scans kept by its open: rendered from them, the file's scans
+  // are not read again. (The file is still the source's name; what is
+  // rendered is the photo as it was opened.)
+  std::shared_ptr<DecodedScans> scans;
+  // RenderWithControls: the segments to write, made once the settings are
+  // known (an EXIF thumbnail brightened as the photo); replaces `segments`.
+  std::function<std::vector<JpegSegment>(const BrightenSettings&)> segmentsFor;
 };
 
 struct Rendered {
@@ -96,6 +125,15 @@ Rendered RenderPhoto(const files::InputFile& file, const RenderRequest& request,
 // Of a preview `previewHeight` rows high of a photo `height` rows high, the
 // rows showing the photo's first `decodedRows` rows.
 int PreviewRowsFrom(int decodedRows, int height, int previewHeight);
+// The command line's work on a photo: the settings SettingsAfterOpen gives
+// for these controls, and the photo rendered with them as RenderPhoto does
+// (the request's settingsAt is not asked). A progressive photo's scans are
+// read once; a large baseline photo is decoded once, its extremes found in
+// an entropy pass (with the start of the decoding beside it on the second
+// thread) before it. The result's steps hold the settings. Progress goes
+// through the photo's rows twice: finding the extremes, then rendering.
+Rendered RenderWithControls(const files::InputFile& file, const CommandControls& controls, const RenderRequest& request,
+                            ByteSink& out, const PassOptions& options);
 
 // A SettingsAt that gives the recorded settings of each step again.
 SettingsAt Replay(std::vector<BrightenSettings> steps);

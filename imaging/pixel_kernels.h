@@ -49,6 +49,22 @@ void AnalyseRowPlain(const std::uint8_t* pixels, int n, int x0, int y, RowAnalys
 void BrightenRow(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n);
 void BrightenRowPlain(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n);
 
+// What the coefficients of `count` blocks (64 each, natural order, one
+// after another) say of their samples, packed as lo | hi << 8 | proofHigh << 16
+// | proofLow << 24: every sample lies within [lo, hi], some sample is at
+// least proofHigh and some at most proofLow. From the block's mean (DC x
+// dcQuant / 8 around 128) and how far the AC terms can take a sample from it:
+// the lesser of the sum of |coefficient| x weight (sixteenths of a sample,
+// rounded up) and the square root of the sum of (coefficient x quant)^2 (the
+// DCT keeps energy, and one sample's deviation is part of it); widened by a
+// sample and a half for libjpeg's rounding. A block with an AC coefficient
+// beyond +-2047 (no valid 8-bit file has one) or whose values could wrap
+// around in libjpeg's range limiting gets 0, 255, 0, 255: nothing known.
+void BlockRanges(const std::int16_t* blocks, int count, const std::int16_t* weights, const float* quant, int dcQuant,
+                 std::uint32_t* ranges);
+void BlockRangesPlain(const std::int16_t* blocks, int count, const std::int16_t* weights, const float* quant,
+                      int dcQuant, std::uint32_t* ranges);
+
 // Whether AnalyseRow and BrightenRow run a vector version on this processor.
 bool VectorKernelsActive();
 

@@ -361,6 +361,61 @@ PROSVITEK_AVX512 void BrightenRow(const BrightenTable& table, const std::uint8_t
   }
 }
 
+// (v + add) / 16, rounded down and clamped to a sample.
+PROSVITEK_AVX512 inline __m512i SampleOf(__m512i v, int add) {
+  return _mm512_min_epi32(
+      _mm512_max_epi32(_mm512_srai_epi32(_mm512_add_epi32(v, _mm512_set1_epi32(add)), 4), _mm512_setzero_si512()),
+      _mm512_set1_epi32(255));
+}
+
+PROSVITEK_AVX512 void BlockRanges(const std::int16_t* blocks, int count, const std::int16_t* weights,
+                                  const float* quant, int dcQuant, std::uint32_t* ranges) {
+  const __m512i w0 = _mm512_loadu_si512(weights), w1 = _mm512_loadu_si512(weights + 32);
+  const __m512 q0 = _mm512_loadu_ps(quant), q1 = _mm512_loadu_ps(quant + 16), q2 = _mm512_loadu_ps(quant + 32),
+               q3 = _mm512_loadu_ps(quant + 48);
+  const __m512i limit = _mm512_set1_epi16(2047);
+  // Sixteen blocks at a time: their sums, energies and DC coefficients, then
+  // the rest of the plain loop's RangeFrom for all of them together.
+  alignas(64) std::int32_t sums[16], dcs[16];
+  alignas(64) float energies[16];
+  for (int first = 0; first < count; first += 16) {
+    const int n = count - first < 16 ? count - first : 16;
+    __mmask16 wild = 0;
+    for (int i = 0; i < n; ++i, blocks += 64) {
+      // |-32768| stays 0x8000, beyond the limit as an unsigned number too.
+      const __m512i a0 = _mm512_abs_epi16(_mm512_loadu_si512(blocks));
+      const __m512i a1 = _mm512_abs_epi16(_mm512_loadu_si512(blocks + 32));
+      if ((_mm512_cmpgt_epu16_mask(a0, limit) & ~__mmask32{1}) | _mm512_cmpgt_epu16_mask(a1, limit))
+        wild = static_cast<__mmask16>(wild | (1u << i));
+      dcs[i] = blocks[0];
+      sums[i] = _mm512_reduce_add_epi32(_mm512_add_epi32(_mm512_madd_epi16(a0, w0), _mm512_madd_epi16(a1, w1)));
+      const __m512 d0 = _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(a0))), q0);
+      const __m512 d1 = _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(a0, 1))), q1);
+      const __m512 d2 = _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_cvtepu16_epi32(_mm512_castsi512_si256(a1))), q2);
+      const __m512 d3 = _mm512_mul_ps(_mm512_cvtepi32_ps(_mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(a1, 1))), q3);
+      energies[i] = _mm512_reduce_add_ps(_mm512_add_ps(_mm512_add_ps(_mm512_mul_ps(d0, d0), _mm512_mul_ps(d1, d1)),
+                                                       _mm512_add_ps(_mm512_mul_ps(d2, d2), _mm512_mul_ps(d3, d3))));
+    }
+    const __m512 root = _mm512_add_ps(
+        _mm512_roundscale_ps(_mm512_mul_ps(_mm512_sqrt_ps(_mm512_load_ps(energies)), _mm512_set1_ps(16 * 1.00001f)),
+                             _MM_FROUND_TO_POS_INF | _MM_FROUND_NO_EXC),
+        _mm512_set1_ps(1));
+    const __m512i sum = _mm512_load_si512(sums);
+    const __m512i spread = _mm512_mask_blend_epi32(_mm512_cmp_ps_mask(root, _mm512_cvtepi32_ps(sum), _CMP_LT_OQ), sum,
+                                                   _mm512_cvtps_epi32(root));
+    const __m512i mean = _mm512_mullo_epi32(_mm512_load_si512(dcs), _mm512_set1_epi32(2 * dcQuant));
+    const __m512i low = _mm512_sub_epi32(mean, spread), high = _mm512_add_epi32(mean, spread);
+    const __mmask16 known = static_cast<__mmask16>(~wild) &
+                            _mm512_cmpge_epi32_mask(low, _mm512_set1_epi32(-300 * 16)) &
+                            _mm512_cmple_epi32_mask(high, _mm512_set1_epi32(300 * 16));
+    __m512i packed = _mm512_or_si512(
+        _mm512_or_si512(SampleOf(low, 2039), _mm512_slli_epi32(SampleOf(high, 2072), 8)),
+        _mm512_or_si512(_mm512_slli_epi32(SampleOf(mean, 2039), 16), _mm512_slli_epi32(SampleOf(mean, 2072), 24)));
+    packed = _mm512_mask_blend_epi32(known, _mm512_set1_epi32(static_cast<int>(0xFF00FF00u)), packed);
+    _mm512_mask_storeu_epi32(ranges + first, static_cast<__mmask16>((1u << n) - 1), packed);
+  }
+}
+
 }  // namespace imaging::avx512
 
 #else  // other processors: the plain loops only
@@ -373,6 +428,10 @@ void AnalyseRow(const std::uint8_t* pixels, int n, int x0, int y, RowAnalysis& a
 }
 void BrightenRow(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n) {
   BrightenRowPlain(table, in, out, n);
+}
+void BlockRanges(const std::int16_t* blocks, int count, const std::int16_t* weights, const float* quant, int dcQuant,
+                 std::uint32_t* ranges) {
+  BlockRangesPlain(blocks, count, weights, quant, dcQuant, ranges);
 }
 
 }  // namespace imaging::avx512

@@ -13,5 +13,7 @@ bool Available();
 
 void AnalyseRow(const std::uint8_t* pixels, int n, int x0, int y, RowAnalysis& acc);
 void BrightenRow(const BrightenTable& table, const std::uint8_t* in, std::uint8_t* out, int n);
+void BlockRanges(const std::int16_t* blocks, int count, const std::int16_t* weights, const float* quant, int dcQuant,
+                 std::uint32_t* ranges);
 
 }  // namespace imaging::avx512

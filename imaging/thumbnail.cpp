@@ -61,7 +61,7 @@ Bytes RenderThumbnail(const files::InputFile& source, const ThumbnailRequest& re
   const int width = reader.Header().width, height = reader.Header().height;
   const Fitted fitted = FitInto(width, height, request.width, request.height);
   const int scale = ScaleFor(width, height, fitted);
-  reader.Start(0, scale);
+  reader.Start(0, JpegReader::Scans::ReadOnce, scale);
   const int rows = reader.OutputHeight(), columns = reader.OutputWidth();
 
   // Box averages of the brightened small decode, one per fitted pixel.

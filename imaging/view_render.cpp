@@ -50,7 +50,7 @@ ViewPixels DecodeView(const files::InputFile& file, const ViewRequest& request, 
   const std::size_t stride = 3 * static_cast<std::size_t>(width);
   // The region, and a band of whole rows to read it through.
   Raster part(stored.width, stored.height);
-  reader.Start(part.byteSize() + kBatchRows * stride, request.scale);
+  reader.Start(part.byteSize() + kBatchRows * stride, JpegReader::Scans::ReadOnce, request.scale);
   std::vector<std::uint8_t> band(kBatchRows * stride);
   std::uint8_t* rows[kBatchRows];
   for (int i = 0; i < kBatchRows; ++i) rows[i] = band.data() + static_cast<std::size_t>(i) * stride;

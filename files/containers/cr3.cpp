@@ -38,9 +38,11 @@ ExifLocation FindCr3Exif(const InputFile& file) {
                                                              {FourCc("CMT3"), ExifBlockRole::MakerNote},
                                                              {FourCc("CMT4"), ExifBlockRole::GpsIfd}};
     for (const auto& [type, role] : roles) {
-      const bool seen = std::any_of(location.blocks.begin(), location.blocks.end(), [&](const ExifBlock& b) { return b.role == role; });
+      const ExifBlockRole wanted = role;  // clang 14 cannot capture a structured binding
+      const bool seen = std::any_of(location.blocks.begin(), location.blocks.end(),
+                                    [&](const ExifBlock& b) { return b.role == wanted; });
       if (box->type == type && !seen && box->DataSize() <= kMostExifBytes)
-        location.blocks.push_back({role, box->DataOffset(), box->DataSize(), false, {}});
+        location.blocks.push_back({wanted, box->DataOffset(), box->DataSize(), false, {}});
     }
   }
   if (!inCanon.Problem().empty() && location.blocks.empty()) return ExifLocation::Damaged(inCanon.Problem() + " in Canon's box");

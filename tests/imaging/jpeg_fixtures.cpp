@@ -76,6 +76,11 @@ Bytes ColourJpeg(const imaging::Raster& raster, int h, int v, int scans) {
                            [&](int y) { return const_cast<JSAMPROW>(raster.row(y)); });
 }
 
+Bytes LibjpegColour(const imaging::Raster& raster, const std::function<void(jpeg_compress_struct&)>& configure) {
+  return EncodeWithLibjpeg(raster.width(), raster.height(), 3, JCS_EXT_BGR, 90, configure,
+                           [&](int y) { return const_cast<JSAMPROW>(raster.row(y)); });
+}
+
 std::vector<int> MarkersBeforeScan(const Bytes& jpeg) {
   std::vector<int> markers;
   std::size_t pos = 2;  // after SOI

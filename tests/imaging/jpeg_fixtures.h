@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+struct jpeg_compress_struct;
+
 namespace fixtures {
 
 using imaging::Bytes;
@@ -26,6 +28,11 @@ Bytes GrayJpeg(int width, int height);
 // progressive file of that many scans: the DC scan, then single
 // coefficients of each component in turn.
 Bytes ColourJpeg(const imaging::Raster& raster, int h, int v, int scans = 0);
+
+// A colour JPEG of the raster written with libjpeg's defaults at quality 90
+// after `configure` has adjusted the compressor (sampling, tables, colour
+// space, progression, restart markers...).
+Bytes LibjpegColour(const imaging::Raster& raster, const std::function<void(jpeg_compress_struct&)>& configure);
 
 // The markers of a JPEG file up to the start of scan, in order (0xE0 for APP0, ...).
 std::vector<int> MarkersBeforeScan(const Bytes& jpeg);

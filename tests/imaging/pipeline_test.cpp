@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <tuple>
 
 #include <unistd.h>
 
@@ -242,6 +244,9 @@ TEST(PipelineThreads, CancelDuringDecodeOrEncodeWritesNothing) {
           if (std::string(when) == "encoding") stop.request_stop();
         };
         EXPECT_THROW(RenderPhoto(photo.file(), DefaultRequest(), sink, options), Cancelled) << what;
+        PassOptions bounded = options;
+        bounded.boundPixels = 0;
+        EXPECT_THROW(RenderWithControls(photo.file(), {}, DefaultRequest(), sink, bounded), Cancelled) << what;
         if (std::string(when) != "encoding") {
           EXPECT_THROW(OpenPhoto(photo.file(), options), Cancelled) << what;
         }
@@ -325,7 +330,7 @@ std::size_t ScanStart(const Bytes& jpeg, int n) {
 TEST(PipelineThreads, TruncatedPhotoMeasuresOnlyItsDecodedRows) {
   const Raster noise = fixtures::MakeRaster(300, 400, [](int x, int y) {
     const unsigned h = static_cast<unsigned>(x * 7919 + y * 104729) * 2654435761u;
-    return MakeColour(60 + (h & 127), (h >> 8) & 127, (h >> 16) & 63);
+    return MakeColour(h & 63, (h >> 8) & 63, (h >> 16) & 63);  // darker than the grey filler
   });
   const Bytes baseline = EncodeJpeg(noise, 90, false), oneByOne = fixtures::ColourJpeg(noise, 1, 1),
               progressive = EncodeJpeg(noise, 90, true);
@@ -359,16 +364,105 @@ TEST(PipelineThreads, TruncatedPhotoMeasuresOnlyItsDecodedRows) {
       EXPECT_FALSE(opened.warning.empty()) << what;
       const PhotoAnalysis expect = AnalysePhoto(FirstRows(decoded, opened.decodedRows));
       EXPECT_TRUE(SameAnalysis(opened.analysis, expect)) << what;
-      EXPECT_EQ(SettingsAfterOpen(photo.file(), {}, Options(threads)).settings,
-                SettingsFor({kDefaultStrength, ThresholdAfterOpen(std::nullopt, expect.MinLuminance, expect.MaxLuminance),
-                             kDefaultColourBoost, false},
-                            expect.MinLuminance))
-          << what;
+      const BrightenSettings wanted =
+          SettingsFor({kDefaultStrength, ThresholdAfterOpen(std::nullopt, expect.MinLuminance, expect.MaxLuminance),
+                       kDefaultColourBoost, false},
+                      expect.MinLuminance);
+      EXPECT_EQ(SettingsAfterOpen(photo.file(), {}, Options(threads)).settings, wanted) << what;
+      // Also where the extremes would come from the coefficients, which hold the filler too.
+      PassOptions bounded = Options(threads);
+      bounded.boundPixels = 0;
+      EXPECT_EQ(SettingsAfterOpen(photo.file(), {}, bounded).settings, wanted) << what;
+      Bytes cli;
+      BytesSink cliSink(cli);
+      const Rendered byCli = RenderWithControls(photo.file(), {}, DefaultRequest(), cliSink, bounded);
+      ASSERT_FALSE(byCli.steps.empty()) << what;
+      EXPECT_EQ(byCli.steps.front(), wanted) << what;
       Bytes out;
       BytesSink sink(out);
       EXPECT_EQ(RenderPhoto(photo.file(), DefaultRequest(), sink, Options(threads)).decodedRows, opened.decodedRows) << what;
     }
   }
+}
+
+// The command line's render, its extremes found from the coefficients even
+// for these small photos: byte for byte what the window's open and save of
+// the single-threaded definition give with the same controls.
+TEST(PipelineThreads, CommandLineRenderGivesTheSingleThreadedResult) {
+  const std::pair<int, int> sizes[] = {{61, 17}, {45, 600}, {300, 40}};
+  const CommandControls controls[] = {{}, {15, std::nullopt, 3, true}, {40, 90, 0, false}};
+  for (const Source& source : kSources)
+    for (const auto& [width, height] : sizes) {
+      const PhotoFile photo(source.encode(Scene(width, height)));
+      const PhotoAnalysis a = AnalysePhoto(fixtures::DecodeFile(photo.path()));
+      for (const CommandControls& c : controls) {
+        const BrightenSettings s = SettingsFor(
+            {c.strength, ThresholdAfterOpen(c.threshold, a.MinLuminance, a.MaxLuminance), c.colourBoost, c.shiftMode},
+            a.MinLuminance);
+        const Bytes expected = fixtures::ReferenceRender(photo.path(), ExponentFor(c.strength),
+                                                         [s](int, int) { return s; }, 80);
+        for (int threads : {1, 2}) {
+          const std::string what = std::string(source.what) + " " + std::to_string(width) + "x" +
+                                   std::to_string(height) + ", threads " + std::to_string(threads);
+          PassOptions options = Options(threads);
+          options.boundPixels = 0;
+          RenderRequest request;
+          request.exponent = ExponentFor(c.strength);
+          request.quality = 80;
+          Bytes out;
+          BytesSink sink(out);
+          const Rendered r = RenderWithControls(photo.file(), c, request, sink, options);
+          EXPECT_EQ(out, expected) << what;
+          ASSERT_FALSE(r.steps.empty()) << what;
+          EXPECT_EQ(r.steps.front(), s) << what;
+        }
+      }
+    }
+}
+
+// A progressive photo's scans kept by its open serve saves without the file:
+// removed after the open, it is rendered twice from them, as the photo was;
+// also a photo cut short, whose blocks libjpeg smooths. The open measures
+// what one scan of the decoded photo measures.
+TEST(PipelineThreads, KeptScansRenderWithoutTheFile) {
+  const Raster scene = Scene(150, 300);
+  const auto settings = [](int threshold) {
+    return [threshold](int, int) {
+      BrightenSettings s;
+      s.threshold = threshold;
+      return s;
+    };
+  };
+  Bytes cut = EncodeJpeg(scene, 90, true);
+  cut.resize(cut.size() * 2 / 3);
+  const std::pair<const char*, Bytes> sources[] = {{"whole", EncodeJpeg(scene, 90, true)}, {"cut short", cut}};
+  for (const auto& [what, source] : sources)
+    for (int threads : {1, 2}) {
+      std::optional<PhotoFile> photo(source);
+      const Bytes first = fixtures::ReferenceRender(photo->path(), ExponentFor(15), settings(120), 85);
+      const Bytes second = fixtures::ReferenceRender(photo->path(), ExponentFor(15), settings(200), 60);
+      const PhotoAnalysis expected = AnalysePhoto(fixtures::DecodeFile(photo->path()));
+      PassOptions options = Options(threads);
+      options.keepScans = true;
+      const OpenedPhoto opened = OpenPhoto(photo->file(), options);
+      ASSERT_TRUE(opened.scans);
+      EXPECT_TRUE(SameAnalysis(opened.analysis, expected)) << what;
+      photo.reset();
+      RenderRequest request;
+      request.scans = opened.scans;
+      for (const auto& [threshold, quality, expect] : {std::tuple{120, 85, &first}, std::tuple{200, 60, &second}}) {
+        request.settingsAt = settings(threshold);
+        request.quality = quality;
+        Bytes out;
+        BytesSink sink(out);
+        RenderPhoto(files::InputFile{}, request, sink, options);
+        EXPECT_EQ(out, *expect) << what << ", threshold " << threshold << ", threads " << threads;
+      }
+    }
+  const PhotoFile baseline(EncodeJpeg(scene, 90, false));
+  PassOptions options = Options(2);
+  options.keepScans = true;
+  EXPECT_FALSE(OpenPhoto(baseline.file(), options).scans);  // nothing to keep: it decodes in one go
 }
 
 TEST(CommandSettings, SettledOnlyWhenTheRestOfThePhotoCannotMatter) {
@@ -404,9 +498,11 @@ TEST(PipelineThreads, MeasuringForTheSettingsStopsOnceTheyAreSettled) {
   const CommandControls controls[] = {{}, {15, std::nullopt, 3, true}, {40, 90, 0, false}, {40, 999, 5, true}};
   for (const Raster* scene : {&withWhiteAndBlackOnTop, &dim})
     for (const CommandControls& c : controls)
-      for (int threads : {1, 2}) {
+      for (int threads : {1, 2, -2}) {  // -2: two threads, extremes from the coefficients
         const PhotoFile photo(EncodeJpeg(*scene, 95, false));
-        const MeasuredSettings m = SettingsAfterOpen(photo.file(), c, Options(threads));
+        PassOptions options = Options(std::abs(threads));
+        if (threads < 0) options.boundPixels = 0;
+        const MeasuredSettings m = SettingsAfterOpen(photo.file(), c, options);
         const PhotoAnalysis a = AnalysePhoto(fixtures::DecodeFile(photo.path()));
         BrightenSettings expect = SettingsFor(
             {c.strength, ThresholdAfterOpen(c.threshold, a.MinLuminance, a.MaxLuminance), c.colourBoost, c.shiftMode},
