@@ -6,11 +6,11 @@
 #include "app/compare_window.h"
 #include "app/exif_window.h"
 #include "app/native_path.h"
-#include "app/termination.h"
 #include "app/widgets.h"
 
 #include "exif_builder.h"
 #include "files/atomic_file.h"
+#include "files/terminating_signals.h"
 #include "imaging/metadata.h"
 #include "imaging/orientation.h"
 #include "imaging/view_render.h"
@@ -491,7 +491,7 @@ TEST(WindowSignals, TerminatingSignalDuringAWriteLeavesNothing) {
 }  // namespace
 
 int SignalChildMain(const char* folder) {
-  RemoveTemporaryFilesOnSignals();
+  files::RemoveTemporaryFilesOnSignals();
   files::AtomicFile file((fs::path(folder) / "out.jpg").string());
   const std::vector<std::uint8_t> bytes(1 << 20, 0xAB);
   file.Write(bytes);
