@@ -51,13 +51,7 @@ void TCompareCanvas::SetPhoto(const Photo& photo) {
   before_ = QImage();
   problem_.clear();
   Brighten();
-  UpdateScrollBars();
-  if (oneToOne_) {
-    horizontalScrollBar()->setValue(horizontalScrollBar()->maximum() / 2);
-    verticalScrollBar()->setValue(verticalScrollBar()->maximum() / 2);
-  }
-  Request();
-  viewport()->update();
+  Reframe();
 }
 
 void TCompareCanvas::SetSettings(const imaging::BrightenSettings& settings, double exponent) {
@@ -75,6 +69,12 @@ void TCompareCanvas::Brighten() {
 void TCompareCanvas::SetOneToOne(bool oneToOne) {
   if (oneToOne == oneToOne_) return;
   oneToOne_ = oneToOne;
+  Reframe();
+  emit oneToOneChanged(oneToOne_);
+}
+
+// A new photo or a new mode: at 1:1 the middle of the photo is shown first.
+void TCompareCanvas::Reframe() {
   UpdateScrollBars();
   if (oneToOne_) {
     horizontalScrollBar()->setValue(horizontalScrollBar()->maximum() / 2);
@@ -82,7 +82,6 @@ void TCompareCanvas::SetOneToOne(bool oneToOne) {
   }
   Request();
   viewport()->update();
-  emit oneToOneChanged(oneToOne_);
 }
 
 void TCompareCanvas::SetSplit(double split) {

@@ -64,6 +64,7 @@ class TCompareCanvas : public QAbstractScrollArea {
   QRectF PhotoRect() const;
   double SplitX() const;
   void UpdateScrollBars();
+  void Reframe();
   // Starts the decode the view needs now, unless what is held serves it.
   void Request();
   void Decoded(imaging::ViewPixels view, int scale);
