@@ -11,6 +11,13 @@ Toprogramuf::Toprogramuf(Platform platform, QWidget* parent)
   setFixedSize(283, 141);
   setModal(false);
 
+  verzel = new QLabel(ProgramNameAndVersion(), this);
+  verzel->setObjectName(QStringLiteral("verzel"));
+  QFont title = verzel->font();
+  title.setBold(true);
+  verzel->setFont(title);
+  verzel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+  verzel->setGeometry(12, 6, 259, 20);
   Label5 = new TLinkLabel(QString::fromLatin1(kAuthorMail), palette().color(QPalette::WindowText), this);
   Label5->setGeometry(152, 30, 111, 13);
   Label3 = new QLabel(QStringLiteral("28. 03. 2004"), this);
@@ -36,6 +43,8 @@ Toprogramuf::Toprogramuf(Platform platform, QWidget* parent)
   connect(Label5, &TLinkLabel::clicked, this, &Toprogramuf::Label5Click);
   connect(Label12, &TLinkLabel::clicked, this, &Toprogramuf::Label12Click);
 }
+
+QString ProgramNameAndVersion() { return QStringLiteral("Prosvitek " PROSVITEK_VERSION); }
 
 void Toprogramuf::Label5Click() { platform_.openUrl(QUrl(QStringLiteral("mailto:") + QString::fromLatin1(kAuthorMail))); }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The about window: author, date and home page.
+// The about window: the program and its version, author, date and home page.
 
 #include "app/platform.h"
 #include "app/widgets.h"
@@ -15,6 +15,7 @@ class Toprogramuf : public QDialog {
   void Label5Click();
   void Label12Click();
 
+  QLabel* verzel;       // the program's name and version
   TLinkLabel* Label5;   // e-mail address
   QLabel* Label3;       // date
   QLabel* Label1;       // "Domovská stránka:"
@@ -28,3 +29,6 @@ class Toprogramuf : public QDialog {
 inline constexpr const char* kAuthorMail = "autor@prosvitek.cz";
 inline constexpr const char* kHomePageCaption = "www.prosvitek.cz";
 inline constexpr const char* kHomePage = "https://www.prosvitek.cz/";
+
+// "Prosvitek 1.0.0": the version the build was made as.
+QString ProgramNameAndVersion();

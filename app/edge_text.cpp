@@ -2,18 +2,15 @@
 
 #include <algorithm>
 
-#include "exif/reader.h"
 #include "text/display_text.h"
 
 std::string ReaderCredit() { return "Čtení exif pomocí knihovny pvexif 1.0"; }
 
-std::string DetailsTraceText(const std::string& path) {
-  exif::Reader reader;  // value maps and decoders on, as a new reader has them
-  if (!reader.ProcessFile(path) || !reader.HasExif() || !reader.Exif()) return {};
+std::string TrimmedTraceText(const std::string& trace) {
   // Line by line, so that one line of odd bytes does not change how the others read;
   // joining the non-empty lines also trims the text's ends.
   std::string text;
-  for (const std::string& line : text::DisplayLines(reader.Exif()->Trace())) {
+  for (const std::string& line : text::DisplayLines(trace)) {
     if (!text.empty()) text += '\n';
     text += line;
   }

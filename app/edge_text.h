@@ -6,6 +6,5 @@
 // "Čtení exif pomocí knihovny " and the reader's name and version.
 std::string ReaderCredit();
 
-// The reader's trace of the file, trimmed, as UTF-8; empty when the file has
-// no EXIF data or the reader refuses it.
-std::string DetailsTraceText(const std::string& path);
+// The reader's trace, one line per entry, as UTF-8 without blank ends.
+std::string TrimmedTraceText(const std::string& trace);

@@ -3,17 +3,28 @@
 #include "app/edge_text.h"
 #include "app/native_path.h"
 
+#include <QFileInfo>
+#include <QSettings>
 #include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kSizeKey = QStringLiteral("details/size");
+constexpr QSize kStartSize(192, 443);
+
+}  // namespace
 
 Texifform::Texifform(Platform platform, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
       platform_(std::move(platform)) {
   setObjectName(QStringLiteral("exifform"));
   setWindowTitle(QStringLiteral("Exif podrobnosti"));
-  setFixedSize(192, 443);
+  setMinimumSize(kStartSize.width(), 200);
+  const QSize remembered = ProgramSettings()->value(kSizeKey).toSize();
+  resize(remembered.isValid() ? remembered.expandedTo(minimumSize()) : kStartSize);
 
   exifmemo = new QPlainTextEdit(this);
-  exifmemo->setGeometry(0, 0, 192, 387);
   exifmemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   exifmemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   exifmemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -24,31 +35,46 @@ Texifform::Texifform(Platform platform, QWidget* parent)
   exifmemo->setPalette(face);
 
   Label1 = new TFitLabel(QString::fromUtf8(ReaderCredit().c_str()), this);
-  Label1->setGeometry(3, 390, 185, 13);
   Label2 = new QLabel(QStringLiteral("autor: tým Prosvitek"), this);
-  Label2->move(40, 405);
-  Label2->adjustSize();
   Label3 = new TLinkLabel(QString::fromLatin1(kReaderHomeCaption), Qt::blue, this);
-  Label3->setGeometry(20, 420, 156, 13);
+  // The memo takes what the window grows by; the credits stay below it.
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 4);
+  layout->setSpacing(2);
+  layout->addWidget(exifmemo, 1);
+  layout->addWidget(Label1);
+  layout->addWidget(Label2, 0, Qt::AlignHCenter);
+  layout->addWidget(Label3, 0, Qt::AlignHCenter);
+  Label1->setContentsMargins(3, 0, 3, 0);
   connect(Label3, &TLinkLabel::clicked, this, &Texifform::Label3Click);
 }
 
-void Texifform::ShowFor(const QString& path) {
+void Texifform::Follow(const QString& path, const QString& trace) {
   path_ = path;
+  trace_ = trace;
+  if (isVisible()) FormShow();
+}
+
+void Texifform::ShowForm() {
   if (!isVisible()) CentreOnScreen(this);
   show();
   raise();
 }
 
 void Texifform::showEvent(QShowEvent* event) {
-  // Only the change from hidden to shown refills the memo.
   if (!event->spontaneous()) FormShow();
   QWidget::showEvent(event);
 }
 
+void Texifform::hideEvent(QHideEvent* event) {
+  if (!event->spontaneous()) ProgramSettings()->setValue(kSizeKey, size());
+  QWidget::hideEvent(event);
+}
+
 void Texifform::FormShow() {
-  exifmemo->clear();
-  exifmemo->setPlainText(QString::fromStdString(DetailsTraceText(NativePath(path_))));
+  exifmemo->setPlainText(trace_);
+  setWindowTitle(path_.isEmpty() ? QStringLiteral("Exif podrobnosti")
+                                 : QStringLiteral("Exif podrobnosti – ") + QFileInfo(DisplayPath(path_)).fileName());
 }
 
 void Texifform::Label3Click() { platform_.openUrl(QUrl(QString::fromLatin1(kReaderHome))); }

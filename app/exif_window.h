@@ -1,5 +1,6 @@
 #pragma once
-// The EXIF details window: the reader's trace of the photo opened last.
+// The EXIF details window: the reader's trace of the photo that is open. It
+// follows the photo while shown, can be enlarged, and remembers its size.
 
 #include "app/platform.h"
 #include "app/widgets.h"
@@ -13,9 +14,11 @@ class Texifform : public QWidget {
  public:
   explicit Texifform(Platform platform, QWidget* parent = nullptr);
 
-  // Shows the window for the photo at path; the trace is read afresh only
-  // when the window goes from hidden to shown.
-  void ShowFor(const QString& path);
+  // The photo now open and its trace (empty without EXIF data); shown at
+  // once when the window is visible.
+  void Follow(const QString& path, const QString& trace);
+  // Shows the window, or brings it to the front.
+  void ShowForm();
   void Label3Click();
 
   QPlainTextEdit* exifmemo;
@@ -25,12 +28,14 @@ class Texifform : public QWidget {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
   void FormShow();
 
   Platform platform_;
   QString path_;
+  QString trace_;
 };
 
 inline constexpr const char* kReaderHomeCaption = "www.prosvitek.cz/exif";

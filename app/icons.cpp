@@ -14,6 +14,7 @@ const char* ThemeName(Picture p) {
     case Picture::Help: return "help-contents";
     case Picture::About: return "help-about";
     case Picture::Window: return "prosvitek";
+    case Picture::Compare: return "view-split-left-right";
   }
   return "";
 }
@@ -77,6 +78,16 @@ void Draw(QPainter& g, Picture p) {
       g.drawRoundedRect(QRectF(0.5, 2.5, 15, 11), 1.5, 1.5);
       g.setBrush(QColor(255, 210, 63));
       g.drawEllipse(QRectF(8, 3.5, 5, 5));
+      break;
+    }
+    case Picture::Compare: {  // a photo dark on the left, bright on the right, the split between
+      g.setPen(Qt::NoPen);
+      g.setBrush(QColor(50, 55, 70));
+      g.drawRect(QRectF(1, 3, 7, 10));
+      g.setBrush(QColor(250, 220, 120));
+      g.drawRect(QRectF(8, 3, 7, 10));
+      g.setPen(QPen(QColor(200, 40, 40), 1.5));
+      g.drawLine(QPointF(8, 1), QPointF(8, 15));
       break;
     }
   }

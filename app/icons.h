@@ -4,7 +4,7 @@
 
 #include <QIcon>
 
-enum class Picture { Open, Recompute, Save, Help, About, Window };
+enum class Picture { Open, Recompute, Save, Help, About, Window, Compare };
 
 QIcon PictureIcon(Picture picture);
 

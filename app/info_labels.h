@@ -1,10 +1,9 @@
 #pragma once
 // The photo information labels: file size and five values of the EXIF summary.
 
-#include <QString>
-
 class TForm1;
+struct Photo;
 
 // Fills velikostl and, when the photo has EXIF data, casl, clonal, isol,
-// bleskl and pristrojl. Throws text::FileSizeError when the file cannot be sized.
-void FillInfoLabels(TForm1& form, const QString& path);
+// bleskl and pristrojl, from what its open read.
+void FillInfoLabels(TForm1& form, const Photo& photo);

@@ -8,6 +8,7 @@
 #include "app/main_window.h"
 #include "app/native_path.h"
 #include "app/platform.h"
+#include "files/terminating_signals.h"
 
 #include <QApplication>
 #include <QFontDatabase>
@@ -20,6 +21,9 @@
 #include <system_error>
 
 int main(int argc, char* argv[]) {
+  // A save interrupted by a signal leaves no temporary file. Before any
+  // thread starts: every later one inherits the handling.
+  files::RemoveTemporaryFilesOnSignals();
   QApplication app(argc, argv);
   // Qt takes the whole user locale; numbers in EXIF texts keep the decimal point
   // (as the reader's English vocabulary does), dates follow the user.

@@ -1,6 +1,7 @@
 #include "app/main_window.h"
 
 #include "app/about_window.h"
+#include "app/compare_window.h"
 #include "app/exif_window.h"
 #include "app/help.h"
 #include "app/icons.h"
@@ -10,9 +11,15 @@
 #include "imaging/histogram_chart.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QSettings>
 
 namespace {
 
@@ -50,6 +57,23 @@ QString ColourComponents(const imaging::PixelSample& p) {
 
 QString Position(const imaging::PixelSample& p) { return QStringLiteral("%1x%2").arg(p.X).arg(p.Y); }
 
+// A change of the controls reaches the preview after this much quiet, so
+// that typing "150" renders once, not three times.
+constexpr int kPreviewDelayMs = 15;
+
+const QString kRecentKey = QStringLiteral("photos/recent");
+constexpr int kRecentCount = 10;
+
+// A file size as people read it: "834 kB", "2,4 MB".
+QString SizeText(qulonglong bytes) {
+  if (bytes < 1024) return QStringLiteral("%1 B").arg(bytes);
+  if (bytes < 1024 * 1024) return QStringLiteral("%1 kB").arg((bytes + 512) / 1024);
+  return QString::number(static_cast<double>(bytes) / (1024.0 * 1024.0), 'f', 1).replace(QLatin1Char('.'), QLatin1Char(',')) +
+         QStringLiteral(" MB");
+}
+
+QString FileName(const QString& path) { return QFileInfo(DisplayPath(path)).fileName(); }
+
 }  // namespace
 
 TForm1::TForm1(Platform platform, QWidget* parent) : QWidget(parent), platform_(std::move(platform)) {
@@ -57,6 +81,7 @@ TForm1::TForm1(Platform platform, QWidget* parent) : QWidget(parent), platform_(
   setWindowTitle(QStringLiteral("prosvitek"));
   setFixedSize(kClientWidth, kClientHeight);  // a fixed single border
   setAutoFillBackground(true);
+  setAcceptDrops(true);
   setWindowIcon(PictureIcon(Picture::Window));
   BuildControls();
   BindKeys();
@@ -67,11 +92,17 @@ TForm1::TForm1(Platform platform, QWidget* parent) : QWidget(parent), platform_(
   connect(session_, &PhotoSession::rendered, this, &TForm1::OnRendered);
   connect(session_, &PhotoSession::written, this, &TForm1::OnWritten);
   connect(session_, &PhotoSession::failed, this, &TForm1::OnFailed);
+  previewTimer_.setSingleShot(true);
+  previewTimer_.setInterval(kPreviewDelayMs);
+  connect(&previewTimer_, &QTimer::timeout, this, &TForm1::RefreshPreview);
   for (TSpinEdit* spin : {efektspin, rozsahspin, barupravaspin})
-    connect(spin->editor(), &QLineEdit::textChanged, this, &TForm1::PublishControls);
-  connect(hp945chb, &QCheckBox::toggled, this, &TForm1::PublishControls);
+    connect(spin->editor(), &QLineEdit::textChanged, this, &TForm1::ControlsChanged);
+  connect(hp945chb, &QCheckBox::toggled, this, &TForm1::ControlsChanged);
+  connect(prosvitekchb, &QCheckBox::toggled, this, &TForm1::ControlsChanged);
   PublishControls();
 }
+
+TForm1::~TForm1() = default;
 
 void TForm1::BuildControls() {
   // Previews in sunken frames.
@@ -81,6 +112,9 @@ void TForm1::BuildControls() {
   Image1->setGeometry(7, 7, 320, 240);
   Image2 = new TImage(this);
   Image2->setGeometry(423, 7, 320, 240);
+  const QString compareTip = QStringLiteral("Dvojklik: porovnat před a po ve velkém okně");
+  Image1->setToolTip(compareTip);
+  Image2->setToolTip(compareTip);
 
   auto button = [&](const QString& caption, int top, Picture picture) {
     auto* b = new QPushButton(PictureIcon(picture), caption, this);
@@ -90,6 +124,7 @@ void TForm1::BuildControls() {
   };
   otevritb = button(QStringLiteral("otevřít"), 5, Picture::Open);
   prepocitatb = button(QStringLiteral("přepočítat"), 85, Picture::Recompute);
+  porovnatb = button(QStringLiteral("Porovnat"), 117, Picture::Compare);
   ulozitb = button(QStringLiteral("uložit jako"), 160, Picture::Save);
   napovedab = button(QStringLiteral("Nápověda"), 192, Picture::Help);
   oprogramub = button(QStringLiteral("O programu"), 224, Picture::About);
@@ -97,7 +132,23 @@ void TForm1::BuildControls() {
   bold.setBold(true);
   napovedab->setFont(bold);
   prepocitatb->setEnabled(false);
+  porovnatb->setEnabled(false);
   ulozitb->setEnabled(false);
+  prepocitatb->setToolTip(QStringLiteral("Náhled se přepočítává sám při každé změně nastavení (F5)"));
+  porovnatb->setToolTip(QStringLiteral("Porovnat před a po ve velkém okně (Ctrl+P)"));
+
+  // The photos opened last, under the open button.
+  nedavneb = new QToolButton(this);
+  nedavneb->setText(QStringLiteral("nedávné"));
+  nedavneb->setToolTip(QStringLiteral("Naposledy otevřené fotky"));
+  nedavneb->setPopupMode(QToolButton::InstantPopup);
+  nedavneb->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  nedavneb->setGeometry(333, 32, 85, 20);
+  auto* recent = new QMenu(nedavneb);
+  recent->setObjectName(QStringLiteral("nedavnemenu"));
+  nedavneb->setMenu(recent);
+  connect(recent, &QMenu::aboutToShow, this, &TForm1::FillRecentMenu);
+  nedavneb->setEnabled(!RecentPhotos().isEmpty());
 
   MakeFrame(this, 5, 252, 740, 2, QFrame::HLine, QFrame::Raised);
 
@@ -154,6 +205,7 @@ void TForm1::BuildControls() {
     s->SetMinValue(min);
     s->SetMaxValue(max);
     s->SetValue(value);
+    s->SetDefaultValue(value);
     return s;
   };
   // Captions end just left of their spin controls, whatever the font's width.
@@ -207,6 +259,7 @@ void TForm1::BuildControls() {
 
   connect(otevritb, &QPushButton::clicked, this, &TForm1::otevritbClick);
   connect(prepocitatb, &QPushButton::clicked, this, &TForm1::prepocitatbClick);
+  connect(porovnatb, &QPushButton::clicked, this, &TForm1::porovnatbClick);
   connect(ulozitb, &QPushButton::clicked, this, &TForm1::ulozitbClick);
   connect(napovedab, &QPushButton::clicked, napoveda, &QAction::trigger);
   connect(oprogramub, &QPushButton::clicked, oprogramu, &QAction::trigger);
@@ -215,20 +268,24 @@ void TForm1::BuildControls() {
   const QWidget* tabOrder[] = {prepocitatb, otevritb, rozsahspin, efektspin, ulozitb, kompresespin,
                                napovedab, oprogramub, barupravaspin, hp945chb, prosvitekchb};
   for (QWidget* w : {static_cast<QWidget*>(Image1), static_cast<QWidget*>(Image2), static_cast<QWidget*>(histo),
-                     static_cast<QWidget*>(pb1), static_cast<QWidget*>(sb), static_cast<QWidget*>(podrobnostil)})
+                     static_cast<QWidget*>(pb1), static_cast<QWidget*>(sb), static_cast<QWidget*>(podrobnostil),
+                     static_cast<QWidget*>(nedavneb), static_cast<QWidget*>(porovnatb)})
     w->setFocusPolicy(Qt::NoFocus);
   for (std::size_t i = 0; i + 1 < std::size(tabOrder); ++i)
     setTabOrder(const_cast<QWidget*>(tabOrder[i]), const_cast<QWidget*>(tabOrder[i + 1]));
+  Image1->installEventFilter(this);
+  Image2->installEventFilter(this);
 
   const std::pair<QObject*, const char*> names[] = {
-      {Image1, "Image1"}, {Image2, "Image2"}, {histo, "histo"}, {otevritb, "otevritb"},
-      {prepocitatb, "prepocitatb"}, {ulozitb, "ulozitb"}, {napovedab, "napovedab"}, {oprogramub, "oprogramub"},
-      {jasminl, "jasminl"}, {cminl, "cminl"}, {slozkyminl, "slozkyminl"}, {poziceminl, "poziceminl"},
-      {jasmaxl, "jasmaxl"}, {cmaxl, "cmaxl"}, {slozkymaxl, "slozkymaxl"}, {pozicemaxl, "pozicemaxl"},
-      {rozlisenil, "rozlisenil"}, {velikostl, "velikostl"}, {casl, "casl"}, {clonal, "clonal"}, {isol, "isol"},
-      {bleskl, "bleskl"}, {pristrojl, "pristrojl"}, {podrobnostil, "podrobnostil"}, {efektspin, "efektspin"},
-      {rozsahspin, "rozsahspin"}, {barupravaspin, "barupravaspin"}, {kompresespin, "kompresespin"},
-      {hp945chb, "hp945chb"}, {prosvitekchb, "prosvitekchb"}, {pb1, "pb1"}, {sb, "sb"}};
+      {Image1, "Image1"}, {Image2, "Image2"}, {histo, "histo"}, {otevritb, "otevritb"}, {nedavneb, "nedavneb"},
+      {prepocitatb, "prepocitatb"}, {porovnatb, "porovnatb"}, {ulozitb, "ulozitb"}, {napovedab, "napovedab"},
+      {oprogramub, "oprogramub"}, {jasminl, "jasminl"}, {cminl, "cminl"}, {slozkyminl, "slozkyminl"},
+      {poziceminl, "poziceminl"}, {jasmaxl, "jasmaxl"}, {cmaxl, "cmaxl"}, {slozkymaxl, "slozkymaxl"},
+      {pozicemaxl, "pozicemaxl"}, {rozlisenil, "rozlisenil"}, {velikostl, "velikostl"}, {casl, "casl"},
+      {clonal, "clonal"}, {isol, "isol"}, {bleskl, "bleskl"}, {pristrojl, "pristrojl"},
+      {podrobnostil, "podrobnostil"}, {efektspin, "efektspin"}, {rozsahspin, "rozsahspin"},
+      {barupravaspin, "barupravaspin"}, {kompresespin, "kompresespin"}, {hp945chb, "hp945chb"},
+      {prosvitekchb, "prosvitekchb"}, {pb1, "pb1"}, {sb, "sb"}};
   for (const auto& [object, name] : names) object->setObjectName(QString::fromLatin1(name));
 }
 
@@ -237,6 +294,7 @@ void TForm1::BindKeys() {
   otevritb->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   ulozitb->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   prepocitatb->setShortcut(QKeySequence(Qt::Key_F5));
+  porovnatb->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
   napoveda->setShortcut(QKeySequence(Qt::Key_F1));
   addAction(napoveda);
   auto* quit = new QAction(this);
@@ -267,13 +325,17 @@ void TForm1::ResetSummaryLabels() {
 
 // Pressing a mouse button or the space bar on one mode box clears the other;
 // the pressed box then toggles by its own handling. Enter on a focused
-// button clicks it.
+// button clicks it. A double click on a preview opens the compare view.
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   const auto* key = event->type() == QEvent::KeyPress ? static_cast<QKeyEvent*>(event) : nullptr;
   const bool spacePressed = key && key->key() == Qt::Key_Space && !key->isAutoRepeat();
   if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick || spacePressed) {
     if (watched == hp945chb) prosvitekchb->setChecked(false);
     if (watched == prosvitekchb) hp945chb->setChecked(false);
+  }
+  if (event->type() == QEvent::MouseButtonDblClick && (watched == Image1 || watched == Image2)) {
+    if (porovnatb->isEnabled()) porovnatbClick();
+    return true;
   }
   const bool enterPressed = key && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
                             (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
@@ -288,29 +350,67 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   closing_ = true;
-  session_->Cancel();  // a pass stops promptly, even inside a long decode; nothing is written
+  previewTimer_.stop();
+  session_->Cancel();  // a job stops promptly, even inside a long decode; nothing is written
   if (about_) about_->close();
   if (details_) details_->close();
+  if (compare_) compare_->close();
   event->accept();
+}
+
+// A JPEG dragged from a file manager opens as if chosen in the open dialog.
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() == 1 && urls.constFirst().isLocalFile() && !PassRunning()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.size() != 1 || !urls.constFirst().isLocalFile()) return;
+  event->acceptProposedAction();
+  OpenPhotoFile(PathFromNative(QFile::encodeName(urls.constFirst().toLocalFile()).toStdString()));
 }
 
 void TForm1::ShowStatus(const QString& text) { sb->showMessage(text); }
 
-// The photo was read as far as it could be, and the user has to know.
-void TForm1::ShowWarning(const QString& warning) {
-  if (!warning.isEmpty()) ShowStatus(QStringLiteral("Fotka je poškozená nebo neúplná: ") + warning);
+// What the user has to know about a photo read as far as it could be, on
+// the status bar's one line: what happened, then libjpeg's words.
+QString TForm1::WarningText(const QString& warning) const {
+  return warning.split(QLatin1Char('\n'), Qt::SkipEmptyParts).join(QStringLiteral(" — "));
 }
 
 imaging::ControlValues TForm1::CurrentControls() const {
-  return imaging::ControlValues{efektspin->Value(), rozsahspin->Value(), barupravaspin->Value(), hp945chb->isChecked()};
+  return imaging::ControlValues{efektspin->EffectiveValue(), rozsahspin->EffectiveValue(),
+                                barupravaspin->EffectiveValue(), hp945chb->isChecked()};
 }
 
 void TForm1::PublishControls() { session_->SetControls(CurrentControls()); }
 
+void TForm1::ControlsChanged() {
+  PublishControls();
+  if (session_->HasPhoto()) previewTimer_.start();
+}
+
+void TForm1::RefreshPreview() {
+  previewTimer_.stop();
+  if (!session_->HasPhoto()) return;
+  const imaging::Histogram histogram = session_->RenderPreview(CurrentControls());
+  Image2->SetPicture(session_->Preview2());
+  imaging::DrawHistogram(chart_, histogram, ChartBackground());
+  histo->SetPicture(chart_);
+  if (compare_) compare_->SetSettings(session_->PreviewSettings(), session_->PreviewExponent());
+}
+
+void TForm1::SettleFields() {
+  for (TSpinEdit* spin : {efektspin, rozsahspin, barupravaspin, kompresespin}) spin->Settle();
+}
+
+bool TForm1::Ask(const QString& question) { return !platform_.ask || platform_.ask(this, question); }
+
 void TForm1::BeginPass(Pass pass) {
   pass_ = pass;
-  QPushButton* const photoButtons[] = {otevritb, prepocitatb, ulozitb};
-  for (int i = 0; i < 3; ++i) {
+  QWidget* const photoButtons[] = {otevritb, prepocitatb, ulozitb, nedavneb};
+  for (int i = 0; i < 4; ++i) {
     wasEnabled_[i] = photoButtons[i]->isEnabled();
     photoButtons[i]->setEnabled(false);
   }
@@ -318,8 +418,8 @@ void TForm1::BeginPass(Pass pass) {
 
 void TForm1::EndPass() {
   pass_ = Pass::None;
-  QPushButton* const photoButtons[] = {otevritb, prepocitatb, ulozitb};
-  for (int i = 0; i < 3; ++i)
+  QWidget* const photoButtons[] = {otevritb, prepocitatb, ulozitb, nedavneb};
+  for (int i = 0; i < 4; ++i)
     if (wasEnabled_[i]) photoButtons[i]->setEnabled(true);
 }
 
@@ -333,6 +433,8 @@ void TForm1::OnFailed(const QString& message) {
   EndPass();
   ShowStatus(QString());
   pb1->setValue(0);
+  afterOpenStatus_.clear();
+  savingOverPhoto_ = false;
   if (!closing_) platform_.showError(this, message);
 }
 
@@ -344,13 +446,13 @@ void TForm1::otevritbClick() {
 }
 
 void TForm1::OpenPhotoFile(const QString& path) {
-  if (PassRunning()) return;
+  if (PassRunning() || session_->Saving()) return;
   // Decode and measure first, on worker threads: a file that cannot be
   // opened leaves everything of the photo on screen, its analysis included.
   BeginPass(Pass::Open);
   ShowStatus(QStringLiteral("Probíhá analýza: ") + DisplayPath(path));
   pb1->setValue(0);
-  session_->Open(path);
+  if (!session_->Open(path)) EndPass();
 }
 
 void TForm1::OnOpened(const QString& warning) {
@@ -362,14 +464,9 @@ void TForm1::OnOpened(const QString& warning) {
   jasmaxl->clear();
   setWindowTitle(QStringLiteral("prosvitek - ") + DisplayPath(path));
 
-  const imaging::PreviewSize size = imaging::FitPreviewSize(session_->Width(), session_->Height());
-  Image1->resize(size.width, size.height);
-  Image2->resize(size.width, size.height);
+  Image1->resize(session_->Preview1().width(), session_->Preview1().height());
+  Image2->resize(session_->Preview1().width(), session_->Preview1().height());
   Image1->SetPicture(session_->Preview1());
-  Image2->SetPicture(session_->Preview2());
-
-  imaging::DrawHistogram(chart_, analysis.histogram, ChartBackground());
-  histo->SetPicture(chart_);
   ShowStatus(QString());
   pb1->setValue(0);
 
@@ -383,52 +480,72 @@ void TForm1::OnOpened(const QString& warning) {
   pozicemaxl->setText(Position(analysis.MaxPixel));
 
   const imaging::ThresholdRange t = imaging::PrimeThreshold(analysis);
-  rozsahspin->SetMinValue(t.minimum);
-  rozsahspin->SetMaxValue(t.maximum);
-  rozsahspin->SetValue(analysis.MaxLuminance - analysis.MaxLuminance / 3);
-  efektspin->SetValue(imaging::kDefaultStrength);
+  {
+    // One preview for the primed controls, not one per control.
+    const QSignalBlocker blockThreshold(rozsahspin->editor()), blockStrength(efektspin->editor());
+    rozsahspin->SetMinValue(t.minimum);
+    rozsahspin->SetMaxValue(t.maximum);
+    rozsahspin->SetValue(t.value);
+    rozsahspin->SetDefaultValue(t.value);
+    efektspin->SetValue(imaging::kDefaultStrength);
+  }
   rozlisenil->setText(QStringLiteral("Rozlišení: %1x%2").arg(session_->Width()).arg(session_->Height()));
   PublishControls();
+  // The processed preview shows at once what a save with these controls writes.
+  RefreshPreview();
 
-  try {
-    FillInfoLabels(path);
-  } catch (const std::exception& e) {
-    // The photo is on screen, but this open did not go through to its end.
-    platform_.showError(this, QString::fromUtf8(e.what()));
-    return;
-  }
+  FillInfoLabels();
+  if (details_) details_->Follow(session_->Path(), QString::fromStdString(session_->Current().trace));
+  if (compare_) compare_->SetPhoto(session_->Current(), session_->PreviewSettings(), session_->PreviewExponent());
   podrobnostil->setEnabled(true);
   ulozitb->setEnabled(true);
   prepocitatb->setEnabled(true);
-  ShowWarning(warning);
+  porovnatb->setEnabled(true);
+  Remember(path);
+  ShowStatus(!afterOpenStatus_.isEmpty() ? afterOpenStatus_ : WarningText(warning));
+  afterOpenStatus_.clear();
 }
 
-void TForm1::FillInfoLabels(const QString& path) { ::FillInfoLabels(*this, path); }
+void TForm1::FillInfoLabels() { ::FillInfoLabels(*this, session_->Current()); }
 
-// The preview is at most 320 x 240: it is recomputed at once, with the
-// controls as they are.
+// The preview follows the controls by itself; this renders it at once, with
+// the fields as they show once settled.
 void TForm1::prepocitatbClick() {
   if (PassRunning()) return;
   ShowStatus(QStringLiteral("Počítá se náhled..."));
   pb1->setValue(0);
+  SettleFields();
   PublishControls();
-  const imaging::Histogram histogram = session_->RecomputePreview(imaging::ExponentFor(efektspin->Value()));
-  Image2->SetPicture(session_->Preview2());
-  imaging::DrawHistogram(chart_, histogram, ChartBackground());
-  histo->SetPicture(chart_);
+  RefreshPreview();
   ShowStatus(QString());
   pb1->setValue(0);
+}
+
+void TForm1::porovnatbClick() {
+  if (!session_->HasPhoto()) return;
+  if (!compare_) {
+    compare_ = new TCompareForm(this);
+    compare_->SetPhoto(session_->Current(), session_->PreviewSettings(), session_->PreviewExponent());
+  }
+  compare_->ShowForm();
 }
 
 // The full-resolution pass and its encoding at the quality shown run on
 // worker threads; the controls stay usable and are read every 16 rows.
 void TForm1::ulozitbClick() {
-  if (PassRunning()) return;
+  if (PassRunning() || session_->Saving()) return;
+  // The fields show what the save uses, and the preview shows what it writes.
+  SettleFields();
+  PublishControls();
+  RefreshPreview();
+  if (session_->Current().Incomplete() &&
+      !Ask(QStringLiteral("Fotka je neúplná. Uložit i tak?\n\n") +
+           QString::fromStdString(session_->Current().warning).section(QLatin1Char('\n'), 0, 0)))
+    return;
   BeginPass(Pass::Save);
   ShowStatus(QStringLiteral("Počítá se výsledná bitmapa..."));
   pb1->setValue(0);
-  PublishControls();
-  session_->Render(imaging::ExponentFor(efektspin->Value()), kompresespin->Value());
+  if (!session_->Render(imaging::ExponentFor(efektspin->EffectiveValue()), kompresespin->EffectiveValue())) EndPass();
 }
 
 // The pass has ended: the save dialog asks for the name. The result encoded
@@ -439,23 +556,51 @@ void TForm1::OnRendered() {
   sb->repaint();
   ShowStatus(QStringLiteral("Ukládá se..."));
   pb1->setValue(0);
-  session_->Reencode(kompresespin->Value());
+  kompresespin->Settle();
+  session_->Reencode(kompresespin->EffectiveValue());
   const SaveChoice choice = platform_.chooseSaveFile(this, session_->Path());
   if (closing_) return;
-  if (choice.path.isEmpty()) {
+  const QString target = WithJpegExtension(choice.path);
+  auto giveUp = [this](const QString& error) {
     session_->Discard();
-    OnWritten(QString());
-    return;
+    EndPass();
+    ShowStatus(QString());
+    pb1->setValue(0);
+    if (!error.isEmpty()) platform_.showError(this, error);
+  };
+  if (target.isEmpty()) return giveUp(QString());
+  // A FIFO would hold the write (and the window's close) until a reader comes.
+  if (const std::string unfit = UnfitTarget(NativePath(target)); !unfit.empty())
+    return giveUp(QString::fromStdString(unfit));
+  savingOverPhoto_ = SameFile(target, session_->Path());
+  if (savingOverPhoto_) {
+    const QString lost = choice.keepMetadata ? QStringLiteral("její původní obrazová data")
+                                             : QStringLiteral("její původní obrazová data a údaje z fotoaparátu "
+                                                              "(EXIF), protože „zachovat metadata“ není zaškrtnuto");
+    if (!Ask(QStringLiteral("Přepsat původní fotku?\n\n„%1“ je právě otevřená fotka. Uložením přes ni se ztratí %2; "
+                            "vrátit to nepůjde.")
+                 .arg(FileName(target), lost))) {
+      savingOverPhoto_ = false;
+      return giveUp(QString());
+    }
   }
-  session_->Write(choice.path, kompresespin->Value(), choice.keepMetadata);
+  kompresespin->Settle();
+  session_->Write(target, kompresespin->EffectiveValue(), choice.keepMetadata);
 }
 
-void TForm1::OnWritten(const QString& warning) {
+void TForm1::OnWritten(const QString& target, qulonglong size, const QString& warning) {
   EndPass();
-  ShowStatus(QString());
-  sb->repaint();
   pb1->setValue(0);
-  ShowWarning(warning);
+  QString status = QStringLiteral("Uloženo: %1 (%2)").arg(FileName(target), SizeText(size));
+  if (!warning.isEmpty()) status += QStringLiteral(". ") + WarningText(warning);
+  ShowStatus(status);
+  sb->repaint();
+  if (savingOverPhoto_ && !closing_) {
+    // The photo on screen is gone from its file: show what the file holds now.
+    savingOverPhoto_ = false;
+    afterOpenStatus_ = status;
+    OpenPhotoFile(target);
+  }
 }
 
 void TForm1::napovedaExecute() { OpenHelp(platform_, this); }
@@ -469,5 +614,37 @@ void TForm1::oprogramuExecute() {
 
 void TForm1::podrobnostilClick() {
   if (!details_) return;
-  details_->ShowFor(session_->Path());
+  details_->Follow(session_->Path(), QString::fromStdString(session_->Current().trace));
+  details_->ShowForm();
+}
+
+QStringList TForm1::RecentPhotos() const {
+  QStringList photos;
+  for (const QVariant& v : ProgramSettings()->value(kRecentKey).toList())
+    photos << PathFromNative(v.toByteArray().toStdString());
+  return photos;
+}
+
+// Newest first, each photo once, at most ten; kept as the file system's
+// bytes, so names that are not UTF-8 open again.
+void TForm1::Remember(const QString& path) {
+  QStringList photos = RecentPhotos();
+  photos.removeAll(path);
+  photos.prepend(path);
+  QVariantList stored;
+  for (const QString& p : photos.mid(0, kRecentCount)) stored << QByteArray::fromStdString(NativePath(p));
+  ProgramSettings()->setValue(kRecentKey, stored);
+  nedavneb->setEnabled(true);
+}
+
+void TForm1::FillRecentMenu() {
+  QMenu* menu = nedavneb->menu();
+  menu->clear();
+  for (const QString& path : RecentPhotos()) {
+    QAction* action = menu->addAction(FileName(path));
+    action->setToolTip(DisplayPath(path));
+    action->setStatusTip(DisplayPath(path));
+    connect(action, &QAction::triggered, this, [this, path] { OpenPhotoFile(path); });
+  }
+  menu->setToolTipsVisible(true);
 }

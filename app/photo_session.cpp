@@ -2,265 +2,134 @@
 
 #include "app/native_path.h"
 
-#include "imaging/errors.h"
-#include "files/input_file.h"
-#include "files/atomic_file.h"
-#include "imaging/metadata.h"
-#include "imaging/pipeline.h"
-
-#include <new>
-#include <optional>
-
-namespace {
-
-// A path as the file system takes it (not always UTF-8).
-std::string FileName(const QString& path) { return NativePath(path); }
-
-// Bytes going into a file that appears under its name only when complete.
-class FileSink final : public imaging::ByteSink {
- public:
-  explicit FileSink(files::AtomicFile& file) : file_(file) {}
-  void Write(std::span<const std::uint8_t> bytes) override { file_.Write(bytes); }
-
- private:
-  files::AtomicFile& file_;
-};
-
-}  // namespace
-
 PhotoSession::PhotoSession(QObject* parent) : QObject(parent) {
   progressTimer_.setInterval(30);
   connect(&progressTimer_, &QTimer::timeout, this, [this] {
-    if (rows_.load() > 0) emit progress(rowsDone_.load(), rows_.load());
+    const auto [done, total] = runner_.Progress();
+    if (total > 0) emit progress(done, total);
   });
 }
 
 PhotoSession::~PhotoSession() { Cancel(); }
 
 void PhotoSession::SetControls(const imaging::ControlValues& controls) {
-  std::lock_guard lock(controlsLock_);
-  controls_ = controls;
+  std::lock_guard lock(controls_->lock);
+  controls_->values = controls;
 }
 
-imaging::SettingsAt PhotoSession::LiveSettings() {
-  return [this, darkest = analysis_.MinLuminance](int, int) {
-    imaging::ControlValues c;
-    {
-      std::lock_guard lock(controlsLock_);
-      c = controls_;
-    }
-    return imaging::SettingsFor(c, darkest);
-  };
+void PhotoSession::Failed(const std::string& message) {
+  progressTimer_.stop();
+  emit failed(QString::fromStdString(message));
 }
 
-void PhotoSession::Start(Job job, std::function<void(std::stop_token)> work, std::function<void()> done) {
-  job_ = job;
-  busy_ = true;
-  done_ = std::move(done);
-  error_.clear();
-  rowsDone_ = 0;
-  rows_ = 0;
-  const unsigned generation = ++generation_;
-  worker_ = std::jthread([this, generation, work = std::move(work)](std::stop_token stop) {
-    QString error;
-    try {
-      work(stop);
-    } catch (const imaging::Cancelled&) {
-      return;  // only Cancel stops a job, and it expects no signal
-    } catch (const std::bad_alloc&) {
-      error = QStringLiteral("Nedostatek paměti.");
-    } catch (const std::exception& e) {
-      error = QString::fromUtf8(e.what());
-    }
-    error_ = error;  // read after the join
-    QMetaObject::invokeMethod(this, [this, generation] { Finished(generation); }, Qt::QueuedConnection);
-  });
+bool PhotoSession::Open(const QString& path) {
+  if (Busy() || Saving()) return false;
   progressTimer_.start();
+  return runner_.Run<Photo>([file = NativePath(path)](JobContext& context) { return OpenJob(file, context); },
+                            [this, path](JobResult<Photo>&& r) {
+                              if (r.status == JobStatus::Cancelled) return progressTimer_.stop();
+                              if (r.status == JobStatus::Failed) return Failed(r.message);
+                              progressTimer_.stop();
+                              path_ = path;
+                              photo_ = std::move(r.value);
+                              preview2_ = photo_.preview.Clone();
+                              previewSettings_ = {};
+                              emit opened(QString::fromStdString(r.warning));
+                            });
 }
 
-void PhotoSession::Finished(unsigned generation) {
-  if (generation != generation_ || !worker_.joinable()) return;  // cancelled meanwhile
-  worker_.join();
-  progressTimer_.stop();
-  const Job job = job_;
-  job_ = Job::None;
-  busy_ = false;
-  std::function<void()> done = std::move(done_);
-  if (error_.isEmpty()) return done();
-  if (job == Job::Reencode) {
-    // The write that follows renders again and reports its own failure.
-    encoded_.clear();
-    encodedQuality_ = 0;
-    if (writePending_) StartWrite();
-    return;
-  }
-  if (job == Job::Render || job == Job::Write) Discard();
-  emit failed(error_);
-}
-
-void PhotoSession::Cancel() {
-  if (worker_.joinable()) {
-    worker_.request_stop();
-    worker_.join();
-  }
-  ++generation_;  // a result already on its way is dropped
-  progressTimer_.stop();
-  job_ = Job::None;
-  busy_ = false;
-  writePending_ = false;
-}
-
-void PhotoSession::Open(const QString& path) {
-  if (busy_) return;
-  Start(
-      Job::Open,
-      [this, file = FileName(path)](std::stop_token stop) {
-        imaging::PassOptions options;
-        options.stop = stop;
-        options.keepScans = true;
-        options.progress = [this](int done, int height) {
-          rowsDone_ = done;
-          rows_ = height;
-        };
-        imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(file), options);
-        openedScans_ = std::move(photo.scans);
-        openedAnalysis_ = photo.analysis;
-        openedPreview_ = std::move(photo.preview);
-        openedWidth_ = photo.header.width;
-        openedHeight_ = photo.header.height;
-        warning_ = QString::fromUtf8(photo.warning);
-      },
-      [this, path] {
-        path_ = path;
-        scans_ = std::move(openedScans_);
-        analysis_ = openedAnalysis_;
-        width_ = openedWidth_;
-        height_ = openedHeight_;
-        preview1_ = std::move(openedPreview_);
-        preview2_ = preview1_.Clone();
-        Discard();  // a result rendered from the previous photo is not this photo's
-        emit opened(warning_);
-      });
-}
-
-imaging::Histogram PhotoSession::RecomputePreview(double exponent) {
-  const imaging::SettingsAt settings = LiveSettings();
+imaging::Histogram PhotoSession::RenderPreview(const imaging::ControlValues& controls) {
+  previewSettings_ = imaging::SettingsFor(controls, photo_.analysis.MinLuminance);
+  previewExponent_ = imaging::ExponentFor(controls.strength);
   imaging::Histogram histogram{};
-  imaging::Raster out(preview1_.width(), preview1_.height());
-  imaging::BrightenPass(preview1_, out, exponent, settings, &histogram);
+  imaging::Raster out(photo_.preview.width(), photo_.preview.height());
+  imaging::BrightenPass(
+      photo_.preview, out, previewExponent_, [s = previewSettings_](int, int) { return s; }, &histogram);
   preview2_ = std::move(out);
   return histogram;
 }
 
-void PhotoSession::Render(double exponent, int quality) {
-  if (busy_) return;
-  Discard();
-  exponent_ = exponent;
-  Start(
-      Job::Render,
-      [this, file = FileName(path_), exponent, quality, settings = LiveSettings(), scans = scans_](std::stop_token stop) {
-        imaging::PassOptions options;
-        options.stop = stop;
-        options.progress = [this](int done, int height) {
-          rowsDone_ = done;
-          rows_ = height;
-        };
-        imaging::RenderRequest request;
-        request.exponent = exponent;
-        request.settingsAt = settings;
-        request.quality = quality;
-        request.scans = scans;
-        const files::InputFile input = files::OpenInputFile(file);
-        imaging::Bytes out;
-        out.reserve(static_cast<std::size_t>(input.size()));  // about the result's size: no copies while it grows
-        imaging::BytesSink sink(out);
-        imaging::Rendered r = imaging::RenderPhoto(input, request, sink, options);
-        encoded_ = std::move(out);
-        encodedQuality_ = quality;
-        steps_ = std::move(r.steps);
-        warning_ = QString::fromUtf8(r.warning);
-      },
-      [this] {
-        rendered_ = true;
+bool PhotoSession::Render(double exponent, int quality) {
+  if (Busy() || !HasPhoto()) return false;
+  if (!save_.Drop()) return false;  // a result held from an earlier save is not this one's
+  save_.Begin();
+  RenderOrder order;
+  order.source = NativePath(path_);
+  order.exponent = exponent;
+  order.quality = quality;
+  order.scans = photo_.scans;
+  // The one channel into a running job: the controls, read every step of rows.
+  order.settingsAt = [controls = controls_, darkest = photo_.analysis.MinLuminance](int, int) {
+    std::lock_guard lock(controls->lock);
+    return imaging::SettingsFor(controls->values, darkest);
+  };
+  progressTimer_.start();
+  return runner_.Run<RenderedPhoto>(
+      [order = std::move(order)](JobContext& context) { return RenderJob(order, context); },
+      [this](JobResult<RenderedPhoto>&& r) {
+        progressTimer_.stop();
+        if (r.status != JobStatus::Done) {
+          save_.Drop();
+          if (r.status == JobStatus::Failed) Failed(r.message);
+          return;
+        }
+        save_.Rendered(std::move(r.value), r.warning);
         emit rendered();
       });
 }
 
-// The pass that ended, again: the settings of each of its steps, at another quality.
-imaging::RenderRequest PhotoSession::ReplayRequest(int quality, std::span<const imaging::JpegSegment> segments) const {
-  imaging::RenderRequest request;
-  request.exponent = exponent_;
-  request.settingsAt = imaging::Replay(steps_);
-  request.quality = quality;
-  request.segments = segments;
-  request.scans = scans_;
-  return request;
+bool PhotoSession::Reencode(int quality) {
+  if (Busy() || !save_.Encode(quality)) return false;
+  return runner_.Run<RenderedPhoto>([held = save_.rendered(), source = NativePath(path_), quality](
+                                        JobContext& context) { return EncodeJob(held, source, quality, context); },
+                                    [this](JobResult<RenderedPhoto>&& r) {
+                                      // A failed encoding is no failure of the save: its write encodes again and says
+                                      // what fails.
+                                      std::optional<WriteOrder> next = r.status == JobStatus::Done
+                                                                           ? save_.Encoded(std::move(r.value))
+                                                                           : save_.EncodeFailed();
+                                      if (next) StartWrite(std::move(*next));
+                                    });
 }
 
-void PhotoSession::Reencode(int quality) {
-  if (busy_ || !rendered_ || quality == encodedQuality_) return;
-  Start(
-      Job::Reencode,
-      [this, file = FileName(path_), quality](std::stop_token stop) {
-        imaging::PassOptions options;
-        options.stop = stop;
-        const imaging::RenderRequest request = ReplayRequest(quality, {});
-        imaging::Bytes out;
-        imaging::BytesSink sink(out);
-        imaging::RenderPhoto(files::OpenInputFile(file), request, sink, options);
-        encoded_ = std::move(out);
-        encodedQuality_ = quality;
-      },
-      [this] {
-        if (writePending_) StartWrite();
-      });
+bool PhotoSession::Write(const QString& target, int quality, bool keepMetadata) {
+  if (save_.step() != SaveMachine::Step::Waiting) return false;
+  WriteOrder order;
+  order.source = NativePath(path_);
+  order.target = NativePath(target);
+  order.quality = quality;
+  order.keepMetadata = keepMetadata;
+  if (std::optional<WriteOrder> now = save_.Write(std::move(order))) StartWrite(std::move(*now));
+  return true;
 }
 
-void PhotoSession::Write(const QString& target, int quality, bool keepMetadata) {
-  if (!rendered_) return;
-  writeTarget_ = target;
-  writeQuality_ = quality;
-  writeKeepsMetadata_ = keepMetadata;
-  writePending_ = true;
-  if (!busy_) StartWrite();  // else the re-encoding starts it when it ends
+void PhotoSession::StartWrite(WriteOrder order) {
+  progressTimer_.start();
+  runner_.Run<WrittenPhoto>([order = std::move(order)](JobContext& context) { return WriteJob(order, context); },
+                            [this](JobResult<WrittenPhoto>&& r) {
+                              progressTimer_.stop();
+                              std::string warning = save_.warning();
+                              save_.Written();
+                              if (r.status == JobStatus::Failed) return Failed(r.message);
+                              if (r.status != JobStatus::Done) return;
+                              if (!r.value.warning.empty()) warning += (warning.empty() ? "" : "\n") + r.value.warning;
+                              emit written(PathFromNative(r.value.target), r.value.size,
+                                           QString::fromStdString(warning));
+                            });
 }
 
-void PhotoSession::StartWrite() {
-  writePending_ = false;
-  Start(
-      Job::Write,
-      [this, source = FileName(path_), target = FileName(writeTarget_), quality = writeQuality_,
-       keepMetadata = writeKeepsMetadata_](std::stop_token stop) {
-        // The source's colour profile and orientation always travel with the
-        // result, so that it shows as taken; the rest of its metadata when asked.
-        const files::InputFile input = files::OpenInputFile(source);
-        const std::vector<imaging::JpegSegment> segments = imaging::SegmentsToCarry(input, keepMetadata);
-        files::AtomicFile file(target);
-        FileSink sink(file);
-        if (quality == encodedQuality_ && !encoded_.empty()) {
-          imaging::WriteWithSegments(sink, encoded_, segments);
-        } else {
-          // The same steps again, at the quality asked for, straight into the file.
-          imaging::PassOptions options;
-          options.stop = stop;
-          const imaging::RenderRequest request = ReplayRequest(quality, segments);
-          imaging::RenderPhoto(input, request, sink, options);
-        }
-        if (stop.stop_requested()) throw imaging::Cancelled();
-        file.Commit();
-      },
-      [this] {
-        Discard();
-        emit written(warning_);
-      });
+bool PhotoSession::Discard() {
+  if (save_.writing()) return false;
+  if (save_.step() == SaveMachine::Step::Rendering || save_.encoding()) {
+    runner_.Cancel();
+    progressTimer_.stop();
+  }
+  save_.Drop();
+  return true;
 }
 
-void PhotoSession::Discard() {
-  writePending_ = false;
-  if (busy_ && job_ == Job::Reencode) Cancel();
-  encoded_.clear();
-  encoded_.shrink_to_fit();
-  encodedQuality_ = 0;
-  steps_.clear();
-  rendered_ = false;
+void PhotoSession::Cancel() {
+  runner_.Cancel();
+  progressTimer_.stop();
+  save_ = SaveMachine();
 }

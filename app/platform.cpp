@@ -15,6 +15,8 @@
 #include <QSettings>
 #include <QTranslator>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kOpenFolderKey = QStringLiteral("dialogs/openFolder");
@@ -35,16 +37,44 @@ QString ChooseOpenFile(QWidget* parent) {
   return path;
 }
 
-// The name is taken as chosen (no extension added); an existing file is
-// replaced only after the dialog's own question.
+// The save dialog. A name typed without an extension gets ".jpg". An
+// existing file is replaced only after a question, asked here so that "no"
+// keeps the dialog open, except for the source photo itself: the window
+// asks its own question about that one, naming what would be lost.
+class SaveDialog : public QFileDialog {
+ public:
+  SaveDialog(QWidget* parent, QString sourcePath) : QFileDialog(parent), source_(std::move(sourcePath)) {}
+
+  void accept() override {
+    const QStringList chosen = selectedFiles();
+    if (chosen.size() == 1) {
+      const QFileInfo target(chosen.constFirst());
+      if (target.exists() && !target.isDir() && !SameFile(target.filePath(), source_)) {
+        QMessageBox box(QMessageBox::Warning, windowTitle(),
+                        QFileDialog::tr("%1 already exists.\nDo you want to replace it?").arg(target.fileName()),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setTextFormat(Qt::PlainText);
+        box.setDefaultButton(QMessageBox::No);
+        if (box.exec() != QMessageBox::Yes) return;
+      }
+    }
+    QFileDialog::accept();
+  }
+
+ private:
+  QString source_;
+};
+
 SaveChoice ChooseSaveFile(QWidget* parent, const QString& sourcePath) {
   const std::unique_ptr<QSettings> settings = ProgramSettings();
-  QFileDialog dialog(parent);
+  SaveDialog dialog(parent, sourcePath);
   dialog.setObjectName(QStringLiteral("SavePictureDialog1"));
-  dialog.setOption(QFileDialog::DontUseNativeDialog);  // a desktop's own dialog takes no check box
+  dialog.setOption(QFileDialog::DontUseNativeDialog);   // a desktop's own dialog takes no check box
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);  // asked in accept()
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setNameFilter(QStringLiteral("JPEG Image File (*.jpg)"));
+  dialog.setDefaultSuffix(QStringLiteral("jpg"));
   const QFileInfo suggested(SuggestedSaveName(sourcePath));
   QString folder = suggested.absolutePath();
   if (!QFileInfo(folder).isDir()) folder = RememberedFolder(kSaveFolderKey);
@@ -53,7 +83,7 @@ SaveChoice ChooseSaveFile(QWidget* parent, const QString& sourcePath) {
 
   auto* keep = new QCheckBox(QStringLiteral("zachovat metadata"), &dialog);
   keep->setObjectName(QStringLiteral("keepMetadata"));
-  keep->setToolTip(QStringLiteral("Přenést do uložené fotky údaje EXIF, XMP a barevný profil původní fotky"));
+  keep->setToolTip(QStringLiteral("Přenést do uložené fotky údaje EXIF, XMP a IPTC a komentář původní fotky"));
   keep->setChecked(settings->value(kKeepMetadataKey, false).toBool());
   if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) grid->addWidget(keep, grid->rowCount(), 0, 1, -1);
 
@@ -71,6 +101,14 @@ void ShowError(QWidget* parent, const QString& message) {
   box.exec();
 }
 
+bool Ask(QWidget* parent, const QString& question) {
+  QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), question,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setTextFormat(Qt::PlainText);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
 }  // namespace
 
 std::unique_ptr<QSettings> ProgramSettings() {
@@ -80,6 +118,17 @@ std::unique_ptr<QSettings> ProgramSettings() {
 QString SuggestedSaveName(const QString& sourcePath) {
   const QFileInfo source(DisplayPath(sourcePath));
   return source.dir().filePath(source.completeBaseName() + QStringLiteral("-prosvitek.jpg"));
+}
+
+QString WithJpegExtension(const QString& path) {
+  return path.isEmpty() || !QFileInfo(path).suffix().isEmpty() ? path : path + QStringLiteral(".jpg");
+}
+
+bool SameFile(const QString& a, const QString& b) {
+  struct stat sa {
+  }, sb{};
+  return ::stat(NativePath(a).c_str(), &sa) == 0 && ::stat(NativePath(b).c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+         sa.st_ino == sb.st_ino;
 }
 
 bool LoadQtTranslations(QTranslator& translator, const QLocale& locale) {
@@ -92,6 +141,7 @@ Platform DesktopPlatform() {
   p.chooseOpenFile = ChooseOpenFile;
   p.chooseSaveFile = ChooseSaveFile;
   p.showError = ShowError;
+  p.ask = Ask;
   p.openUrl = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
   p.executableFolder = [] { return QCoreApplication::applicationDirPath(); };
   return p;

@@ -26,6 +26,8 @@ struct Platform {
   std::function<SaveChoice(QWidget* parent, const QString& sourcePath)> chooseSaveFile;
   // The standard error message box.
   std::function<void(QWidget* parent, const QString& message)> showError;
+  // A question answered yes or no; no is the safe answer.
+  std::function<bool(QWidget* parent, const QString& question)> ask;
   // Opening a file, web or mailto address with the desktop's default handler.
   std::function<bool(const QUrl& url)> openUrl;
   // The folder of the running executable.
@@ -39,6 +41,12 @@ std::unique_ptr<QSettings> ProgramSettings();
 
 // "<name>-prosvitek.jpg" in the source's folder.
 QString SuggestedSaveName(const QString& sourcePath);
+
+// The name with ".jpg" added when it has no extension.
+QString WithJpegExtension(const QString& path);
+
+// Whether two paths name one existing file (the same device and inode).
+bool SameFile(const QString& a, const QString& b);
 
 // Loads Qt's own translations for the locale (dialogs, standard buttons)
 // into translator; gives whether they were found.

@@ -79,6 +79,16 @@ int TSpinEdit::CheckValue(int value) const {
 
 void TSpinEdit::SetValue(int value) { edit_->setText(QString::number(CheckValue(value))); }
 
+int TSpinEdit::EffectiveValue() const {
+  int v = 0;
+  return ParseInteger(edit_->text(), &v) ? CheckValue(v) : default_;
+}
+
+void TSpinEdit::Settle() {
+  const QString settled = QString::number(EffectiveValue());
+  if (edit_->text() != settled) edit_->setText(settled);
+}
+
 void TSpinEdit::StepBy(int delta) {
   const long long next = static_cast<long long>(Value()) + delta;
   if (next > std::numeric_limits<int>::max() || next < std::numeric_limits<int>::min()) return;
@@ -89,7 +99,10 @@ void TSpinEdit::StepBy(int delta) {
 bool TSpinEdit::eventFilter(QObject* watched, QEvent* event) {
   if (watched == edit_) {
     if (event->type() == QEvent::FocusOut) {
-      if (CheckValue(Value()) != Value()) SetValue(Value());
+      if (edit_->text().isEmpty())
+        SetValue(default_);
+      else if (CheckValue(Value()) != Value())
+        SetValue(Value());
     } else if (event->type() == QEvent::KeyPress) {
       const int key = static_cast<QKeyEvent*>(event)->key();
       if (key == Qt::Key_Up || key == Qt::Key_Down) {

@@ -2,7 +2,8 @@
 // A spin control whose value is its integer text: a text that is not one
 // integer reads as the minimum; setting a value clamps it into the range
 // unless minimum and maximum are equal; losing the focus clamps the shown
-// value the same way; the arrows step by one within the same limits.
+// value the same way, and an emptied field shows its default again; the
+// arrows step by one within the same limits.
 // Typing takes digits only, no more of them than the range's widest bound has.
 
 #include <QLineEdit>
@@ -23,6 +24,15 @@ class TSpinEdit : public QWidget {
   // Plain settings: changing the range does not re-clamp the shown value.
   void SetMinValue(int value);
   void SetMaxValue(int value);
+  // What an emptied field comes back to.
+  void SetDefaultValue(int value) { default_ = value; }
+  int DefaultValue() const { return default_; }
+
+  // The value the field shows once the focus has left it (clamped, or the
+  // default for an empty field): what an action started now uses.
+  int EffectiveValue() const;
+  // Makes the field show that value, as losing the focus does.
+  void Settle();
 
   QString Text() const { return edit_->text(); }
   void SetText(const QString& text) { edit_->setText(text); }
@@ -44,6 +54,7 @@ class TSpinEdit : public QWidget {
   QToolButton* down_;
   int min_ = 0;
   int max_ = 0;
+  int default_ = 0;
 };
 
 // The platform's text-to-integer conversion: leading blanks, an optional

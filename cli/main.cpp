@@ -5,7 +5,7 @@
 
 #include "cli/batch.h"
 #include "cli/commands.h"
-#include "files/atomic_file.h"
+#include "files/terminating_signals.h"
 #include "imaging/jpeg_codec.h"
 
 #include <CLI/CLI.hpp>
@@ -17,35 +17,7 @@
 #include <new>
 #include <string>
 
-#include <signal.h>
-
 namespace {
-
-// An interrupted batch leaves neither half-written photos (writes go through
-// temporary files) nor the temporary files themselves. The other handled
-// signals are blocked while this runs; the re-raised one ends the process with
-// the status the caller expects as soon as the handler returns.
-void OnTerminatingSignal(int number) {
-  cli::NoteTermination();
-  files::RemovePendingTemporaryFiles();
-  (void)::signal(number, SIG_DFL);
-  (void)::raise(number);
-}
-
-// Every signal whose default ends the process and that comes from outside it.
-// One ignored when we start (nohup, a shell's background job) stays ignored.
-void RemoveTemporaryFilesOnSignals() {
-  static constexpr int kSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM,
-                                     SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGPROF};
-  struct sigaction action {};
-  action.sa_handler = OnTerminatingSignal;
-  ::sigemptyset(&action.sa_mask);
-  for (int s : kSignals) ::sigaddset(&action.sa_mask, s);
-  for (int s : kSignals) {
-    struct sigaction old {};
-    if (::sigaction(s, nullptr, &old) == 0 && old.sa_handler != SIG_IGN) ::sigaction(s, &action, nullptr);
-  }
-}
 
 // A whole number as a person types it: decimal only ("010" is ten, where the
 // parser would read octal), within [minimum, maximum]. With clamp, any whole
@@ -98,7 +70,9 @@ int UsageFailure(const std::string& reason) {
 int Run(int argc, char** argv) {
   // The EXIF summary shows the file's date as the user reads dates. No thread runs yet.
   (void)std::setlocale(LC_TIME, "");  // NOLINT(concurrency-mt-unsafe)
-  RemoveTemporaryFilesOnSignals();
+  // An interrupted batch leaves neither half-written photos nor temporary
+  // files, and the batch stops taking photos.
+  files::RemoveTemporaryFilesOnSignals(cli::NoteTermination);
   CLI::App app{"Prosvitek: zesvětlí tmavé části fotek JPEG a čte jejich EXIF.", "prosvitek-cli"};
   app.set_version_flag("--version", std::string("prosvitek-cli ") + PROSVITEK_VERSION);
   app.require_subcommand(1);

@@ -649,7 +649,8 @@ class DecodedScans {
   std::unique_ptr<JpegReader> reader_;
 };
 
-OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview) {
+OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview,
+                      std::optional<PreviewSize> previewSize) {
   PassStop stop(options.stop);
   auto reader = std::make_unique<JpegReader>(file, options.limits, stop.token());
   OpenedPhoto photo;
@@ -658,7 +659,7 @@ OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, 
   const bool keep = options.keepScans && photo.header.progressive;
   reader->Start(RingBytes(photo.header, options.threads), keep ? JpegReader::Scans::Keep : JpegReader::Scans::ReadOnce);
   if (withPreview) {
-    const PreviewSize size = FitPreviewSize(width, height);
+    const PreviewSize size = previewSize ? *previewSize : FitPreviewSize(width, height);
     photo.preview = Raster(size.width, size.height);
   }
   Progress progress(options, height);

@@ -75,8 +75,11 @@ struct OpenedPhoto {
   std::function<std::vector<JpegSegment>(const BrightenSettings&)> segmentsFor;
 };
 
-// Decodes and measures the photo, and makes its preview from the same rows.
-OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview = true);
+// Decodes and measures the photo, and makes its preview from the same rows:
+// fitted into the preview frame, or of `previewSize` when given (the window
+// fits a photo that is shown turned as it is shown).
+OpenedPhoto OpenPhoto(const files::InputFile& file, const PassOptions& options, bool withPreview = true,
+                      std::optional<PreviewSize> previewSize = std::nullopt);
 
 struct MeasuredSettings {
   BrightenSettings settings;

@@ -213,6 +213,37 @@ TEST_F(Desktop, SaveDialogSuggestsANameAsksBeforeReplacingAndRemembersTheBox) {
   EXPECT_EQ(files::ReadWholeFile(existing), (imaging::Bytes{'o', 'l', 'd'}));
 }
 
+// A typed name without an extension gets ".jpg"; the open photo's own file
+// is not asked about here, as the window asks its own question about it.
+TEST_F(Desktop, SaveDialogAddsTheExtensionAndLeavesTheSourceToTheWindow) {
+  const std::string source = Write("IMG_0042.JPG", DarkPhoto());
+  const struct Case {
+    const char* typed;
+    QString chosen;
+  } cases[] = {{"plain", Q(dir_ / "plain.jpg")}, {"IMG_0042.JPG", Q(source)}};
+  bool asked = false;
+  QTimer answerNo;  // any question is answered "no" (and noted), for as long as the test runs
+  answerNo.setInterval(10);
+  QObject::connect(&answerNo, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      asked = true;
+      box->button(QMessageBox::No)->click();
+    }
+  });
+  answerNo.start();
+  for (const Case& c : cases) {
+    asked = false;
+    WhenModal<QFileDialog>([&](QFileDialog* d) {
+      d->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QString::fromLatin1(c.typed));
+      static_cast<QDialog*>(d)->accept();
+      if (d->isVisible()) d->reject();
+    });
+    const SaveChoice choice = DesktopPlatform().chooseSaveFile(nullptr, QString::fromStdString(source));
+    EXPECT_EQ(choice.path, c.chosen) << c.typed;
+    EXPECT_FALSE(asked) << c.typed;
+  }
+}
+
 TEST(QtTranslations, CzechDialogsAndButtons) {
   QTranslator translator;
   ASSERT_TRUE(LoadQtTranslations(translator, QLocale(QLocale::Czech)))

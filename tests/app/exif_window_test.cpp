@@ -76,7 +76,7 @@ class DetailsWindow : public ::testing::Test {
   std::unique_ptr<Texifform> details_;
 };
 
-TEST_F(DetailsWindow, ShowsTheTraceOfThePhotoOpenedWhenItWasShown) {
+TEST_F(DetailsWindow, ShowsTheTraceOfThePhotoThatIsOpen) {
   Open("first.jpg", PhotoWithExif("FirstMaker", "One"));
   EXPECT_FALSE(details_->isVisible());
   QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
@@ -84,12 +84,12 @@ TEST_F(DetailsWindow, ShowsTheTraceOfThePhotoOpenedWhenItWasShown) {
   EXPECT_TRUE(Memo().startsWith(QStringLiteral("Make = FirstMaker"))) << Memo().toStdString();
   EXPECT_TRUE(Memo().contains(QStringLiteral("Model = One")));
 
-  // Left open while another photo is opened: still the first photo's trace.
+  // Left open while another photo is opened: it follows, showing the second photo's trace.
   Open("second.jpg", PhotoWithExif("SecondMaker", "Two"));
-  QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);
-  EXPECT_TRUE(Memo().startsWith(QStringLiteral("Make = FirstMaker")));
+  EXPECT_TRUE(Memo().startsWith(QStringLiteral("Make = SecondMaker"))) << Memo().toStdString();
+  EXPECT_TRUE(details_->windowTitle().endsWith(QStringLiteral("second.jpg")));
 
-  // Closed and shown again: the second photo's trace.
+  // Closed and shown again: still the photo that is open.
   details_->close();
   EXPECT_FALSE(details_->isVisible());
   QTest::mouseClick(form_->podrobnostil, Qt::LeftButton);

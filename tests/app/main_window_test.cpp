@@ -10,6 +10,7 @@
 #include "jpeg_fixtures.h"
 #include "run_cli.h"
 #include "samples.h"
+#include "window_fixture.h"
 
 #include <QApplication>
 #include <QTest>
@@ -26,84 +27,7 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using imaging::MakeColour;
-
-// The desktop as the tests see it: queued dialog answers, recorded messages.
-struct FakeDesktop {
-  std::deque<QString> openAnswers, saveAnswers;
-  bool keepMetadata = false;  // the save dialog's box
-  QStringList errors;
-  QList<QUrl> opened;
-  std::function<void()> whileSaveDialogShows;
-
-  Platform platform() {
-    Platform p;
-    p.chooseOpenFile = [this](QWidget*) { return Next(openAnswers); };
-    p.chooseSaveFile = [this](QWidget*, const QString&) {
-      if (whileSaveDialogShows) whileSaveDialogShows();
-      return SaveChoice{Next(saveAnswers), keepMetadata};
-    };
-    p.showError = [this](QWidget*, const QString& m) { errors << m; };
-    p.openUrl = [this](const QUrl& u) {
-      opened << u;
-      return true;
-    };
-    p.executableFolder = [] { return QStringLiteral("/opt/prosvitek/bin"); };
-    return p;
-  }
-  static QString Next(std::deque<QString>& q) {
-    if (q.empty()) return {};
-    QString s = q.front();
-    q.pop_front();
-    return s;
-  }
-};
-
-class MainWindow : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("prosvitek-gui-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  // A photo written into the test's folder.
-  QString Photo(const std::string& name, const imaging::Raster& raster, bool progressive = false) {
-    const fs::path p = dir_ / name;
-    fixtures::WriteFile(p.string(), imaging::EncodeJpeg(raster, 92, progressive));
-    return QString::fromStdString(p.string());
-  }
-  // Dark on the left, bright on the right, with a coloured band.
-  QString DarkPhoto(const std::string& name = "dark.jpg", bool progressive = false) {
-    return Photo(name, fixtures::MakeRaster(160, 120, [](int x, int y) {
-                   return y < 20 ? MakeColour(200, 40, 30) : MakeColour(x / 2, x / 2 + 10, x / 3);
-                 }), progressive);
-  }
-  // Passes run on worker threads: the window hears of their end through its event loop.
-  void Settle() { ASSERT_TRUE(QTest::qWaitFor([&] { return !form_.PassRunning(); }, 60000)); }
-  void Open(const QString& path) {
-    desktop_.openAnswers.push_back(path);
-    QTest::mouseClick(form_.otevritb, Qt::LeftButton);
-    Settle();
-  }
-  void Save() {
-    QTest::mouseClick(form_.ulozitb, Qt::LeftButton);
-    Settle();
-  }
-  // The window's settings now, as a save reads them.
-  imaging::BrightenSettings Settings() {
-    return imaging::SettingsFor({form_.efektspin->Value(), form_.rozsahspin->Value(), form_.barupravaspin->Value(),
-                                 form_.hp945chb->isChecked()},
-                                form_.Analysis().MinLuminance);
-  }
-
-  fs::path dir_;
-  FakeDesktop desktop_;
-  TForm1 form_{desktop_.platform()};
-};
+using namespace windowtest;
 
 TEST_F(MainWindow, StartsWithCaptionsPlaceholdersAndDisabledPhotoActions) {
   EXPECT_EQ(form_.windowTitle(), QStringLiteral("prosvitek"));
@@ -212,7 +136,8 @@ TEST_F(MainWindow, CancelledOrFailedOpenKeepsThePhotoOnScreen) {
   fixtures::WriteFile((dir_ / "broken.jpg").string(), {'n', 'o', 't', ' ', 'j', 'p', 'e', 'g'});
   Open(QString::fromStdString((dir_ / "broken.jpg").string()));
   ASSERT_EQ(desktop_.errors.size(), 1);
-  EXPECT_EQ(desktop_.errors.front(), QStringLiteral("JPEG error #53: Not a JPEG file: starts with 0x6e 0x6f"));
+  EXPECT_EQ(desktop_.errors.front(), QStringLiteral("Soubor není fotka JPEG ani jiný známý obrázek. Otevřete fotku JPEG.\n"
+                                                    "JPEG error #53: Not a JPEG file: starts with 0x6e 0x6f"));
   EXPECT_EQ(form_.windowTitle(), title);
   EXPECT_EQ(form_.jasminl->text(), minText);
   EXPECT_EQ(form_.Analysis().MinLuminance, darkest);
@@ -292,7 +217,7 @@ TEST_F(MainWindow, SaveWritesTheBrightenedPhotoInTheSourcesMode) {
   EXPECT_TRUE(imaging::ReadJpegHeader(files::ReadWholeFile(target.string())).progressive);
   EXPECT_TRUE(form_.ulozitb->isEnabled());
   EXPECT_TRUE(form_.otevritb->isEnabled());
-  EXPECT_TRUE(form_.sb->currentMessage().isEmpty());
+  EXPECT_TRUE(form_.sb->currentMessage().startsWith(QStringLiteral("Uloženo: out.jpg ("))) << form_.sb->currentMessage().toStdString();
 }
 
 TEST_F(MainWindow, CancelledSaveWritesNothingAndRestoresTheButtons) {
@@ -492,12 +417,20 @@ TEST_F(MainWindow, DamagedPhotoIsOpenedAndSavedWithAWarning) {
   Open(QString::fromStdString(cut.string()));
   EXPECT_TRUE(desktop_.errors.isEmpty()) << desktop_.errors.join("; ").toStdString();
   EXPECT_TRUE(form_.ulozitb->isEnabled());
-  const QString warning = QStringLiteral("Fotka je poškozená nebo neúplná: Premature end of JPEG file");
+  const QString warning = QStringLiteral("Fotka je neúplná");
   EXPECT_TRUE(form_.sb->currentMessage().startsWith(warning)) << form_.sb->currentMessage().toStdString();
-  desktop_.saveAnswers.push_back(QString::fromStdString(target.string()));
-  Save();
-  EXPECT_TRUE(fs::exists(target));
-  EXPECT_TRUE(form_.sb->currentMessage().startsWith(warning)) << form_.sb->currentMessage().toStdString();
+  EXPECT_TRUE(form_.sb->currentMessage().contains(QStringLiteral("Premature end of JPEG file")));
+  // The save asks first; "no" writes nothing.
+  for (const bool yes : {false, true}) {
+    desktop_.answers.push_back(yes);
+    if (yes) desktop_.saveAnswers.push_back(QString::fromStdString(target.string()));
+    Save();
+    ASSERT_EQ(desktop_.questions.size(), yes ? 2 : 1);
+    EXPECT_TRUE(desktop_.questions.back().startsWith(QStringLiteral("Fotka je neúplná. Uložit i tak?")));
+    EXPECT_EQ(fs::exists(target), yes);
+  }
+  EXPECT_TRUE(form_.sb->currentMessage().startsWith(QStringLiteral("Uloženo: out.jpg")));
+  EXPECT_TRUE(form_.sb->currentMessage().contains(warning)) << form_.sb->currentMessage().toStdString();
 }
 
 using MainWindowThreads = MainWindow;

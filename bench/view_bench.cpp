@@ -1,0 +1,163 @@
+// The compare view on a 24-megapixel photo: what a change of a control
+// costs once the view's pixels are decoded (the targets: a fitted photo
+// repainted within 100 ms, a 1:1 region within 50 ms), and what the decode
+// at the view's scale costs when the view is first shown or resized.
+// Usage: view_bench [PHOTO] [benchmark flags]; without PHOTO the shared
+// 6000 x 4000 sample is used. With the window built, the real view is
+// repainted too (offscreen).
+
+#include "imaging/analysis.h"
+#include "imaging/brighten.h"
+#include "imaging/pipeline.h"
+#include "imaging/view_render.h"
+
+#ifdef PROSVITEK_VIEW_BENCH_WINDOW
+#include "app/compare_window.h"
+#include "app/photo_jobs.h"
+
+#include <QApplication>
+#include <QScrollBar>
+#endif
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+
+namespace {
+
+std::string g_photo;
+// A window of 1280 x 800 shows a 6000 x 4000 photo fitted at 1200 x 800.
+constexpr int kViewWidth = 1280;
+constexpr int kViewHeight = 800;
+
+struct Shown {
+  imaging::JpegHeader header;
+  imaging::BrightenSettings settings;
+};
+
+Shown Measure() {
+  const imaging::OpenedPhoto photo = imaging::OpenPhoto(files::OpenInputFile(g_photo), {}, false);
+  return {photo.header, imaging::SettingsFor({imaging::kDefaultStrength, imaging::PrimeThreshold(photo.analysis).value,
+                                              imaging::kDefaultColourBoost, false},
+                                             photo.analysis.MinLuminance)};
+}
+
+imaging::ViewRequest Fitted(const imaging::JpegHeader& h) {
+  const double zoom = std::min(static_cast<double>(kViewWidth) / h.width, static_cast<double>(kViewHeight) / h.height);
+  return {
+      imaging::ViewScaleFor(1, h.width, h.height, static_cast<int>(h.width * zoom), static_cast<int>(h.height * zoom)),
+      1,
+      {}};
+}
+
+imaging::ViewRequest Region(const imaging::JpegHeader& h) {
+  return {1, 1, {(h.width - kViewWidth) / 2, (h.height - kViewHeight) / 2, kViewWidth, kViewHeight}};
+}
+
+// The view's pixels decoded at its scale (whole photo fitted, or a region at 1:1).
+void DecodeFitted(benchmark::State& state) {
+  const imaging::ViewRequest request = Fitted(Measure().header);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(imaging::DecodeView(files::OpenInputFile(g_photo), request).pixels.width());
+  state.SetLabel("1/" + std::to_string(request.scale));
+}
+
+void DecodeRegion(benchmark::State& state) {
+  const imaging::ViewRequest request = Region(Measure().header);
+  for (auto _ : state)
+    benchmark::DoNotOptimize(imaging::DecodeView(files::OpenInputFile(g_photo), request).pixels.width());
+}
+
+// A control changed: the decoded pixels brightened again with other settings.
+void BrightenAgain(benchmark::State& state, const imaging::ViewRequest& request) {
+  const Shown shown = Measure();
+  const imaging::ViewPixels view = imaging::DecodeView(files::OpenInputFile(g_photo), request);
+  imaging::BrightenSettings s = shown.settings;
+  int strength = 10;
+  for (auto _ : state) {
+    s.strength = strength = strength % 150 + 1;
+    benchmark::DoNotOptimize(imaging::BrightenView(view.pixels, s, imaging::ExponentFor(strength)).width());
+  }
+  state.SetLabel(std::to_string(view.pixels.width()) + "x" + std::to_string(view.pixels.height()));
+}
+
+void BrightenFitted(benchmark::State& state) { BrightenAgain(state, Fitted(Measure().header)); }
+void BrightenRegion(benchmark::State& state) { BrightenAgain(state, Region(Measure().header)); }
+
+#ifdef PROSVITEK_VIEW_BENCH_WINDOW
+// The compare view itself: a change of the settings brightens again and the
+// view repaints (into a pixmap, as the screen would be).
+void Repaint(benchmark::State& state, bool oneToOne) {
+  const Shown shown = Measure();
+  Photo photo;
+  photo.path = g_photo;
+  photo.header = shown.header;
+  photo.preview = imaging::Raster(320, 213);
+  TCompareCanvas canvas;
+  canvas.resize(kViewWidth, kViewHeight);
+  canvas.show();
+  canvas.SetOneToOne(oneToOne);
+  canvas.SetPhoto(photo);
+  while (canvas.Decoding() || canvas.RenderedScale() == 0)
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  imaging::BrightenSettings s = shown.settings;
+  int strength = 10;
+  for (auto _ : state) {
+    s.strength = strength = strength % 150 + 1;
+    canvas.SetSettings(s, imaging::ExponentFor(strength));
+    benchmark::DoNotOptimize(canvas.viewport()->grab().width());
+  }
+  state.SetLabel("1/" + std::to_string(canvas.RenderedScale()));
+}
+
+void RepaintFitted(benchmark::State& state) { Repaint(state, false); }
+void RepaintRegion(benchmark::State& state) { Repaint(state, true); }
+#endif
+
+}  // namespace
+
+// Other people's work shares the machine: each benchmark is repeated in
+// short runs, and the fastest run (the one least disturbed) is reported
+// beside the median.
+double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
+
+#define VIEW_BENCHMARK(name)              \
+  BENCHMARK(name)                         \
+      ->Unit(benchmark::kMillisecond)     \
+      ->MinTime(0.3)                      \
+      ->Repetitions(5)                    \
+      ->ComputeStatistics("min", Fastest) \
+      ->ReportAggregatesOnly(true)        \
+      ->UseRealTime()
+
+VIEW_BENCHMARK(DecodeFitted);
+VIEW_BENCHMARK(DecodeRegion);
+VIEW_BENCHMARK(BrightenFitted);
+VIEW_BENCHMARK(BrightenRegion);
+#ifdef PROSVITEK_VIEW_BENCH_WINDOW
+VIEW_BENCHMARK(RepaintFitted);
+VIEW_BENCHMARK(RepaintRegion);
+#endif
+
+int main(int argc, char** argv) {
+#ifdef PROSVITEK_VIEW_BENCH_WINDOW
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+#endif
+  if (argc > 1 && argv[1][0] != '-') {
+    g_photo = argv[1];
+    --argc;
+    ++argv;
+  } else {
+    g_photo = std::string(PROSVITEK_SAMPLES_DIR) + "/synthetic/photo_6000x4000_q90_baseline.jpg";
+  }
+  if (!std::filesystem::exists(g_photo)) {
+    std::cerr << "photo not found: " << g_photo << "\n";
+    return 1;
+  }
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  return 0;
+}
