@@ -1,4 +1,4 @@
-#include "app/about_window.h"
+#include "about_window.h"
 
 #include <QFrame>
 

@@ -1,8 +1,8 @@
 #pragma once
 // The about window: the program and its version, author, date and home page.
 
-#include "app/platform.h"
-#include "app/widgets.h"
+#include "platform.h"
+#include "widgets.h"
 
 #include <QDialog>
 

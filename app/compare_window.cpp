@@ -1,9 +1,9 @@
-#include "app/compare_window.h"
+#include "compare_window.h"
 
-#include "app/native_path.h"
-#include "app/platform.h"
-#include "app/widgets.h"
-#include "files/input_file.h"
+#include "native_path.h"
+#include "platform.h"
+#include "widgets.h"
+#include "prosvitek/files/input_file.h"
 
 #include <QButtonGroup>
 #include <QFileInfo>

@@ -6,9 +6,9 @@
 // imaging/view_render.h), decoded in the background, and brightens it
 // again whenever the controls change.
 
-#include "app/job_runner.h"
-#include "app/photo_jobs.h"
-#include "imaging/view_render.h"
+#include "job_runner.h"
+#include "photo_jobs.h"
+#include "prosvitek/imaging/view_render.h"
 
 #include <QAbstractScrollArea>
 #include <QImage>

@@ -1,8 +1,8 @@
-#include "app/edge_text.h"
+#include "edge_text.h"
 
 #include <algorithm>
 
-#include "text/display_text.h"
+#include "prosvitek/text/display_text.h"
 
 std::string ReaderCredit() { return "Čtení exif pomocí knihovny pvexif 1.0"; }
 

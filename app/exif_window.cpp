@@ -1,7 +1,7 @@
-#include "app/exif_window.h"
+#include "exif_window.h"
 
-#include "app/edge_text.h"
-#include "app/native_path.h"
+#include "edge_text.h"
+#include "native_path.h"
 
 #include <QFileInfo>
 #include <QSettings>

@@ -2,8 +2,8 @@
 // The EXIF details window: the reader's trace of the photo that is open. It
 // follows the photo while shown, can be enlarged, and remembers its size.
 
-#include "app/platform.h"
-#include "app/widgets.h"
+#include "platform.h"
+#include "widgets.h"
 
 #include <QPlainTextEdit>
 #include <QWidget>

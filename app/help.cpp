@@ -1,4 +1,4 @@
-#include "app/help.h"
+#include "help.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 // The help file lies beside the executable and opens in the desktop's viewer.
 
-#include "app/platform.h"
+#include "platform.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "app/icons.h"
+#include "icons.h"
 
 #include <QPainter>
 #include <QPainterPath>

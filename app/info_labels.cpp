@@ -1,7 +1,7 @@
-#include "app/info_labels.h"
+#include "info_labels.h"
 
-#include "app/main_window.h"
-#include "text/display_text.h"
+#include "main_window.h"
+#include "prosvitek/text/display_text.h"
 
 namespace {
 

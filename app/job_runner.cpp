@@ -1,6 +1,6 @@
-#include "app/job_runner.h"
+#include "job_runner.h"
 
-#include "imaging/errors.h"
+#include "prosvitek/imaging/errors.h"
 
 std::string FailureText(const std::exception_ptr& failure) {
   // Photo errors say in Czech what happened and what to do, with the

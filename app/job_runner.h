@@ -5,7 +5,7 @@
 // generation, and a result of an older one is dropped unseen. Every
 // exception of the work, whatever its type, ends as a failed result.
 
-#include "app/job.h"
+#include "job.h"
 
 #include <QObject>
 

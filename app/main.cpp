@@ -3,12 +3,12 @@
 // Qt's own dialogs and buttons speak the user's language when its
 // translations are installed.
 
-#include "app/about_window.h"
-#include "app/exif_window.h"
-#include "app/main_window.h"
-#include "app/native_path.h"
-#include "app/platform.h"
-#include "files/terminating_signals.h"
+#include "about_window.h"
+#include "exif_window.h"
+#include "main_window.h"
+#include "native_path.h"
+#include "platform.h"
+#include "prosvitek/files/terminating_signals.h"
 
 #include <QApplication>
 #include <QFontDatabase>

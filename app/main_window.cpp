@@ -1,14 +1,14 @@
-#include "app/main_window.h"
+#include "main_window.h"
 
-#include "app/about_window.h"
-#include "app/compare_window.h"
-#include "app/exif_window.h"
-#include "app/help.h"
-#include "app/icons.h"
-#include "app/info_labels.h"
-#include "app/native_path.h"
-#include "imaging/errors.h"
-#include "imaging/histogram_chart.h"
+#include "about_window.h"
+#include "compare_window.h"
+#include "exif_window.h"
+#include "help.h"
+#include "icons.h"
+#include "info_labels.h"
+#include "native_path.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/imaging/histogram_chart.h"
 
 #include <QCloseEvent>
 #include <QDragEnterEvent>

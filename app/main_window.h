@@ -3,12 +3,12 @@
 // the photo information, the brightening settings and the histogram chart.
 // The processed preview follows the controls; a save writes what it shows.
 
-#include "app/photo_session.h"
-#include "app/platform.h"
-#include "app/spin_edit.h"
-#include "app/widgets.h"
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
+#include "photo_session.h"
+#include "platform.h"
+#include "spin_edit.h"
+#include "widgets.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/brighten.h"
 
 #include <QAction>
 #include <QCheckBox>

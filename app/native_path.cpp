@@ -1,4 +1,4 @@
-#include "app/native_path.h"
+#include "native_path.h"
 
 #include <cstdint>
 

@@ -1,13 +1,13 @@
-#include "app/photo_jobs.h"
+#include "photo_jobs.h"
 
-#include "app/edge_text.h"
-#include "files/atomic_file.h"
-#include "files/input_file.h"
-#include "files/jpeg_segments.h"
-#include "imaging/errors.h"
-#include "imaging/metadata.h"
-#include "imaging/orientation.h"
-#include "imaging/pipeline.h"
+#include "edge_text.h"
+#include "prosvitek/files/atomic_file.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/files/jpeg_segments.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/imaging/metadata.h"
+#include "prosvitek/imaging/orientation.h"
+#include "prosvitek/imaging/pipeline.h"
 
 #include <algorithm>
 

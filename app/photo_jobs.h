@@ -3,12 +3,12 @@
 // gives a value back; none touches a widget or the session. They run on
 // the job runner's thread (see job_runner.h).
 
-#include "app/job.h"
-#include "exif/reader.h"
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/pipeline.h"
+#include "job.h"
+#include "prosvitek/exif/reader.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/jpeg_codec.h"
+#include "prosvitek/imaging/pipeline.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "app/photo_session.h"
+#include "photo_session.h"
 
-#include "app/native_path.h"
+#include "native_path.h"
 
 PhotoSession::PhotoSession(QObject* parent) : QObject(parent) {
   progressTimer_.setInterval(30);

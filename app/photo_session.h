@@ -7,11 +7,11 @@
 // can race a running job: a job works on copies of its input, a second
 // open or save is refused while one runs, and a write runs to its end.
 
-#include "app/job_runner.h"
-#include "app/photo_jobs.h"
-#include "app/save_machine.h"
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
+#include "job_runner.h"
+#include "photo_jobs.h"
+#include "save_machine.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/brighten.h"
 
 #include <QObject>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "app/platform.h"
+#include "platform.h"
 
-#include "app/native_path.h"
+#include "native_path.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "app/save_machine.h"
+#include "save_machine.h"
 
 bool SaveMachine::Begin() {
   if (step_ != Step::Idle) return false;

@@ -13,7 +13,7 @@
 // or a discard goes back to Idle, but never once a write was asked for: a
 // write runs to its end, so nothing can change what it writes.
 
-#include "app/photo_jobs.h"
+#include "photo_jobs.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "app/spin_edit.h"
+#include "spin_edit.h"
 
 #include <QKeyEvent>
 #include <QRegularExpressionValidator>

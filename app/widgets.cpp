@@ -1,4 +1,4 @@
-#include "app/widgets.h"
+#include "widgets.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -2,7 +2,7 @@
 // Small widgets of the windows: an image control showing a raster, and a
 // label that acts as a link.
 
-#include "imaging/raster.h"
+#include "prosvitek/imaging/raster.h"
 
 #include <QImage>
 #include <QLabel>

@@ -3,10 +3,10 @@
 // 6000 x 4000 sample is used.
 
 #include "reference.h"
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/pipeline.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/jpeg_codec.h"
+#include "prosvitek/imaging/pipeline.h"
 
 #include <benchmark/benchmark.h>
 

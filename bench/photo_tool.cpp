@@ -9,11 +9,11 @@
 //                               other seeds give other grain and light, for batches of distinct photos
 //   photo_tool progressive IN OUT  the photo encoded again as progressive at quality 90
 
-#include "files/input_file.h"
-#include "files/atomic_file.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/files/atomic_file.h"
 #include "reference.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/pipeline.h"
+#include "prosvitek/imaging/jpeg_codec.h"
+#include "prosvitek/imaging/pipeline.h"
 
 #include <cmath>
 #include <cstdlib>

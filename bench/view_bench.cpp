@@ -6,10 +6,10 @@
 // 6000 x 4000 sample is used. With the window built, the real view is
 // repainted too (offscreen).
 
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
-#include "imaging/pipeline.h"
-#include "imaging/view_render.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/pipeline.h"
+#include "prosvitek/imaging/view_render.h"
 
 #ifdef PROSVITEK_VIEW_BENCH_WINDOW
 #include "app/compare_window.h"

@@ -1,10 +1,10 @@
-#include "cli/commands.h"
-#include "cli/terminal_text.h"
+#include "commands.h"
+#include "terminal_text.h"
 
-#include "imaging/analysis.h"
-#include "imaging/errors.h"
-#include "files/input_file.h"
-#include "imaging/pipeline.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/imaging/pipeline.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,9 +1,9 @@
-#include "cli/batch.h"
+#include "batch.h"
 
-#include "files/write_target.h"
+#include "prosvitek/files/write_target.h"
 
-#include "files/errors.h"
-#include "text/display_text.h"
+#include "prosvitek/files/errors.h"
+#include "prosvitek/text/display_text.h"
 
 #include <nlohmann/json.hpp>
 
@@ -20,7 +20,6 @@
 #include <system_error>
 #include <utility>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -228,36 +227,6 @@ std::string ReportLine(const PhotoRecord& record, const BrightenOptions& options
   j["error"] = TextOrNull(record.error);
   j["milliseconds"] = record.milliseconds;
   return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
-}
-
-ReportFile::ReportFile(const std::string& path) : path_(path) {
-  if (path == "-") {
-    fd_ = STDOUT_FILENO;
-    return;
-  }
-  fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd_ < 0)
-    throw files::FileError(path + ": zprávu nelze otevřít (" +
-                           std::error_code(errno, std::generic_category()).message() + ")");
-  owned_ = true;
-}
-
-ReportFile::~ReportFile() {
-  if (owned_) ::close(fd_);
-}
-
-std::optional<std::string> ReportFile::Write(const std::string& line) {
-  // One write per line: an appending writer never splits another's line.
-  std::size_t written = 0;
-  while (written < line.size()) {
-    const ssize_t n = ::write(fd_, line.data() + written, line.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0)
-      return path_ + ": zprávu nelze zapsat (" +
-             std::error_code(n < 0 ? errno : ENOSPC, std::generic_category()).message() + ")";
-    written += static_cast<std::size_t>(n);
-  }
-  return std::nullopt;
 }
 
 Progress::Progress(std::ostream& err, std::size_t total) : err_(err), total_(total), tty_(::isatty(2) == 1) {}

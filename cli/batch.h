@@ -3,8 +3,8 @@
 // command line, where each result goes, the report a monitor follows and the
 // progress line on a terminal.
 
-#include "cli/commands.h"
-#include "imaging/brighten.h"
+#include "commands.h"
+#include "prosvitek/imaging/brighten.h"
 
 #include <chrono>
 #include <cstddef>
@@ -86,25 +86,6 @@ struct PhotoRecord {
 // A name that is not UTF-8 is shown with U+FFFD and given byte for byte, in
 // hexadecimal, under "inputHex" or "outputHex".
 std::string ReportLine(const PhotoRecord& record, const BrightenOptions& options);
-
-// A report file: opened for appending (so a resumed batch adds to the first
-// run's lines, and several processes may share one), or standard output for
-// "-". Each line goes out in one write as soon as its photo is finished.
-class ReportFile {
- public:
-  // Throws files::FileError when the file cannot be opened.
-  explicit ReportFile(const std::string& path);
-  ~ReportFile();
-  ReportFile(const ReportFile&) = delete;
-  ReportFile& operator=(const ReportFile&) = delete;
-  // Writes one line; gives the reason when it could not be written.
-  std::optional<std::string> Write(const std::string& line);
-
- private:
-  std::string path_;
-  int fd_ = -1;
-  bool owned_ = false;
-};
 
 // The progress line on a terminal: count, photos a second and time left,
 // redrawn at most ten times a second. Quiet when stderr is no terminal; the

@@ -1,13 +1,14 @@
-#include "cli/commands.h"
-#include "cli/batch.h"
-#include "cli/terminal_text.h"
+#include "commands.h"
+#include "batch.h"
+#include "terminal_text.h"
 
-#include "imaging/errors.h"
-#include "files/input_file.h"
-#include "files/atomic_file.h"
-#include "files/write_target.h"
-#include "imaging/metadata.h"
-#include "imaging/pipeline.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/files/line_log.h"
+#include "prosvitek/files/atomic_file.h"
+#include "prosvitek/files/write_target.h"
+#include "prosvitek/imaging/metadata.h"
+#include "prosvitek/imaging/pipeline.h"
 
 #include <algorithm>
 #include <atomic>
@@ -184,9 +185,11 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
     clashes = std::move(plan.clashes);
   }
 
-  std::optional<ReportFile> report;
+  std::optional<files::LineLog> report;
   try {
-    if (!o.report.empty()) report.emplace(o.report);
+    // Appended to, so a resumed batch adds to the first run's lines and several
+    // processes may share one; each line goes out as soon as its photo is finished.
+    if (!o.report.empty()) report.emplace(o.report, "zprávu");
   } catch (const files::FileError& e) {
     err << e.what() << "\n";
     return kExitFailed;
@@ -194,7 +197,7 @@ int Brighten(const BrightenOptions& o, std::ostream& err) {
   bool reportBroken = false;
   auto record = [&](const PhotoRecord& r) {
     if (!report || reportBroken) return;
-    if (auto failure = report->Write(ReportLine(r, o))) {
+    if (auto failure = report->Append(ReportLine(r, o))) {
       err << *failure << "\n";
       reportBroken = true;
     }

@@ -2,8 +2,8 @@
 // The subcommands of prosvitek-cli. Each returns the process exit status:
 // 0 success, 1 a photo or file failed, 2 a usage error (reported by main).
 
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
 #include <cstdint>
 #include <iosfwd>

@@ -1,8 +1,8 @@
-#include "cli/commands.h"
-#include "cli/terminal_text.h"
+#include "commands.h"
+#include "terminal_text.h"
 
-#include "exif/reader.h"
-#include "text/display_text.h"
+#include "prosvitek/exif/reader.h"
+#include "prosvitek/text/display_text.h"
 
 #include <nlohmann/json.hpp>
 

@@ -3,10 +3,10 @@
 //   prosvitek-cli brighten [options] (-o OUT PHOTO | --out-dir DIR [--tree ROOT] PHOTO... [--files-from LIST])
 //   prosvitek-cli exif [--summary | --trace | --makernote | --tags | --json] FILE...
 
-#include "cli/batch.h"
-#include "cli/commands.h"
-#include "files/terminating_signals.h"
-#include "imaging/jpeg_codec.h"
+#include "batch.h"
+#include "commands.h"
+#include "prosvitek/files/terminating_signals.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
 #include <CLI/CLI.hpp>
 

@@ -1,6 +1,6 @@
-#include "cli/terminal_text.h"
+#include "terminal_text.h"
 
-#include "text/display_text.h"
+#include "prosvitek/text/display_text.h"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "exif/ascii.h"
+#include "ascii.h"
 
 namespace exif::detail {
 namespace {

@@ -1,4 +1,4 @@
-#include "exif/bytes.h"
+#include "bytes.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "exif/container.h"
+#include "container.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -6,15 +6,15 @@
 #include <limits>
 #include <vector>
 
-#include "exif/decoders.h"
-#include "exif/field_types.h"
-#include "exif/makernotes/maker_note.h"
-#include "exif/tag_dictionary.h"
-#include "files/containers/doors.h"
-#include "files/containers/tiff_raw.h"
-#include "files/errors.h"
-#include "files/jpeg_segments.h"
-#include "files/tiff.h"
+#include "decoders.h"
+#include "field_types.h"
+#include "makernotes/maker_note.h"
+#include "tag_dictionary.h"
+#include "prosvitek/files/containers/doors.h"
+#include "prosvitek/files/containers/tiff_raw.h"
+#include "prosvitek/files/errors.h"
+#include "prosvitek/files/jpeg_segments.h"
+#include "prosvitek/files/tiff.h"
 
 namespace exif::detail {
 namespace {

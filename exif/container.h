@@ -18,11 +18,11 @@
 #include <system_error>
 #include <vector>
 
-#include "exif/end_ind.h"
-#include "exif/image_info.h"
-#include "files/containers/exif_location.h"
-#include "files/file_kind.h"
-#include "files/input_file.h"
+#include "end_ind.h"
+#include "image_info.h"
+#include "prosvitek/files/containers/exif_location.h"
+#include "prosvitek/files/file_kind.h"
+#include "prosvitek/files/input_file.h"
 
 namespace exif::detail {
 

@@ -1,4 +1,4 @@
-#include "exif/decoders.h"
+#include "decoders.h"
 
 #include <array>
 #include <cmath>
@@ -6,15 +6,15 @@
 #include <exception>
 #include <optional>
 
-#include "exif/ascii.h"
-#include "exif/bytes.h"
-#include "exif/field_types.h"
-#include "exif/image_info.h"
-#include "exif/number_text.h"
-#include "exif/printf_format.h"
-#include "exif/tag_dictionary.h"
-#include "exif/text_filters.h"
-#include "exif/value_map.h"
+#include "ascii.h"
+#include "bytes.h"
+#include "field_types.h"
+#include "image_info.h"
+#include "number_text.h"
+#include "printf_format.h"
+#include "tag_dictionary.h"
+#include "text_filters.h"
+#include "value_map.h"
 
 namespace exif::detail {
 namespace {

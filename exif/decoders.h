@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "exif/tag_entry.h"
+#include "tag_entry.h"
 
 namespace exif::detail {
 

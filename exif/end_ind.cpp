@@ -1,4 +1,4 @@
-#include "exif/end_ind.h"
+#include "end_ind.h"
 
 namespace exif::detail {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "exif/bytes.h"
+#include "bytes.h"
 
 namespace exif::detail {
 

@@ -1,4 +1,4 @@
-#include "exif/field_types.h"
+#include "field_types.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,10 +6,10 @@
 #include <cstring>
 #include <string>
 
-#include "exif/bytes.h"
-#include "exif/number_text.h"
-#include "exif/printf_format.h"
-#include "exif/value_map.h"
+#include "bytes.h"
+#include "number_text.h"
+#include "printf_format.h"
+#include "value_map.h"
 
 namespace exif::detail {
 namespace {

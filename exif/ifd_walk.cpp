@@ -1,22 +1,22 @@
 // The walk of TIFF directories: entry values into text, trace lines, plain fields,
 // sub-directories and the tag store.
 
-#include "exif/ifd_walk.h"
+#include "ifd_walk.h"
 
 #include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
 
-#include "exif/ascii.h"
-#include "exif/container.h"
-#include "exif/field_types.h"
-#include "exif/image_info.h"
-#include "exif/makernotes/maker_note.h"
-#include "exif/number_text.h"
-#include "exif/tag_dictionary.h"
-#include "exif/text_filters.h"
-#include "exif/value_map.h"
+#include "ascii.h"
+#include "container.h"
+#include "field_types.h"
+#include "image_info.h"
+#include "makernotes/maker_note.h"
+#include "number_text.h"
+#include "tag_dictionary.h"
+#include "text_filters.h"
+#include "value_map.h"
 
 namespace exif::detail {
 namespace {

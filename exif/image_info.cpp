@@ -1,8 +1,8 @@
-#include "exif/image_info.h"
+#include "image_info.h"
 
-#include "exif/ascii.h"
-#include "exif/field_types.h"
-#include "exif/tag_dictionary.h"
+#include "ascii.h"
+#include "field_types.h"
+#include "tag_dictionary.h"
 
 namespace exif::detail {
 

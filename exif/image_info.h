@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-#include "exif/end_ind.h"
-#include "exif/reader.h"
-#include "exif/tag_entry.h"
+#include "end_ind.h"
+#include "prosvitek/exif/reader.h"
+#include "tag_entry.h"
 
 namespace exif::detail {
 

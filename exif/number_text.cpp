@@ -1,9 +1,9 @@
-#include "exif/number_text.h"
+#include "number_text.h"
 
 #include <cmath>
 
-#include "exif/ascii.h"
-#include "exif/printf_format.h"
+#include "ascii.h"
+#include "printf_format.h"
 
 namespace exif::detail {
 namespace {

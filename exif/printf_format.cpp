@@ -1,4 +1,4 @@
-#include "exif/printf_format.h"
+#include "printf_format.h"
 
 #include <cstdio>
 #include <vector>

@@ -1,10 +1,10 @@
 // The public reader over the container and its parsed object.
 
-#include "exif/reader.h"
+#include "prosvitek/exif/reader.h"
 
-#include "exif/container.h"
-#include "exif/image_info.h"
-#include "exif/summary.h"
+#include "container.h"
+#include "image_info.h"
+#include "summary.h"
 
 namespace exif {
 

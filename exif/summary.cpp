@@ -1,13 +1,13 @@
-#include "exif/summary.h"
+#include "summary.h"
 
 #include <ctime>
 #include <string_view>
 #include <utility>
 
-#include "exif/container.h"
-#include "exif/decoders.h"
-#include "exif/image_info.h"
-#include "exif/number_text.h"
+#include "container.h"
+#include "decoders.h"
+#include "image_info.h"
+#include "number_text.h"
 
 namespace exif {
 namespace {

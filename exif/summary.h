@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "exif/reader.h"
+#include "prosvitek/exif/reader.h"
 
 namespace exif::detail {
 

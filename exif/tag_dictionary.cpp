@@ -1,10 +1,10 @@
-#include "exif/tag_dictionary.h"
+#include "tag_dictionary.h"
 
 #include <algorithm>
 #include <vector>
 
-#include "exif/ascii.h"
-#include "exif/decoders.h"
+#include "ascii.h"
+#include "decoders.h"
 
 namespace exif::detail {
 namespace {

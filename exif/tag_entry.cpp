@@ -1,4 +1,4 @@
-#include "exif/tag_entry.h"
+#include "tag_entry.h"
 
 namespace exif::detail {
 

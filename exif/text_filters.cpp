@@ -1,10 +1,10 @@
-#include "exif/text_filters.h"
+#include "text_filters.h"
 
 #include <algorithm>
 #include <cstdint>
 
-#include "exif/bytes.h"
-#include "text/display_text.h"
+#include "bytes.h"
+#include "prosvitek/text/display_text.h"
 
 namespace exif::detail {
 

@@ -1,6 +1,6 @@
-#include "exif/value_map.h"
+#include "value_map.h"
 
-#include "exif/ascii.h"
+#include "ascii.h"
 
 namespace exif::detail {
 

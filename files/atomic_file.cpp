@@ -1,8 +1,8 @@
-#include "files/atomic_file.h"
+#include "prosvitek/files/atomic_file.h"
 
-#include "files/errors.h"
-#include "files/system_text.h"
-#include "files/write_target.h"
+#include "prosvitek/files/errors.h"
+#include "prosvitek/files/system_text.h"
+#include "prosvitek/files/write_target.h"
 
 #include <array>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "files/file_kind.h"
+#include "prosvitek/files/file_kind.h"
 
 #include <cstring>
 

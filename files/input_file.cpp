@@ -1,7 +1,7 @@
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
-#include "files/errors.h"
-#include "files/system_text.h"
+#include "prosvitek/files/errors.h"
+#include "prosvitek/files/system_text.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "files/jpeg_segments.h"
+#include "prosvitek/files/jpeg_segments.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "files/terminating_signals.h"
+#include "prosvitek/files/terminating_signals.h"
 
-#include "files/atomic_file.h"
+#include "prosvitek/files/atomic_file.h"
 
 #include <signal.h>
 

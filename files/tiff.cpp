@@ -1,4 +1,4 @@
-#include "files/tiff.h"
+#include "prosvitek/files/tiff.h"
 
 #include <limits>
 

@@ -1,6 +1,6 @@
-#include "files/tiff_build.h"
+#include "tiff_build.h"
 
-#include "files/tiff.h"
+#include "prosvitek/files/tiff.h"
 
 #include <algorithm>
 

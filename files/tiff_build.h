@@ -3,7 +3,7 @@
 // values do not lie in a TIFF structure the walk reads as it is: the
 // records of a Canon CRW, the 8-byte directories of a BigTIFF.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstdint>
 #include <functional>

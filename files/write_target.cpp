@@ -1,4 +1,4 @@
-#include "files/write_target.h"
+#include "prosvitek/files/write_target.h"
 
 #include <cerrno>
 #include <utility>

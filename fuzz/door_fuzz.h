@@ -3,9 +3,9 @@
 // file), then the EXIF reader over the same bytes as the command line reads a file, with the
 // summary and every stored tag.
 
-#include "exif/reader.h"
-#include "files/containers/exif_location.h"
-#include "files/input_file.h"
+#include "prosvitek/exif/reader.h"
+#include "prosvitek/files/containers/exif_location.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstddef>
 #include <cstdint>

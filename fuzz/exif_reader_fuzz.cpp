@@ -3,7 +3,7 @@
 // JPEG or TIFF path; the bytes before it are the file. (A JPEG file's own last byte, 0xD9,
 // picks a JPEG name, so plain photos make good seeds.)
 
-#include "exif/reader.h"
+#include "prosvitek/exif/reader.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // The segment walk under both rules, and the metadata carrier that picks a
 // saved photo's segments from it (with a renewed thumbnail too), on a file in memory.
 
-#include "files/input_file.h"
-#include "files/jpeg_segments.h"
-#include "imaging/metadata.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/files/jpeg_segments.h"
+#include "prosvitek/imaging/metadata.h"
 
 #include <cstddef>
 #include <cstdint>

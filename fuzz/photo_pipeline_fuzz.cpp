@@ -4,9 +4,9 @@
 // extremes found from the coefficients; on one thread and on two, stopped at
 // a point the input chooses.
 
-#include "files/input_file.h"
-#include "imaging/errors.h"
-#include "imaging/pipeline.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/imaging/pipeline.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
-#include "imaging/analysis.h"
+#include "prosvitek/imaging/analysis.h"
 
-#include "imaging/luminance.h"
-#include "imaging/pixel_kernels.h"
+#include "prosvitek/imaging/luminance.h"
+#include "pixel_kernels.h"
 
 #include <algorithm>
 #include <cmath>

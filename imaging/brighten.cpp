@@ -1,8 +1,8 @@
-#include "imaging/brighten.h"
+#include "prosvitek/imaging/brighten.h"
 
-#include "imaging/luminance.h"
-#include "imaging/analysis.h"
-#include "imaging/pixel_kernels.h"
+#include "prosvitek/imaging/luminance.h"
+#include "prosvitek/imaging/analysis.h"
+#include "pixel_kernels.h"
 
 #include <algorithm>
 #include <cmath>

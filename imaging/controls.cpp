@@ -1,6 +1,6 @@
-#include "imaging/controls.h"
+#include "prosvitek/imaging/controls.h"
 
-#include "imaging/analysis.h"
+#include "prosvitek/imaging/analysis.h"
 
 namespace imaging {
 

@@ -1,4 +1,4 @@
-#include "imaging/errors.h"
+#include "prosvitek/imaging/errors.h"
 
 #include <algorithm>
 #include <new>

@@ -1,4 +1,4 @@
-#include "imaging/histogram_chart.h"
+#include "prosvitek/imaging/histogram_chart.h"
 
 #include <algorithm>
 #include <cmath>

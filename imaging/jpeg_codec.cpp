@@ -1,6 +1,6 @@
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
-#include "imaging/errors.h"
+#include "prosvitek/imaging/errors.h"
 
 #include <algorithm>
 #include <climits>

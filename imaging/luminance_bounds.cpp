@@ -1,8 +1,8 @@
-#include "imaging/luminance_bounds.h"
+#include "luminance_bounds.h"
 
-#include "imaging/errors.h"
-#include "imaging/luminance.h"
-#include "imaging/pixel_kernels.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/imaging/luminance.h"
+#include "pixel_kernels.h"
 
 #include <algorithm>
 #include <bit>

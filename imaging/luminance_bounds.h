@@ -14,7 +14,7 @@
 // itself unless a decoded pixel went further. So the extremes of the decoded
 // pixels are the photo's.
 
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
 #include <array>
 #include <cstdint>

@@ -1,10 +1,10 @@
-#include "imaging/metadata.h"
+#include "prosvitek/imaging/metadata.h"
 
-#include "files/jpeg_segments.h"
-#include "files/tiff.h"
-#include "imaging/errors.h"
+#include "prosvitek/files/jpeg_segments.h"
+#include "prosvitek/files/tiff.h"
+#include "prosvitek/imaging/errors.h"
 
-#include "imaging/thumbnail.h"
+#include "thumbnail.h"
 
 #include <algorithm>
 #include <cstring>

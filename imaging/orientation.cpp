@@ -1,4 +1,4 @@
-#include "imaging/orientation.h"
+#include "prosvitek/imaging/orientation.h"
 
 #include <cstring>
 

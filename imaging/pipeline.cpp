@@ -1,8 +1,8 @@
-#include "imaging/pipeline.h"
+#include "prosvitek/imaging/pipeline.h"
 
-#include "imaging/errors.h"
-#include "imaging/luminance_bounds.h"
-#include "imaging/pixel_kernels.h"
+#include "prosvitek/imaging/errors.h"
+#include "luminance_bounds.h"
+#include "pixel_kernels.h"
 
 #include <algorithm>
 #include <atomic>

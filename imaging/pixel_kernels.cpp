@@ -1,6 +1,6 @@
-#include "imaging/pixel_kernels.h"
+#include "pixel_kernels.h"
 
-#include "imaging/pixel_kernels_avx512.h"
+#include "pixel_kernels_avx512.h"
 
 #include <cmath>
 #include <cstdlib>

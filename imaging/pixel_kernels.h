@@ -3,8 +3,8 @@
 // version and, where the processor allows, a vector version chosen once at
 // run time; both give identical results.
 
-#include "imaging/brighten.h"
-#include "imaging/luminance.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/luminance.h"
 
 #include <array>
 #include <cstdint>

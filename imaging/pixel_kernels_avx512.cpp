@@ -1,6 +1,6 @@
-#include "imaging/pixel_kernels_avx512.h"
+#include "pixel_kernels_avx512.h"
 
-#include "imaging/luminance.h"
+#include "prosvitek/imaging/luminance.h"
 
 #if defined(__x86_64__)
 

@@ -3,7 +3,7 @@
 // F/BW/VL/VBMI and BMI2. Call them only when Available() says so: the rest
 // of the program is compiled for the baseline processor.
 
-#include "imaging/pixel_kernels.h"
+#include "pixel_kernels.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "imaging/raster.h"
+#include "prosvitek/imaging/raster.h"
 
-#include "imaging/errors.h"
+#include "prosvitek/imaging/errors.h"
 
 #include <cstring>
 #include <new>

@@ -1,8 +1,8 @@
-#include "imaging/thumbnail.h"
+#include "thumbnail.h"
 
-#include "imaging/analysis.h"
-#include "imaging/pixel_kernels.h"
-#include "imaging/raster.h"
+#include "prosvitek/imaging/analysis.h"
+#include "pixel_kernels.h"
+#include "prosvitek/imaging/raster.h"
 
 #include <algorithm>
 #include <cmath>

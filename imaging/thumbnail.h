@@ -4,9 +4,9 @@
 // original. It is made before the photo is encoded (its segment goes before
 // the picture), from a cheap decode of the source: libjpeg's DCT scaling.
 
-#include "files/input_file.h"
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
 #include <stop_token>
 

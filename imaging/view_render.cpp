@@ -1,6 +1,6 @@
-#include "imaging/view_render.h"
+#include "prosvitek/imaging/view_render.h"
 
-#include "imaging/pixel_kernels.h"
+#include "pixel_kernels.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "text/display_text.h"
+#include "prosvitek/text/display_text.h"
 
 namespace text {
 

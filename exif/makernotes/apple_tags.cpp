@@ -4,8 +4,8 @@
 #include <iterator>
 #include <vector>
 
-#include "exif/makernotes/maker_rows.h"
-#include "exif/makernotes/maker_tables.h"
+#include "makernotes/maker_rows.h"
+#include "makernotes/maker_tables.h"
 
 namespace exif::detail {
 namespace {

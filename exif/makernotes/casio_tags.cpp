@@ -4,14 +4,14 @@
 #include <iterator>
 #include <vector>
 
-#include "exif/ascii.h"
-#include "exif/field_types.h"
-#include "exif/image_info.h"
-#include "exif/makernotes/maker_rows.h"
-#include "exif/makernotes/maker_tables.h"
-#include "exif/number_text.h"
-#include "exif/printf_format.h"
-#include "exif/text_filters.h"
+#include "ascii.h"
+#include "field_types.h"
+#include "image_info.h"
+#include "makernotes/maker_rows.h"
+#include "makernotes/maker_tables.h"
+#include "number_text.h"
+#include "printf_format.h"
+#include "text_filters.h"
 
 namespace exif::detail {
 namespace {

@@ -1,7 +1,7 @@
 // The maker directory reader: entries, value positions inside the note (re-based when the
 // note was moved), value texts, decoders, the maker-note trace and the store.
 
-#include "exif/makernotes/maker_directory.h"
+#include "makernotes/maker_directory.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "exif/ascii.h"
-#include "exif/container.h"
-#include "exif/end_ind.h"
-#include "exif/field_types.h"
-#include "exif/image_info.h"
-#include "exif/printf_format.h"
-#include "exif/tag_dictionary.h"
-#include "exif/text_filters.h"
+#include "ascii.h"
+#include "container.h"
+#include "end_ind.h"
+#include "field_types.h"
+#include "image_info.h"
+#include "printf_format.h"
+#include "tag_dictionary.h"
+#include "text_filters.h"
 
 namespace exif::detail {
 namespace {

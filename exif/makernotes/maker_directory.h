@@ -8,8 +8,8 @@
 #include <span>
 #include <string_view>
 
-#include "exif/ifd_walk.h"
-#include "exif/tag_entry.h"
+#include "ifd_walk.h"
+#include "tag_entry.h"
 
 namespace exif::detail {
 

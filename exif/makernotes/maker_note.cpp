@@ -1,16 +1,16 @@
 // Recognising the maker and choosing its table and directory layout from the note's header.
 
-#include "exif/makernotes/maker_note.h"
+#include "makernotes/maker_note.h"
 
 #include <span>
 #include <string>
 #include <string_view>
 
-#include "exif/ascii.h"
-#include "exif/bytes.h"
-#include "exif/end_ind.h"
-#include "exif/image_info.h"
-#include "exif/makernotes/maker_tables.h"
+#include "ascii.h"
+#include "bytes.h"
+#include "end_ind.h"
+#include "image_info.h"
+#include "makernotes/maker_tables.h"
 
 namespace exif::detail {
 namespace {

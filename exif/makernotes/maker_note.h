@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "exif/makernotes/maker_directory.h"
+#include "makernotes/maker_directory.h"
 
 namespace exif::detail {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "exif/tag_entry.h"
+#include "tag_entry.h"
 
 namespace exif::detail::makernote_rows {
 

@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 
-#include "exif/bytes.h"
-#include "exif/makernotes/maker_directory.h"
-#include "exif/tag_entry.h"
+#include "bytes.h"
+#include "makernotes/maker_directory.h"
+#include "tag_entry.h"
 
 namespace exif::detail {
 

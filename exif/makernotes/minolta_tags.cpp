@@ -7,14 +7,14 @@
 #include <string_view>
 #include <vector>
 
-#include "exif/ascii.h"
-#include "exif/field_types.h"
-#include "exif/makernotes/maker_rows.h"
-#include "exif/makernotes/maker_tables.h"
-#include "exif/number_text.h"
-#include "exif/printf_format.h"
-#include "exif/text_filters.h"
-#include "exif/value_map.h"
+#include "ascii.h"
+#include "field_types.h"
+#include "makernotes/maker_rows.h"
+#include "makernotes/maker_tables.h"
+#include "number_text.h"
+#include "printf_format.h"
+#include "text_filters.h"
+#include "value_map.h"
 
 namespace exif::detail {
 namespace {

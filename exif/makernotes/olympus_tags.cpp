@@ -4,12 +4,12 @@
 #include <iterator>
 #include <vector>
 
-#include "exif/field_types.h"
-#include "exif/makernotes/maker_rows.h"
-#include "exif/makernotes/maker_tables.h"
-#include "exif/number_text.h"
-#include "exif/printf_format.h"
-#include "exif/text_filters.h"
+#include "field_types.h"
+#include "makernotes/maker_rows.h"
+#include "makernotes/maker_tables.h"
+#include "number_text.h"
+#include "printf_format.h"
+#include "text_filters.h"
 
 namespace exif::detail {
 namespace {

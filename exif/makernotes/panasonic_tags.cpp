@@ -6,10 +6,10 @@
 #include <utility>
 #include <vector>
 
-#include "exif/makernotes/maker_rows.h"
-#include "exif/makernotes/maker_tables.h"
-#include "exif/text_filters.h"
-#include "exif/value_map.h"
+#include "makernotes/maker_rows.h"
+#include "makernotes/maker_tables.h"
+#include "text_filters.h"
+#include "value_map.h"
 
 namespace exif::detail {
 namespace {

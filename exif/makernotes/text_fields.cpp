@@ -1,4 +1,4 @@
-#include "exif/makernotes/text_fields.h"
+#include "makernotes/text_fields.h"
 
 namespace exif::detail {
 namespace {

@@ -1,7 +1,7 @@
-#include "files/containers/bigtiff.h"
+#include "containers/bigtiff.h"
 
-#include "files/tiff.h"
-#include "files/tiff_build.h"
+#include "prosvitek/files/tiff.h"
+#include "tiff_build.h"
 
 #include <algorithm>
 #include <set>

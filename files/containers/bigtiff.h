@@ -4,7 +4,7 @@
 // walk follows (EXIF, GPS, interoperability, the first sub-image), with
 // 8-byte numbers that fit in 4 bytes narrowed and the rest left out.
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

@@ -1,6 +1,6 @@
-#include "files/containers/cr3.h"
+#include "containers/cr3.h"
 
-#include "files/containers/iso_boxes.h"
+#include "containers/iso_boxes.h"
 
 #include <algorithm>
 

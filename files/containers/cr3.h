@@ -3,7 +3,7 @@
 // box, and in it four TIFF structures: CMT1 (IFD0), CMT2 (the EXIF
 // directory), CMT3 (Canon's maker note) and CMT4 (GPS).
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

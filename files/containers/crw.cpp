@@ -1,8 +1,8 @@
-#include "files/containers/crw.h"
+#include "containers/crw.h"
 
-#include "files/containers/byte_cursor.h"
-#include "files/tiff.h"
-#include "files/tiff_build.h"
+#include "containers/byte_cursor.h"
+#include "prosvitek/files/tiff.h"
+#include "tiff_build.h"
 
 #include <algorithm>
 #include <bit>

@@ -5,7 +5,7 @@
 // are taken from their records and handed on as a TIFF structure built in
 // memory, so that the one walk reads them as it reads any EXIF.
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

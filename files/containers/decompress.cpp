@@ -1,4 +1,4 @@
-#include "files/containers/decompress.h"
+#include "containers/decompress.h"
 
 #include <brotli/decode.h>
 #include <zlib.h>

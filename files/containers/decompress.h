@@ -3,7 +3,7 @@
 // (JPEG XL "brob" boxes). Output is capped: a small hostile stream cannot
 // expand into a large allocation.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstddef>
 #include <optional>

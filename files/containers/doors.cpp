@@ -1,14 +1,14 @@
-#include "files/containers/doors.h"
+#include "prosvitek/files/containers/doors.h"
 
-#include "files/containers/bigtiff.h"
-#include "files/containers/cr3.h"
-#include "files/containers/crw.h"
-#include "files/containers/heif.h"
-#include "files/containers/jpeg_xl.h"
-#include "files/containers/mrw.h"
-#include "files/containers/png.h"
-#include "files/containers/raf.h"
-#include "files/containers/webp.h"
+#include "containers/bigtiff.h"
+#include "containers/cr3.h"
+#include "containers/crw.h"
+#include "containers/heif.h"
+#include "containers/jpeg_xl.h"
+#include "containers/mrw.h"
+#include "containers/png.h"
+#include "containers/raf.h"
+#include "containers/webp.h"
 
 namespace files {
 

@@ -1,4 +1,4 @@
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
-#include "files/containers/heif.h"
+#include "containers/heif.h"
 
-#include "files/containers/byte_cursor.h"
-#include "files/containers/iso_boxes.h"
+#include "containers/byte_cursor.h"
+#include "containers/iso_boxes.h"
 
 #include <optional>
 #include <vector>

@@ -3,7 +3,7 @@
 // top-level "meta" box and placed by its "iloc" entry (in the file, or in
 // the "idat" box), with a 4-byte offset to the TIFF header before it.
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

@@ -1,6 +1,6 @@
-#include "files/containers/iso_boxes.h"
+#include "containers/iso_boxes.h"
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 #include <algorithm>
 #include <cstring>

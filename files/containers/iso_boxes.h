@@ -3,7 +3,7 @@
 // container: one header at a time, every size checked against the box that
 // holds it, the count of headers read capped for the whole file.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <array>
 #include <cstdint>

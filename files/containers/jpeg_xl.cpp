@@ -1,7 +1,7 @@
-#include "files/containers/jpeg_xl.h"
+#include "containers/jpeg_xl.h"
 
-#include "files/containers/decompress.h"
-#include "files/containers/iso_boxes.h"
+#include "containers/decompress.h"
+#include "containers/iso_boxes.h"
 
 namespace files {
 

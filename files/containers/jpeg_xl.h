@@ -3,7 +3,7 @@
 // header first), or a Brotli-compressed "brob" box holding one. A bare
 // codestream has no boxes and so no EXIF.
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

@@ -1,4 +1,4 @@
-#include "files/containers/mrw.h"
+#include "containers/mrw.h"
 
 #include <algorithm>
 #include <cstring>

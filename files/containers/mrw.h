@@ -2,7 +2,7 @@
 // Minolta MRW: a header of records ("\0PRD", "\0TTW", "\0WBG", "\0RIF"),
 // the TTW record holding the TIFF structure.
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

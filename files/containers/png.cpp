@@ -1,6 +1,6 @@
-#include "files/containers/png.h"
+#include "containers/png.h"
 
-#include "files/containers/decompress.h"
+#include "containers/decompress.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // text chunk that holds the EXIF block as hexadecimal digits, plain (tEXt,
 // iTXt) or compressed (zTXt, compressed iTXt).
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

@@ -1,4 +1,4 @@
-#include "files/containers/raf.h"
+#include "containers/raf.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Fujifilm RAF: the EXIF of the JPEG preview whose place the header gives.
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

@@ -1,6 +1,6 @@
-#include "files/containers/tiff_raw.h"
+#include "prosvitek/files/containers/tiff_raw.h"
 
-#include "files/tiff.h"
+#include "prosvitek/files/tiff.h"
 
 #include <set>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "files/containers/webp.h"
+#include "containers/webp.h"
 
 #include <algorithm>
 #include <cstring>

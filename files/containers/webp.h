@@ -2,7 +2,7 @@
 // WebP: the RIFF "EXIF" chunk, with or without "Exif\0\0" before its TIFF
 // header.
 
-#include "files/containers/exif_location.h"
+#include "prosvitek/files/containers/exif_location.h"
 
 namespace files {
 

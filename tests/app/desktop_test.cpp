@@ -6,9 +6,9 @@
 #include "app/platform.h"
 
 #include "exif_builder.h"
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 #include "reference.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 #include "jpeg_fixtures.h"
 
 #include <QApplication>

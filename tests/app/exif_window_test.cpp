@@ -6,7 +6,7 @@
 #include "app/main_window.h"
 #include "exif_builder.h"
 #include "reference.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 #include "jpeg_fixtures.h"
 
 #include <QTest>

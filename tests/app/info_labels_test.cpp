@@ -2,7 +2,7 @@
 
 #include "exif_builder.h"
 #include "reference.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 #include "jpeg_fixtures.h"
 
 #include <QTest>

@@ -5,7 +5,7 @@
 #include "app/native_path.h"
 #include "app/photo_session.h"
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 #include "jpeg_fixtures.h"
 #include "reference.h"
 

@@ -1,6 +1,6 @@
 #include "reference.h"
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/brighten.h"
 #include "jpeg_fixtures.h"
 #include "run_cli.h"
 #include "samples.h"

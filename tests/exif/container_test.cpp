@@ -2,7 +2,7 @@
 // header check and the status text.
 
 #include "exif/container.h"
-#include "exif/reader.h"
+#include "prosvitek/exif/reader.h"
 
 #include <gtest/gtest.h>
 

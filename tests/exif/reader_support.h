@@ -8,7 +8,7 @@
 #include <string>
 
 #include "exif/container.h"
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 #include "exif_builder.h"
 
 namespace exiftest {

@@ -1,6 +1,6 @@
 // The reader's public face: how a read ended, told by a status rather than by its text.
 
-#include "exif/reader.h"
+#include "prosvitek/exif/reader.h"
 
 #include <gtest/gtest.h>
 

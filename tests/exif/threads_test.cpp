@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-#include "exif/reader.h"
+#include "prosvitek/exif/reader.h"
 #include "exif_builder.h"
 #include "makernotes/note_builder.h"
 #include "samples.h"

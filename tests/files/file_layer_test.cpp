@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "container_builder.h"
-#include "files/file_kind.h"
-#include "files/input_file.h"
-#include "files/jpeg_segments.h"
-#include "files/tiff.h"
+#include "prosvitek/files/file_kind.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/files/jpeg_segments.h"
+#include "prosvitek/files/tiff.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "reference.h"
-#include "imaging/analysis.h"
+#include "prosvitek/imaging/analysis.h"
 
-#include "imaging/luminance.h"
+#include "prosvitek/imaging/luminance.h"
 #include "jpeg_fixtures.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
-#include "imaging/brighten.h"
+#include "prosvitek/imaging/brighten.h"
 
-#include "imaging/luminance.h"
+#include "prosvitek/imaging/luminance.h"
 
 #include <gtest/gtest.h>
 

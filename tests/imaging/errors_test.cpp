@@ -1,6 +1,6 @@
-#include "imaging/errors.h"
+#include "prosvitek/imaging/errors.h"
 
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 #include "jpeg_fixtures.h"
 
 #include <gtest/gtest.h>

@@ -2,10 +2,10 @@
 // a replaced file keeps, and what an interrupting signal leaves; and reading
 // that stops when asked.
 
-#include "imaging/errors.h"
-#include "files/input_file.h"
-#include "files/atomic_file.h"
-#include "files/write_target.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/files/atomic_file.h"
+#include "prosvitek/files/write_target.h"
 #include "jpeg_fixtures.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "files/atomic_file.h"
+#include "prosvitek/files/atomic_file.h"
 #include "reference.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
-#include "imaging/errors.h"
+#include "prosvitek/imaging/errors.h"
 #include "jpeg_fixtures.h"
 #include "samples.h"
 

@@ -2,8 +2,8 @@
 // Small JPEG files made in the tests, and a look at what a JPEG file holds.
 
 #include "reference.h"
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
 #include <array>
 #include <cstdint>

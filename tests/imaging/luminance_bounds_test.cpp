@@ -1,7 +1,7 @@
 #include "imaging/luminance_bounds.h"
 
-#include "files/input_file.h"
-#include "imaging/luminance.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/imaging/luminance.h"
 #include "jpeg_fixtures.h"
 #include "reference.h"
 #include "samples.h"

@@ -1,4 +1,4 @@
-#include "imaging/luminance.h"
+#include "prosvitek/imaging/luminance.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "imaging/view_render.h"
+#include "prosvitek/imaging/view_render.h"
 
-#include "imaging/errors.h"
-#include "imaging/orientation.h"
+#include "prosvitek/imaging/errors.h"
+#include "prosvitek/imaging/orientation.h"
 #include "jpeg_fixtures.h"
 #include "reference.h"
 

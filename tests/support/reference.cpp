@@ -1,7 +1,7 @@
 #include "reference.h"
 
-#include "files/atomic_file.h"
-#include "imaging/errors.h"
+#include "prosvitek/files/atomic_file.h"
+#include "prosvitek/imaging/errors.h"
 #include "imaging/pixel_kernels.h"
 
 #include <algorithm>

@@ -4,9 +4,9 @@
 // program itself never holds a photo whole; only the tests and benchmarks
 // use these.
 
-#include "imaging/analysis.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/raster.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/jpeg_codec.h"
+#include "prosvitek/imaging/raster.h"
 
 #include <span>
 #include <string>

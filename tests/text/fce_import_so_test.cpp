@@ -1,4 +1,4 @@
-#include "text/fce_import_so.h"
+#include "prosvitek/text/fce_import_so.h"
 
 #include <gtest/gtest.h>
 

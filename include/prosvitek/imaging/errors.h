@@ -3,8 +3,8 @@
 // PhotoErrorText turns any of them into what the window and the command line
 // tell the user.
 
-#include "files/errors.h"
-#include "files/file_kind.h"
+#include "prosvitek/files/errors.h"
+#include "prosvitek/files/file_kind.h"
 
 #include <cstdint>
 #include <exception>

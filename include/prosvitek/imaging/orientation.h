@@ -3,7 +3,7 @@
 // read them and note in EXIF (Orientation, 1 to 8) how to turn them. Saved
 // files keep the stored pixels and the note; only what is shown is turned.
 
-#include "imaging/raster.h"
+#include "prosvitek/imaging/raster.h"
 
 namespace imaging {
 

@@ -10,10 +10,10 @@
 // extremes it needs from the coefficients (see luminance_bounds.h) instead
 // of decoding the photo twice.
 
-#include "imaging/analysis.h"
-#include "imaging/brighten.h"
-#include "imaging/controls.h"
-#include "imaging/jpeg_codec.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/controls.h"
+#include "prosvitek/imaging/jpeg_codec.h"
 
 #include <functional>
 #include <memory>

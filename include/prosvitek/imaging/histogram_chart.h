@@ -1,8 +1,8 @@
 #pragma once
 // The luminance histogram as a 255 x 128 bar chart.
 
-#include "imaging/analysis.h"
-#include "imaging/raster.h"
+#include "prosvitek/imaging/analysis.h"
+#include "prosvitek/imaging/raster.h"
 
 namespace imaging {
 

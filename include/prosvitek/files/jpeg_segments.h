@@ -2,7 +2,7 @@
 // The one walk over a JPEG file's marker segments, from the start of image
 // to the first scan, reading only the segment headers unless a body is asked for.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstddef>
 #include <cstdint>

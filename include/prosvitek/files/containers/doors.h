@@ -2,8 +2,8 @@
 // The one choice of door: a file's kind (told by its bytes) decides which
 // reader looks for its EXIF data. JPEG and TIFF files are their own block.
 
-#include "files/containers/exif_location.h"
-#include "files/file_kind.h"
+#include "prosvitek/files/containers/exif_location.h"
+#include "prosvitek/files/file_kind.h"
 
 namespace files {
 

@@ -3,7 +3,7 @@
 // BigTIFF) and directories of entries, every offset checked against the
 // bytes at hand. What the entries mean is left to the caller.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // window gives with the same values: the threshold primed from the photo
 // after an open, and when measuring may stop early.
 
-#include "imaging/brighten.h"
+#include "prosvitek/imaging/brighten.h"
 
 #include <optional>
 

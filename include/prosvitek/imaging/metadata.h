@@ -16,10 +16,10 @@
 // checked against the bytes at hand, so a hostile file can make nothing but
 // an empty or shorter list.
 
-#include "files/input_file.h"
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/jpeg_segments.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/jpeg_codec.h"
+#include "prosvitek/imaging/jpeg_segments.h"
 
 #include <cstddef>
 #include <cstdint>

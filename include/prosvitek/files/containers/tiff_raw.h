@@ -4,7 +4,7 @@
 // directories chained after it and their sub-image directories. The photo's
 // size is the full image's, never a preview's.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 // symbolic links for writing, and the identity of a target, so that two paths
 // leading to one file are found out before anything is written.
 
-#include "files/system_text.h"
+#include "prosvitek/files/system_text.h"
 
 #include <compare>
 #include <optional>

@@ -3,7 +3,7 @@
 // hands the same answer to the one TIFF walk, so that each container needs
 // only a small bounds-checked reader of its own boxes, chunks or records.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstdint>
 #include <optional>

@@ -2,8 +2,8 @@
 // The brightening transform: pixels darker than a threshold are lifted along
 // a power curve (or shifted), then their one dominant channel may be boosted.
 
-#include "imaging/luminance.h"
-#include "imaging/raster.h"
+#include "prosvitek/imaging/luminance.h"
+#include "prosvitek/imaging/raster.h"
 
 #include <array>
 #include <climits>

@@ -2,8 +2,8 @@
 // Measuring a photo: the luminance histogram and its darkest and brightest
 // pixels; fitting the photo into the 320 x 240 previews.
 
-#include "imaging/luminance.h"
-#include "imaging/raster.h"
+#include "prosvitek/imaging/luminance.h"
+#include "prosvitek/imaging/raster.h"
 
 #include <array>
 #include <cstdint>

@@ -6,11 +6,11 @@
 // change of the settings then brightens only these pixels again, with the
 // pipeline's own row kernels.
 
-#include "files/input_file.h"
-#include "imaging/brighten.h"
-#include "imaging/jpeg_codec.h"
-#include "imaging/orientation.h"
-#include "imaging/raster.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/imaging/brighten.h"
+#include "prosvitek/imaging/jpeg_codec.h"
+#include "prosvitek/imaging/orientation.h"
+#include "prosvitek/imaging/raster.h"
 
 #include <stop_token>
 #include <string>

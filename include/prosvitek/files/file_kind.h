@@ -1,7 +1,7 @@
 #pragma once
 // What kind of file a file is, told by its first bytes, never by its name.
 
-#include "files/input_file.h"
+#include "prosvitek/files/input_file.h"
 
 #include <cstddef>
 #include <cstdint>

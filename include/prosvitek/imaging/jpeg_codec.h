@@ -6,9 +6,9 @@
 // Decoding and encoding go row by row (JpegReader, JpegWriter), so a photo
 // never has to be held whole.
 
-#include "files/input_file.h"
-#include "imaging/jpeg_segments.h"
-#include "imaging/raster.h"
+#include "prosvitek/files/input_file.h"
+#include "prosvitek/imaging/jpeg_segments.h"
+#include "prosvitek/imaging/raster.h"
 
 #include <array>
 #include <cstdint>
