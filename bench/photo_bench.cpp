@@ -8,7 +8,7 @@
 #include "prosvitek/imaging/jpeg_codec.h"
 #include "prosvitek/imaging/pipeline.h"
 
-#include <benchmark/benchmark.h>
+#include "bench_runs.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -120,19 +120,7 @@ void SavePlainDefinition(benchmark::State& state) {
 
 }  // namespace
 
-// Other people's work shares the machine: each benchmark is repeated in
-// short runs, and the fastest run (the one least disturbed) is reported
-// beside the median.
-double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
-#define PHOTO_BENCHMARK(name)                                              \
-  BENCHMARK(name)                                                          \
-      ->Unit(benchmark::kMillisecond)                                      \
-      ->MinTime(0.5)                                                       \
-      ->Repetitions(8)                                                     \
-      ->ComputeStatistics("min", Fastest)                                  \
-      ->ReportAggregatesOnly(true)                                         \
-      ->UseRealTime()
+#define PHOTO_BENCHMARK(name) SHARED_MACHINE_BENCHMARK(name, 0.5, 8)
 
 PHOTO_BENCHMARK(CodecFloor);
 PHOTO_BENCHMARK(PlainDecode);

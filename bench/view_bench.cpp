@@ -19,7 +19,7 @@
 #include <QScrollBar>
 #endif
 
-#include <benchmark/benchmark.h>
+#include "bench_runs.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -118,19 +118,7 @@ void RepaintRegion(benchmark::State& state) { Repaint(state, true); }
 
 }  // namespace
 
-// Other people's work shares the machine: each benchmark is repeated in
-// short runs, and the fastest run (the one least disturbed) is reported
-// beside the median.
-double Fastest(const std::vector<double>& v) { return *std::min_element(v.begin(), v.end()); }
-
-#define VIEW_BENCHMARK(name)              \
-  BENCHMARK(name)                         \
-      ->Unit(benchmark::kMillisecond)     \
-      ->MinTime(0.3)                      \
-      ->Repetitions(5)                    \
-      ->ComputeStatistics("min", Fastest) \
-      ->ReportAggregatesOnly(true)        \
-      ->UseRealTime()
+#define VIEW_BENCHMARK(name) SHARED_MACHINE_BENCHMARK(name, 0.3, 5)
 
 VIEW_BENCHMARK(DecodeFitted);
 VIEW_BENCHMARK(DecodeRegion);
