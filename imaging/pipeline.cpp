@@ -18,6 +18,22 @@
 namespace imaging {
 namespace {
 
+// Gives the heap's free memory back to the system. The sanitizers bring
+// allocators of their own, under which glibc's trim finds no heap of its own
+// to walk (and crashes).
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define PROSVITEK_OWN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define PROSVITEK_OWN_ALLOCATOR 1
+#endif
+#endif
+void GiveFreeHeapBack() {
+#ifndef PROSVITEK_OWN_ALLOCATOR
+  ::malloc_trim(0);
+#endif
+}
+
 // A band of rows: rows [first, first + count) of the photo, of which the
 // first `decoded` hold its data (the rest is the filler of a file that ended early).
 struct Band {
@@ -753,7 +769,7 @@ Rendered RenderWithControls(const files::InputFile& file, const CommandControls&
   };
   std::string warning;  // the measuring's; the file's damage shows in the rendering's as well
   LibjpegOffsets();  // read while little else is held, and the heap it used given back
-  ::malloc_trim(0);
+  GiveFreeHeapBack();
   PassStop stop(options.stop);
   JpegReader reader(file, options.limits, stop.token());
   const JpegHeader h = reader.Header();
@@ -778,7 +794,7 @@ Rendered RenderWithControls(const files::InputFile& file, const CommandControls&
     // encoder's begin to fill: keep the rest small. The heap the measuring
     // left free goes back to the system, and the ring is short (decoding the
     // kept scans takes much less than encoding).
-    ::malloc_trim(0);
+    GiveFreeHeapBack();
     Ring ring(options.threads > 1 ? 4 : 1, 3 * static_cast<std::size_t>(h.width));
     return render(reader, *found, stop, options.threads > 1 ? &ring : nullptr, nullptr);
   }
