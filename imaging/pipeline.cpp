@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include <malloc.h>
 
@@ -226,20 +227,23 @@ bool Stream(JpegReader& reader, int first, int last, PassStop& stop, int threads
             const BandWork& prepare, const BandWork& consume, Ring* ring = nullptr, std::vector<Band>* ahead = nullptr) {
   const std::size_t stride = 3 * static_cast<std::size_t>(reader.Header().width);
   if (threads <= 1) {
-    Ring one(1, stride);
-    std::uint8_t* const* rows = one.Free();
+    const std::vector<Band> held = ahead ? std::exchange(*ahead, {}) : std::vector<Band>{};
+    std::optional<Ring> one;
+    std::uint8_t* const* rows = nullptr;
+    std::size_t next = 0;
     for (int y = first; y < last;) {
       if (stop.token().stop_requested()) {
         if (stop.enough()) return false;
         throw Cancelled();
       }
-      const Band band = ReadBand(reader, rows, y, std::min(kBandRows, last - y));
+      if (next == held.size() && !rows) rows = one.emplace(1, stride).Free();
+      const Band band = next < held.size() ? held[next++] : ReadBand(reader, rows, y, std::min(kBandRows, last - y));
       if (!prepare(band) || !consume(band)) {
         stop.Enough();
         return false;
       }
       progress.Add(band.count);
-      y += band.count;
+      y = band.first + band.count;
     }
     return true;
   }
@@ -607,6 +611,35 @@ Extremes MeasureDecoding(const files::InputFile& file, JpegReader& reader, const
   return {darkest, brightest, false};
 }
 
+// The extremes of a small photo decoded whole into the bands of `whole`
+// (listed in `decoded`), measured as its rows come as MeasureDecoding
+// measures them; the rows are decoded to the end even once settled, to be
+// brightened from memory.
+Extremes MeasureHeld(JpegReader& reader, Ring& whole, std::vector<Band>& decoded,
+                     const std::function<bool(int, int)>& settled, const PassOptions& options, PassStop& stop) {
+  const int width = reader.Header().width, height = reader.Header().height;
+  Progress progress(options, height);
+  Measure measure;
+  int darkest = 255, brightest = 0;
+  bool measuring = true;
+  for (int y = 0; y < height;) {
+    if (stop.token().stop_requested()) throw Cancelled();
+    const Band band = ReadBand(reader, whole.Free(), y, std::min(kBandRows, height - y));
+    decoded.push_back(band);
+    y += band.count;
+    if (!measuring) continue;
+    measure.Take(band, width);
+    progress.Add(band.count);
+    const int d = std::min(darkest, measure.totals.minL), b = std::max(brightest, measure.totals.maxL);
+    if (d == darkest && b == brightest) continue;
+    darkest = d;
+    brightest = b;
+    measuring = !(settled && settled(darkest, brightest));
+  }
+  if (measuring) return {measure.totals.minL, measure.totals.maxL, true};
+  return {darkest, brightest, false};
+}
+
 BrightenSettings SettingsOf(const CommandControls& c, const Extremes& e) {
   const ControlValues values{c.strength, ThresholdAfterOpen(c.threshold, e.darkest, e.brightest), c.colourBoost,
                              c.shiftMode};
@@ -799,8 +832,20 @@ Rendered RenderWithControls(const files::InputFile& file, const CommandControls&
     return render(reader, *found, stop, options.threads > 1 ? &ring : nullptr, nullptr);
   }
 
-  const int ahead = options.threads > 1 ? AheadBands(h, searchBytes) : 1;
   const std::size_t stride = 3 * static_cast<std::size_t>(h.width);
+  // A photo too small for the search to pay is decoded once and held whole
+  // (no more than the search would hold for a photo of its size), instead
+  // of being decoded again for the rendering.
+  const int bands = (h.height + kBandRows - 1) / kBandRows;
+  if (static_cast<std::uint64_t>(h.width) * static_cast<std::uint64_t>(h.height) < options.boundPixels &&
+      reader.NeededBytes() + Ring::BytesFor(bands, stride) <= options.limits.memoryBudget) {
+    reader.Start(Ring::BytesFor(bands, stride));
+    Ring whole(bands, stride);
+    std::vector<Band> decoded;
+    const Extremes found = MeasureHeld(reader, whole, decoded, settled, options, stop);
+    return render(reader, found, stop, &whole, &decoded);
+  }
+  const int ahead = options.threads > 1 ? AheadBands(h, searchBytes) : 1;
   const std::uint64_t held = Ring::BytesFor(ahead, stride) + searchBytes;
   reader.Start(held);
   if (!Bounded(reader, options)) {

@@ -247,6 +247,7 @@ TEST(PipelineThreads, CancelDuringDecodeOrEncodeWritesNothing) {
         PassOptions bounded = options;
         bounded.boundPixels = 0;
         EXPECT_THROW(RenderWithControls(photo.file(), {}, DefaultRequest(), sink, bounded), Cancelled) << what;
+        EXPECT_THROW(RenderWithControls(photo.file(), {}, DefaultRequest(), sink, options), Cancelled) << what;
         if (std::string(when) != "encoding") {
           EXPECT_THROW(OpenPhoto(photo.file(), options), Cancelled) << what;
         }
@@ -378,6 +379,10 @@ TEST(PipelineThreads, TruncatedPhotoMeasuresOnlyItsDecodedRows) {
       const Rendered byCli = RenderWithControls(photo.file(), {}, DefaultRequest(), cliSink, bounded);
       ASSERT_FALSE(byCli.steps.empty()) << what;
       EXPECT_EQ(byCli.steps.front(), wanted) << what;
+      const Rendered held = RenderWithControls(photo.file(), {}, DefaultRequest(), cliSink, Options(threads));
+      ASSERT_FALSE(held.steps.empty()) << what;
+      EXPECT_EQ(held.steps.front(), wanted) << what;
+      EXPECT_EQ(held.decodedRows, opened.decodedRows) << what;
       Bytes out;
       BytesSink sink(out);
       EXPECT_EQ(RenderPhoto(photo.file(), DefaultRequest(), sink, Options(threads)).decodedRows, opened.decodedRows) << what;
@@ -385,9 +390,10 @@ TEST(PipelineThreads, TruncatedPhotoMeasuresOnlyItsDecodedRows) {
   }
 }
 
-// The command line's render, its extremes found from the coefficients even
-// for these small photos: byte for byte what the window's open and save of
-// the single-threaded definition give with the same controls.
+// The command line's render, its extremes found from the coefficients or,
+// as small photos are, from the photo decoded once and held: byte for byte
+// what the window's open and save of the single-threaded definition give
+// with the same controls.
 TEST(PipelineThreads, CommandLineRenderGivesTheSingleThreadedResult) {
   const std::pair<int, int> sizes[] = {{61, 17}, {45, 600}, {300, 40}};
   const CommandControls controls[] = {{}, {15, std::nullopt, 3, true}, {40, 90, 0, false}};
@@ -401,21 +407,23 @@ TEST(PipelineThreads, CommandLineRenderGivesTheSingleThreadedResult) {
             a.MinLuminance);
         const Bytes expected = fixtures::ReferenceRender(photo.path(), ExponentFor(c.strength),
                                                          [s](int, int) { return s; }, 80);
-        for (int threads : {1, 2}) {
-          const std::string what = std::string(source.what) + " " + std::to_string(width) + "x" +
-                                   std::to_string(height) + ", threads " + std::to_string(threads);
-          PassOptions options = Options(threads);
-          options.boundPixels = 0;
-          RenderRequest request;
-          request.exponent = ExponentFor(c.strength);
-          request.quality = 80;
-          Bytes out;
-          BytesSink sink(out);
-          const Rendered r = RenderWithControls(photo.file(), c, request, sink, options);
-          EXPECT_EQ(out, expected) << what;
-          ASSERT_FALSE(r.steps.empty()) << what;
-          EXPECT_EQ(r.steps.front(), s) << what;
-        }
+        for (int threads : {1, 2})
+          for (bool held : {false, true}) {
+            const std::string what = std::string(source.what) + " " + std::to_string(width) + "x" +
+                                     std::to_string(height) + ", threads " + std::to_string(threads) +
+                                     (held ? ", held" : ", bounded");
+            PassOptions options = Options(threads);
+            if (!held) options.boundPixels = 0;
+            RenderRequest request;
+            request.exponent = ExponentFor(c.strength);
+            request.quality = 80;
+            Bytes out;
+            BytesSink sink(out);
+            const Rendered r = RenderWithControls(photo.file(), c, request, sink, options);
+            EXPECT_EQ(out, expected) << what;
+            ASSERT_FALSE(r.steps.empty()) << what;
+            EXPECT_EQ(r.steps.front(), s) << what;
+          }
       }
     }
 }
