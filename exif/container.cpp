@@ -203,7 +203,12 @@ bool TimgData::ReadBlocks(const files::InputFile& file, const files::ExifLocatio
   }
   const files::InputFile block =
       first.inMemory ? files::InputFile::FromMemory(first.bytes, file.path()) : file.Part(first.offset, first.length);
-  if (first.role == files::ExifBlockRole::Jpeg) return ReadJpegBlock(block);
+  if (first.role == files::ExifBlockRole::Jpeg) {
+    const bool read = ReadJpegBlock(block);
+    if (read && Kind == files::FileKind::Jpeg)
+      TakeFrameSize();  // a raw's preview is not the photo's size
+    return read;
+  }
   if (!ReadTiffBlock(block)) return false;
   // A BigTIFF's images are found in the file itself, not in the block built from it.
   if (HoldsImages(Kind)) TakeFullImageSize(Kind == files::FileKind::BigTiff ? file : block);
@@ -249,6 +254,14 @@ void TimgData::TakeFullImageSize(const files::InputFile& images) {
   }
 }
 
+// EXIF data that leaves out the photo's size (editors often drop it) would
+// show "0 x 0"; the JPEG frame header gives the real one.
+void TimgData::TakeFrameSize() {
+  if (!ExifInfo || !FrameSize || ExifInfo->PixelWidth != 0 || ExifInfo->PixelHeight != 0) return;
+  ExifInfo->PixelWidth = FrameSize->first;
+  ExifInfo->PixelHeight = FrameSize->second;
+}
+
 void TimgData::CreateExifInfo() {
   ExifInfo = std::make_unique<TImageInfo>(this, BuildMode, Options);
   ExifInfo->TraceRequest = TraceRequest;
@@ -260,6 +273,7 @@ bool TimgData::ScanJpegSections(const files::InputFile& file) {
   files::JpegSegmentWalker walker(file, files::WalkRules{.strict = false});
   if (walker.End() == files::WalkEnd::NotJpeg) return false;
   SectionCount = 0;
+  FrameSize.reset();
   while (SectionCount < kMaxScannedSections) {
     const std::optional<files::SegmentHeader> segment = walker.Next();
     if (!segment) {
@@ -277,6 +291,13 @@ bool TimgData::ScanJpegSections(const files::InputFile& file) {
     data.resize(2 + walker.ReadBody(*segment, reinterpret_cast<uint8_t*>(data.data() + 2)));
     section.Data = ByteString(std::move(data));
 
+    if (files::IsFrameMarker(segment->marker) && !FrameSize && section.Data.View().size() >= 7) {
+      // After the length and the sample precision: the height, then the width.
+      const auto at = [&section](size_t i) {
+        return static_cast<int32_t>(static_cast<uint8_t>(section.Data.View()[i]));
+      };
+      FrameSize.emplace(at(5) << 8 | at(6), at(3) << 8 | at(4));
+    }
     switch (segment->marker) {
       case files::kMarkerEoi:
       case files::kMarkerSos:

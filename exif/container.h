@@ -13,9 +13,11 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "end_ind.h"
@@ -111,7 +113,11 @@ class TimgData : public tEndInd {
   bool ReadTiffBlock(const files::InputFile& block);
   bool ReadCanonBlocks(const files::InputFile& file, const std::vector<files::ExifBlock>& blocks);
   void TakeFullImageSize(const files::InputFile& images);
+  void TakeFrameSize();
   void CreateExifInfo();
+
+  // The size in the JPEG file's frame header, once the walk has met it.
+  std::optional<std::pair<int32_t, int32_t>> FrameSize;
 };
 
 }  // namespace exif::detail

@@ -172,7 +172,7 @@ TEST(Values, GpsReadsAsPositionAltitudeTimeSpeedAndDirection) {
 }
 
 // Pointers stored with the IFD type are followed like LONG; the size is the main image's, not
-// a thumbnail's that comes first, and never from an ASCII value.
+// a thumbnail's that comes first, never from an ASCII value, and the frame's when EXIF has none.
 TEST(IfdWalk, FollowsIfdTypedPointersAndTakesTheMainImagesSize) {
   for (Order order : {Order::Intel, Order::Motorola}) {
     TiffBuilder t(order);
@@ -192,6 +192,18 @@ TEST(IfdWalk, FollowsIfdTypedPointersAndTakesTheMainImagesSize) {
     EXPECT_EQ(std::to_string(info.PixelWidth) + " x " + std::to_string(info.PixelHeight),
               "2338 x 1656");
   }
+  // EXIF data without the size: a JPEG's frame header gives it (height, then width).
+  TiffBuilder t(Order::Intel);
+  t.SetFirstIfd(t.Ifd({t.Ascii(0x010F, "Canon")}));
+  exif::detail::TimgData reader;
+  reader.ProcessBytes(
+      "photo.jpg",
+      exiftest::Jpeg({exiftest::ExifSegment(t.Bytes()),
+                      exiftest::Segment(0xC2, exiftest::ByteText({8, 3, 0xA2, 5, 0x72, 3}))}));
+  ASSERT_TRUE(reader.ExifInfo);
+  EXPECT_EQ(std::to_string(reader.ExifInfo->PixelWidth) + " x " +
+                std::to_string(reader.ExifInfo->PixelHeight),
+            "1394 x 930");
 }
 
 }  // namespace

@@ -20,6 +20,12 @@ inline constexpr int kMarkerApp2 = 0xE2;
 inline constexpr int kMarkerApp13 = 0xED;
 inline constexpr int kMarkerComment = 0xFE;
 
+// SOF0-SOF15, the frame headers, less the three markers among them that are
+// not (DHT, JPG, DAC).
+constexpr bool IsFrameMarker(int marker) {
+  return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
 // What an application segment holds, told by its marker and the identifier
 // its body starts with.
 enum class SegmentKind { Other, Jfif, Exif, Xmp, XmpExtension, Icc, Iptc, Comment };
