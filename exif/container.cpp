@@ -181,6 +181,7 @@ bool TimgData::ProcessInput(const files::InputFile& file) {
       if (ErrorText != kErrorNotExif) Status = ReadStatus::Damaged;
       return false;
     }
+    TakeFrameSize(where.frame);
     ErrorText = kErrorNone;
     Status = ReadStatus::Read;
     return true;
@@ -206,7 +207,7 @@ bool TimgData::ReadBlocks(const files::InputFile& file, const files::ExifLocatio
   if (first.role == files::ExifBlockRole::Jpeg) {
     const bool read = ReadJpegBlock(block);
     if (read && Kind == files::FileKind::Jpeg)
-      TakeFrameSize();  // a raw's preview is not the photo's size
+      TakeFrameSize(JpegFrame);  // a raw's preview is not the photo's size
     return read;
   }
   if (!ReadTiffBlock(block)) return false;
@@ -255,11 +256,12 @@ void TimgData::TakeFullImageSize(const files::InputFile& images) {
 }
 
 // EXIF data that leaves out the photo's size (editors often drop it) would
-// show "0 x 0"; the JPEG frame header gives the real one.
-void TimgData::TakeFrameSize() {
-  if (!ExifInfo || !FrameSize || ExifInfo->PixelWidth != 0 || ExifInfo->PixelHeight != 0) return;
-  ExifInfo->PixelWidth = FrameSize->first;
-  ExifInfo->PixelHeight = FrameSize->second;
+// show "0 x 0"; the file's frame header gives the real one.
+void TimgData::TakeFrameSize(const std::optional<files::FrameSize>& frame) {
+  if (!ExifInfo || !frame || ExifInfo->PixelWidth != 0 || ExifInfo->PixelHeight != 0) return;
+  constexpr uint32_t kMost = std::numeric_limits<int32_t>::max();
+  ExifInfo->PixelWidth = static_cast<int32_t>(std::min(frame->width, kMost));
+  ExifInfo->PixelHeight = static_cast<int32_t>(std::min(frame->height, kMost));
 }
 
 void TimgData::CreateExifInfo() {
@@ -273,7 +275,7 @@ bool TimgData::ScanJpegSections(const files::InputFile& file) {
   files::JpegSegmentWalker walker(file, files::WalkRules{.strict = false});
   if (walker.End() == files::WalkEnd::NotJpeg) return false;
   SectionCount = 0;
-  FrameSize.reset();
+  JpegFrame.reset();
   while (SectionCount < kMaxScannedSections) {
     const std::optional<files::SegmentHeader> segment = walker.Next();
     if (!segment) {
@@ -291,12 +293,12 @@ bool TimgData::ScanJpegSections(const files::InputFile& file) {
     data.resize(2 + walker.ReadBody(*segment, reinterpret_cast<uint8_t*>(data.data() + 2)));
     section.Data = ByteString(std::move(data));
 
-    if (files::IsFrameMarker(segment->marker) && !FrameSize && section.Data.View().size() >= 7) {
+    if (files::IsFrameMarker(segment->marker) && !JpegFrame && section.Data.View().size() >= 7) {
       // After the length and the sample precision: the height, then the width.
       const auto at = [&section](size_t i) {
-        return static_cast<int32_t>(static_cast<uint8_t>(section.Data.View()[i]));
+        return uint32_t{static_cast<uint8_t>(section.Data.View()[i])};
       };
-      FrameSize.emplace(at(5) << 8 | at(6), at(3) << 8 | at(4));
+      JpegFrame = files::FrameSize{at(5) << 8 | at(6), at(3) << 8 | at(4)};
     }
     switch (segment->marker) {
       case files::kMarkerEoi:

@@ -113,11 +113,11 @@ class TimgData : public tEndInd {
   bool ReadTiffBlock(const files::InputFile& block);
   bool ReadCanonBlocks(const files::InputFile& file, const std::vector<files::ExifBlock>& blocks);
   void TakeFullImageSize(const files::InputFile& images);
-  void TakeFrameSize();
+  void TakeFrameSize(const std::optional<files::FrameSize>& frame);
   void CreateExifInfo();
 
   // The size in the JPEG file's frame header, once the walk has met it.
-  std::optional<std::pair<int32_t, int32_t>> FrameSize;
+  std::optional<files::FrameSize> JpegFrame;
 };
 
 }  // namespace exif::detail

@@ -18,13 +18,13 @@ constexpr std::size_t kPayloadProbe = 16;
 }  // namespace
 
 ExifLocation ExifLocation::InFile(std::uint64_t offset, std::uint64_t length, ExifBlockRole role) {
-  ExifLocation location{ExifFound::Found, {}, {}};
+  ExifLocation location{ExifFound::Found, {}, {}, {}};
   location.blocks.push_back({role, offset, length, false, {}});
   return location;
 }
 
 ExifLocation ExifLocation::InMemory(Bytes bytes) {
-  ExifLocation location{ExifFound::Found, {}, {}};
+  ExifLocation location{ExifFound::Found, {}, {}, {}};
   const std::uint64_t length = bytes.size();
   location.blocks.push_back({ExifBlockRole::Tiff, 0, length, true, std::move(bytes)});
   return location;

@@ -89,6 +89,11 @@ std::optional<Bytes> DecodeRawProfile(std::span<const std::uint8_t> text) {
 
 ExifLocation FindPngExif(const InputFile& file) {
   std::uint64_t at = 8;  // after the signature
+  std::optional<FrameSize> frame;
+  const auto found = [&frame](ExifLocation location) {
+    location.frame = frame;
+    return location;
+  };
   for (int chunks = 0; at < file.size(); ++chunks) {
     if (chunks == kMostChunks) return ExifLocation::NotRead("too many chunks");
     std::uint8_t header[8];
@@ -97,12 +102,18 @@ ExifLocation FindPngExif(const InputFile& file) {
     const auto type = static_cast<std::uint32_t>(BigEndianAt(header + 4, 4));
     const std::uint64_t data = at + 8;
     if (length > file.size() - data) return ExifLocation::Damaged("chunk runs past the end of the file");
+    if (type == 0x49484452 && length >= 8) {  // IHDR
+      std::uint8_t size[8];
+      if (file.ReadAt(data, size, 8) == 8)
+        frame = FrameSize{static_cast<std::uint32_t>(BigEndianAt(size, 4)),
+                          static_cast<std::uint32_t>(BigEndianAt(size + 4, 4))};
+    }
     if (type == 0x65584966) {  // eXIf
       std::uint8_t head[16];
       const std::size_t n = file.ReadAt(data, head, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof head, length)));
       const auto start = TiffStartInPayload({head, n});
       if (!start) return ExifLocation::Damaged("no TIFF header in the eXIf chunk");
-      return ExifLocation::InFile(data + *start, length - *start);
+      return found(ExifLocation::InFile(data + *start, length - *start));
     }
     if ((type == 0x74455874 || type == 0x7A545874 || type == 0x69545874) && length <= kMostProfileText) {
       const Bytes chunk = file.Read(data, static_cast<std::size_t>(length));
@@ -114,7 +125,7 @@ ExifLocation FindPngExif(const InputFile& file) {
         const auto start = TiffStartInPayload(*profile);
         if (!start) return ExifLocation::Damaged("no TIFF header in the raw profile");
         profile->erase(profile->begin(), profile->begin() + static_cast<std::ptrdiff_t>(*start));
-        return ExifLocation::InMemory(std::move(*profile));
+        return found(ExifLocation::InMemory(std::move(*profile)));
       }
     }
     if (type == 0x49454E44) break;  // IEND

@@ -77,7 +77,9 @@ inline std::string PngChunk(std::string_view type, std::string_view data) {
   return Be32(static_cast<uint32_t>(data.size())) + std::string(type) + std::string(data) + std::string(4, '\0');
 }
 inline std::string Png(const std::vector<std::string>& chunks) {
-  std::string png = std::string("\x89PNG\r\n\x1A\n", 8) + PngChunk("IHDR", std::string(13, '\1'));
+  // 640 x 480, 8-bit RGB
+  std::string png =
+      std::string("\x89PNG\r\n\x1A\n", 8) + PngChunk("IHDR", Be32(640) + Be32(480) + std::string("\x08\x02\0\0\0", 5));
   for (const std::string& c : chunks) png += c;
   return png + PngChunk("IEND", "");
 }
@@ -98,7 +100,9 @@ inline std::string RiffChunk(std::string_view type, std::string_view data) {
   return data.size() % 2 != 0 ? chunk + '\0' : chunk;
 }
 inline std::string WebP(const std::vector<std::string>& chunks) {
-  std::string body = "WEBP" + RiffChunk("VP8X", std::string(10, '\0'));
+  // A canvas of 1024 x 768 (each side stored less 1, in 24 bits)
+  std::string body =
+      "WEBP" + RiffChunk("VP8X", std::string(4, '\0') + Le32(1023).substr(0, 3) + Le32(767).substr(0, 3));
   for (const std::string& c : chunks) body += c;
   return "RIFF" + Le32(static_cast<uint32_t>(body.size())) + body;
 }

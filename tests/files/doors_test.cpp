@@ -39,6 +39,7 @@ struct DoorCase {
   const char* what;
   std::string file;
   bool cutsAreDamage;  // every shorter file is refused (the block comes last and is checked whole)
+  const char* size = "0 x 0";  // from the container when the EXIF data has none (the canvas, never a preview)
 };
 
 TEST(Doors, EachContainerHandsItsExifToTheWalk) {
@@ -51,14 +52,20 @@ TEST(Doors, EachContainerHandsItsExifToTheWalk) {
       {"CR3", Cr3({{"CMT1", mm}}), true},
       {"JPEG XL", JpegXl(Be32(0) + tiff), true},
       {"JPEG XL, Brotli", JpegXl("Exif" + Brotli(Be32(0) + tiff), "brob"), true},
-      {"PNG eXIf", Png({PngChunk("eXIf", tiff)}), false},
-      {"PNG eXIf with Exif\\0\\0", Png({PngChunk("eXIf", exifPayload)}), false},
-      {"PNG tEXt raw profile", Png({PngChunk("tEXt", std::string("Raw profile type exif\0", 22) + RawProfile(exifPayload))}), false},
+      {"PNG eXIf", Png({PngChunk("eXIf", tiff)}), false, "640 x 480"},
+      {"PNG eXIf with Exif\\0\\0", Png({PngChunk("eXIf", exifPayload)}), false, "640 x 480"},
+      {"PNG tEXt raw profile",
+       Png({PngChunk("tEXt", std::string("Raw profile type exif\0", 22) + RawProfile(exifPayload))}), false,
+       "640 x 480"},
       {"PNG zTXt raw profile",
-       Png({PngChunk("zTXt", std::string("Raw profile type APP1\0\0", 23) + Deflated(RawProfile(exifPayload)))}), false},
-      {"WebP", WebP({RiffChunk("EXIF", tiff)}), true},
-      {"WebP with Exif\\0\\0", WebP({RiffChunk("EXIF", exifPayload)}), true},
-      {"RAF", Raf(exiftest::Jpeg({exiftest::ExifSegment(mm)})), false},
+       Png({PngChunk("zTXt", std::string("Raw profile type APP1\0\0", 23) + Deflated(RawProfile(exifPayload)))}), false,
+       "640 x 480"},
+      {"WebP", WebP({RiffChunk("EXIF", tiff)}), true, "1024 x 768"},
+      {"WebP with Exif\\0\\0", WebP({RiffChunk("EXIF", exifPayload)}), true, "1024 x 768"},
+      {"RAF",
+       Raf(exiftest::Jpeg(
+           {exiftest::ExifSegment(mm), exiftest::Segment(0xC0, std::string("\x08\x00\x78\x00\xA0\x03", 6))})),
+       false},
       {"MRW", Mrw(mm), true},
       {"BigTIFF, Intel", BigTiff(Order::Intel), false},
       {"BigTIFF, Motorola", BigTiff(Order::Motorola), false},
@@ -68,6 +75,9 @@ TEST(Doors, EachContainerHandsItsExifToTheWalk) {
     ASSERT_TRUE(reader.ProcessBytes("photo", c.file)) << c.what << ": " << reader.ErrorText;
     EXPECT_EQ(reader.ExifInfo->MakeText, "Canon") << c.what;
     EXPECT_EQ(reader.ExifInfo->ModelText, "EOS R5") << c.what;
+    EXPECT_EQ(std::to_string(reader.ExifInfo->PixelWidth) + " x " + std::to_string(reader.ExifInfo->PixelHeight),
+              c.size)
+        << c.what;
     // Cut at every byte: a status always; for containers whose block comes last, a refusal.
     for (size_t cut = 0; cut < c.file.size(); ++cut) {
       TimgData cutReader;

@@ -40,14 +40,23 @@ struct ExifBlock {
   Bytes bytes;
 };
 
+// An image's width and height as its container states them.
+struct FrameSize {
+  std::uint32_t width = 0;
+  std::uint32_t height = 0;
+};
+
 struct ExifLocation {
   ExifFound found = ExifFound::Missing;
   std::string why;  // NotRead and Damaged: what was met, in English
   std::vector<ExifBlock> blocks;
+  // The image's size where the container states it before its EXIF data
+  // (EXIF data copied into a PNG or WebP often leaves the size out).
+  std::optional<FrameSize> frame;
 
   static ExifLocation Missing() { return {}; }
-  static ExifLocation Damaged(std::string why) { return {ExifFound::Damaged, std::move(why), {}}; }
-  static ExifLocation NotRead(std::string why) { return {ExifFound::NotRead, std::move(why), {}}; }
+  static ExifLocation Damaged(std::string why) { return {ExifFound::Damaged, std::move(why), {}, {}}; }
+  static ExifLocation NotRead(std::string why) { return {ExifFound::NotRead, std::move(why), {}, {}}; }
   static ExifLocation InFile(std::uint64_t offset, std::uint64_t length, ExifBlockRole role = ExifBlockRole::Tiff);
   static ExifLocation InMemory(Bytes bytes);
 };
