@@ -77,6 +77,54 @@ std::optional<ItemPlace> PlaceOf(const InputFile& file, const Box& iloc, std::ui
   return std::nullopt;
 }
 
+// The box's data, whole, from the meta box in memory (it was read whole).
+std::span<const std::uint8_t> DataOf(const Bytes& meta, const Box& box) {
+  return std::span<const std::uint8_t>(meta).subspan(static_cast<std::size_t>(box.DataOffset()),
+                                                     static_cast<std::size_t>(box.DataSize()));
+}
+
+// The primary item's size from its "ispe" property: "pitm" names the item,
+// "ipma" lists its properties by their place in "ipco".
+std::optional<FrameSize> PrimarySize(const InputFile& inMeta, const Bytes& meta, const Box& pitm, const Box& iprp,
+                                     BoxBudget& budget) {
+  ByteCursor p(DataOf(meta, pitm));
+  const std::uint64_t pitmVersion = p.Number(1);
+  p.Skip(3);
+  const std::uint64_t primary = p.Number(pitmVersion == 0 ? 2 : 4);
+  if (p.Failed()) return std::nullopt;
+  std::vector<Box> properties;
+  std::optional<Box> ipma;
+  BoxReader children(inMeta, iprp, budget);
+  while (const auto box = children.Next()) {
+    if (box->type == FourCc("ipco") && properties.empty()) {
+      BoxReader each(inMeta, *box, budget);
+      while (const auto property = each.Next()) properties.push_back(*property);
+    }
+    if (box->type == FourCc("ipma") && !ipma) ipma = box;
+  }
+  if (!ipma) return std::nullopt;
+  ByteCursor c(DataOf(meta, *ipma));
+  const std::uint64_t version = c.Number(1);
+  const bool wideIndex = (c.Number(3) & 1) != 0;
+  const std::uint64_t entries = c.Number(4);
+  for (std::uint64_t e = 0; e < entries && !c.Failed(); ++e) {
+    const std::uint64_t item = c.Number(version < 1 ? 2 : 4);
+    const std::uint64_t count = c.Number(1);
+    for (std::uint64_t a = 0; a < count && !c.Failed(); ++a) {
+      const std::uint64_t index = wideIndex ? c.Number(2) & 0x7FFF : c.Number(1) & 0x7F;
+      if (item != primary || index == 0 || index > properties.size()) continue;
+      const Box& property = properties[index - 1];
+      if (property.type != FourCc("ispe")) continue;
+      ByteCursor size(DataOf(meta, property));
+      size.Skip(4);  // version and flags
+      const auto width = static_cast<std::uint32_t>(size.Number(4));
+      const auto height = static_cast<std::uint32_t>(size.Number(4));
+      if (!size.Failed()) return FrameSize{width, height};
+    }
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 ExifLocation FindHeifExif(const InputFile& file) {
@@ -98,12 +146,14 @@ ExifLocation FindHeifExif(const InputFile& file) {
   const InputFile inMeta = InputFile::FromMemory(metaBytes, file.path());
   Box metaBox = *meta;
   metaBox.offset = 0;
-  std::optional<Box> iinf, iloc, idat;
+  std::optional<Box> iinf, iloc, idat, pitm, iprp;
   BoxReader children(inMeta, metaBox, budget, 4);  // a full box: version and flags first
   while (const auto box = children.Next()) {
     if (box->type == FourCc("iinf") && !iinf) iinf = box;
     if (box->type == FourCc("iloc") && !iloc) iloc = box;
     if (box->type == FourCc("idat") && !idat) idat = box;
+    if (box->type == FourCc("pitm") && !pitm) pitm = box;
+    if (box->type == FourCc("iprp") && !iprp) iprp = box;
   }
   if (!children.Problem().empty()) return ExifLocation::Damaged(children.Problem() + " in \"meta\"");
   if (!iinf) return ExifLocation::Missing();
@@ -126,14 +176,20 @@ ExifLocation FindHeifExif(const InputFile& file) {
     total += e.length;
     inFile.push_back({origin + e.offset, e.length});
   }
-  if (inFile.size() == 1) return TiffAfterHeaderOffset(file, inFile[0].offset, inFile[0].length);
-  if (total > kMostExifBytes) return ExifLocation::NotRead("the Exif item is too large");
-  Bytes payload;
-  for (const Extent& e : inFile) {
-    const Bytes part = file.Read(e.offset, static_cast<std::size_t>(e.length));
-    payload.insert(payload.end(), part.begin(), part.end());
+  if (total > kMostExifBytes && inFile.size() > 1) return ExifLocation::NotRead("the Exif item is too large");
+  ExifLocation found;
+  if (inFile.size() == 1) {
+    found = TiffAfterHeaderOffset(file, inFile[0].offset, inFile[0].length);
+  } else {
+    Bytes payload;
+    for (const Extent& e : inFile) {
+      const Bytes part = file.Read(e.offset, static_cast<std::size_t>(e.length));
+      payload.insert(payload.end(), part.begin(), part.end());
+    }
+    found = TiffAfterHeaderOffset(std::move(payload));
   }
-  return TiffAfterHeaderOffset(std::move(payload));
+  if (pitm && iprp) found.frame = PrimarySize(inMeta, metaBytes, *pitm, *iprp, budget);
+  return found;
 }
 
 }  // namespace files

@@ -48,7 +48,10 @@ inline std::string Heic(const std::string& tiff, bool withExif = true, bool mdat
     const std::string iloc = FullBox("iloc", std::string("\x44\x00", 2) + Be16(1) + Be16(1) + Be16(0) + Be16(1) +
                                                  Be32(itemOffset) + Be32(static_cast<uint32_t>(item.size())));
     const std::string hdlr = FullBox("hdlr", std::string(4, '\0') + "pict" + std::string(13, '\0'));
-    const std::string body = std::string(4, '\0') + hdlr + iinf + iloc;
+    // The primary item, 2, is 4000 x 3000 by its "ispe", the second property (index bytes with the essential bit).
+    const std::string iprp = Box("iprp", Box("ipco", Box("colr", "nclx") + FullBox("ispe", Be32(4000) + Be32(3000))) +
+                                             FullBox("ipma", Be32(1) + Be16(2) + std::string("\x02\x81\x82", 3)));
+    const std::string body = std::string(4, '\0') + hdlr + FullBox("pitm", Be16(2)) + iinf + iloc + iprp;
     if (!metaLargeSize) return Box("meta", body);
     return Be32(1) + "meta" + Be32(0) + Be32(static_cast<uint32_t>(16 + body.size())) + body;
   };

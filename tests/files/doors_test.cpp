@@ -46,9 +46,9 @@ TEST(Doors, EachContainerHandsItsExifToTheWalk) {
   const std::string tiff = CanonTiff(), mm = CanonTiff(Order::Motorola);
   const std::string exifPayload = std::string("Exif\0\0", 6) + tiff;
   const DoorCase cases[] = {
-      {"HEIC", Heic(tiff), true},
-      {"HEIC, mdat of size 0 (to the end)", Heic(mm, true, true), true},
-      {"HEIC, meta of size 1 (64-bit size)", Heic(tiff, true, false, true), true},
+      {"HEIC", Heic(tiff), true, "4000 x 3000"},
+      {"HEIC, mdat of size 0 (to the end)", Heic(mm, true, true), true, "4000 x 3000"},
+      {"HEIC, meta of size 1 (64-bit size)", Heic(tiff, true, false, true), true, "4000 x 3000"},
       {"CR3", Cr3({{"CMT1", mm}}), true},
       {"JPEG XL", JpegXl(Be32(0) + tiff), true},
       {"JPEG XL, Brotli", JpegXl("Exif" + Brotli(Be32(0) + tiff), "brob"), true},
