@@ -1,8 +1,8 @@
 // The photo pipeline as the window and the command line run it, on a file in
 // memory: open (measure and preview, keeping a progressive photo's scans),
 // then render and encode from them; and the command line's render, its
-// extremes found from the coefficients; on one thread and on two, stopped at
-// a point the input chooses.
+// extremes found from the coefficients or from the small photo held whole;
+// on one thread and on two, stopped at a point the input chooses.
 
 #include "prosvitek/files/input_file.h"
 #include "prosvitek/imaging/errors.h"
@@ -44,6 +44,8 @@ void RunPasses(const files::InputFile& file, int threads, int stopAfterRows, int
   CountingSink sink;
   imaging::RenderPhoto(file, request, sink, options);
   request.scans = nullptr;
+  imaging::RenderWithControls(file, {}, request, sink, options);
+  options.boundPixels = imaging::PassOptions{}.boundPixels;  // a small photo: decoded once and held
   imaging::RenderWithControls(file, {}, request, sink, options);
 }
 
