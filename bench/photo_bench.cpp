@@ -11,8 +11,6 @@
 #include "bench_runs.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <iostream>
 
 namespace {
 
@@ -131,19 +129,4 @@ PHOTO_BENCHMARK(Extremes)->Arg(1)->Arg(2)->ArgName("threads");
 PHOTO_BENCHMARK(OpenAndSave)->Arg(2)->ArgName("threads");
 BENCHMARK(SavePlainDefinition)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
-int main(int argc, char** argv) {
-  if (argc > 1 && argv[1][0] != '-') {
-    g_photo = argv[1];
-    --argc;
-    ++argv;
-  } else {
-    g_photo = std::string(PROSVITEK_SAMPLES_DIR) + "/synthetic/photo_6000x4000_q90_baseline.jpg";
-  }
-  if (!std::filesystem::exists(g_photo)) {
-    std::cerr << "photo not found: " << g_photo << "\n";
-    return 1;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
-}
+int main(int argc, char** argv) { return RunOnPhoto(argc, argv, g_photo); }

@@ -22,8 +22,6 @@
 #include "bench_runs.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <iostream>
 
 namespace {
 
@@ -134,18 +132,5 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 #endif
-  if (argc > 1 && argv[1][0] != '-') {
-    g_photo = argv[1];
-    --argc;
-    ++argv;
-  } else {
-    g_photo = std::string(PROSVITEK_SAMPLES_DIR) + "/synthetic/photo_6000x4000_q90_baseline.jpg";
-  }
-  if (!std::filesystem::exists(g_photo)) {
-    std::cerr << "photo not found: " << g_photo << "\n";
-    return 1;
-  }
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  return 0;
+  return RunOnPhoto(argc, argv, g_photo);
 }

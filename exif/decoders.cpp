@@ -266,7 +266,7 @@ std::string DecodeCfaPattern(const ValueContext& value) {
   return pattern;
 }
 
-std::string DecodeLensSpecification(const ValueContext& value) {
+std::string DecodeLensRange(const ValueContext& value) {
   // An unknown part is written 0/0, which reads as 0.
   const auto part = [&](size_t index) {
     const long double number = ComponentNumber(value, index);

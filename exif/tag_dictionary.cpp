@@ -292,7 +292,7 @@ constexpr TagDef kExifTagDefs[] = {
     {0xA420, "ImageUniqueID"},
     {0xA430, "CameraOwnerName"},
     {0xA431, "BodySerialNumber"},
-    {0xA432, "LensSpecification", {}, {}, {}, DecodeLensSpecification},
+    {0xA432, "LensSpecification", {}, {}, {}, DecodeLensRange},
     {0xA433, "LensMake"},
     {0xA434, "LensModel"},
     {0xA435, "LensSerialNumber"},

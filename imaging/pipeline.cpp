@@ -591,24 +591,41 @@ std::optional<Extremes> SearchSingleScan(JpegReader& reader, const std::function
 }
 
 // The extremes by decoding the photo: MeasurePhoto, for a reader of its own.
+// The extremes of the parts measured so far, shown to `settled` only when
+// they moved, until it says they are settled.
+class Settling {
+ public:
+  explicit Settling(const std::function<bool(int, int)>& settled) : settled_(settled) {}
+  // Whether measuring goes on after a part whose totals are `part`.
+  bool GoOn(const RowAnalysis& part) {
+    const int d = std::min(darkest_, part.minL), b = std::max(brightest_, part.maxL);
+    if (d == darkest_ && b == brightest_) return true;
+    darkest_ = d;
+    brightest_ = b;
+    return !(settled_ && settled_(darkest_, brightest_));
+  }
+  // The extremes: the whole photo's totals, or those it settled on.
+  Extremes Result(bool whole, const RowAnalysis& totals) const {
+    if (whole) return {totals.minL, totals.maxL, true};
+    return {darkest_, brightest_, false};
+  }
+
+ private:
+  const std::function<bool(int, int)>& settled_;
+  int darkest_ = 255, brightest_ = 0;
+};
+
 Extremes MeasureDecoding(const files::InputFile& file, JpegReader& reader, const std::function<bool(int, int)>& settled,
                          const PassOptions& options, std::string& warning) {
   PassStop stop(options.stop);
   Progress progress(options, reader.Header().height);
-  // The extremes of all parts so far; asked again only when they moved.
-  int darkest = 255, brightest = 0;
+  Settling settling(settled);
   Measure measure;
   PassEnd end;
-  const bool whole = MeasurePhoto(file, reader, stop, options, progress, measure, [&](Measure& part) {
-    const int d = std::min(darkest, part.totals.minL), b = std::max(brightest, part.totals.maxL);
-    if (d == darkest && b == brightest) return true;
-    darkest = d;
-    brightest = b;
-    return !(settled && settled(darkest, brightest));
-  }, end);
+  const bool whole = MeasurePhoto(
+      file, reader, stop, options, progress, measure, [&](Measure& part) { return settling.GoOn(part.totals); }, end);
   warning = std::move(end.warning);
-  if (whole) return {measure.totals.minL, measure.totals.maxL, true};
-  return {darkest, brightest, false};
+  return settling.Result(whole, measure.totals);
 }
 
 // The extremes of a small photo decoded whole into the bands of `whole`
@@ -619,8 +636,8 @@ Extremes MeasureHeld(JpegReader& reader, Ring& whole, std::vector<Band>& decoded
                      const std::function<bool(int, int)>& settled, const PassOptions& options, PassStop& stop) {
   const int width = reader.Header().width, height = reader.Header().height;
   Progress progress(options, height);
+  Settling settling(settled);
   Measure measure;
-  int darkest = 255, brightest = 0;
   bool measuring = true;
   for (int y = 0; y < height;) {
     if (stop.token().stop_requested()) throw Cancelled();
@@ -630,14 +647,9 @@ Extremes MeasureHeld(JpegReader& reader, Ring& whole, std::vector<Band>& decoded
     if (!measuring) continue;
     measure.Take(band, width);
     progress.Add(band.count);
-    const int d = std::min(darkest, measure.totals.minL), b = std::max(brightest, measure.totals.maxL);
-    if (d == darkest && b == brightest) continue;
-    darkest = d;
-    brightest = b;
-    measuring = !(settled && settled(darkest, brightest));
+    measuring = settling.GoOn(measure.totals);
   }
-  if (measuring) return {measure.totals.minL, measure.totals.maxL, true};
-  return {darkest, brightest, false};
+  return settling.Result(measuring, measure.totals);
 }
 
 BrightenSettings SettingsOf(const CommandControls& c, const Extremes& e) {
