@@ -1,5 +1,7 @@
 #include "native_path.h"
 
+#include "prosvitek/text/display_text.h"
+
 #include <cstdint>
 
 namespace {
@@ -41,24 +43,6 @@ int DecodeOne(std::string_view s, std::size_t i, char32_t& cp) {
   return n;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
-
 }  // namespace
 
 QString PathFromNative(std::string_view bytes) {
@@ -90,14 +74,14 @@ std::string NativePath(const QString& path) {
   for (qsizetype i = 0; i < n; ++i) {
     const char16_t u = path[i].unicode();
     if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(path[i + 1].unicode())) {
-      AppendUtf8(out, QChar::surrogateToUcs4(u, path[i + 1].unicode()));
+      text::AppendUtf8(out, QChar::surrogateToUcs4(u, path[i + 1].unicode()));
       ++i;
     } else if (IsEscape(u)) {
       out += static_cast<char>(u - kEscapeBase);
     } else if (QChar::isSurrogate(u)) {
-      AppendUtf8(out, 0xFFFD);  // no file name can hold it
+      text::AppendUtf8(out, 0xFFFD);  // no file name can hold it
     } else {
-      AppendUtf8(out, u);
+      text::AppendUtf8(out, u);
     }
   }
   return out;

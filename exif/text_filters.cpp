@@ -15,24 +15,6 @@ bool IsControl(char c) {
   return code < 32 || code == 127;
 }
 
-void AppendUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 constexpr uint32_t kReplacement = 0xFFFD;
 
 }  // namespace
@@ -55,7 +37,7 @@ std::string UndefinedText(std::string_view raw) {
 }
 
 std::string Utf16Text(std::string_view bytes, bool bigEndian) {
-  std::string text;
+  std::string out;
   const auto unit = [&](size_t at) {
     const auto first = static_cast<unsigned char>(bytes[at]);
     const auto second = static_cast<unsigned char>(bytes[at + 1]);
@@ -67,14 +49,14 @@ std::string Utf16Text(std::string_view bytes, bool bigEndian) {
     if (code >= 0xD800 && code <= 0xDBFF && at + 3 < bytes.size()) {
       const uint32_t low = unit(at + 2);
       if (low >= 0xDC00 && low <= 0xDFFF) {
-        AppendUtf8(text, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+        text::AppendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
         at += 2;
         continue;
       }
     }
-    AppendUtf8(text, code >= 0xD800 && code <= 0xDFFF ? kReplacement : code);
+    text::AppendUtf8(out, code >= 0xD800 && code <= 0xDFFF ? kReplacement : code);
   }
-  return text;
+  return out;
 }
 
 std::string_view AsciiText(std::string_view raw) { return raw.substr(0, raw.find('\0')); }

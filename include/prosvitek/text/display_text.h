@@ -10,6 +10,9 @@ namespace text {
 
 bool IsValidUtf8(std::string_view bytes);
 
+// Appends a Unicode code point (at most 0x10FFFF) as UTF-8.
+void AppendUtf8(std::string& out, char32_t code);
+
 // UTF-8 for display: the bytes themselves when valid UTF-8, else each byte
 // taken as a Latin-1 character.
 std::string ToDisplayUtf8(std::string_view bytes);
