@@ -74,8 +74,7 @@ bool ShowsNoPicture(const QImage& picture) {
 class Desktop : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("prosvitek-desk-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fixtures::FreshTestFolder("prosvitek-desk");
     fs::create_directories(dir_ / "config");
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, Q(dir_ / "config"));
   }

@@ -79,9 +79,7 @@ TEST(JobRunnerThreads, OnlyTheNewestJobsResultIsApplied) {
 class SessionThreads : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("prosvitek-session-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+    dir_ = fixtures::FreshTestFolder("prosvitek-session");
     photo_ = (dir_ / "photo.jpg").string();
     // Large enough that a job is still running when the test acts.
     fixtures::WriteFile(photo_,

@@ -62,11 +62,7 @@ struct FakeDesktop {
 
 class MainWindow : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("prosvitek-gui-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = fixtures::FreshTestFolder("prosvitek-gui"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   // A photo written into the test's folder.

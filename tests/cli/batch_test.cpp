@@ -111,11 +111,7 @@ TEST(ReportLine, ParsesBackWithWhatHappened) {
 
 class Batch : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("prosvitek-batch-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = fixtures::FreshTestFolder("prosvitek-batch"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }

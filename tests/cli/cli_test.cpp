@@ -26,11 +26,7 @@ using testsupport::RunCli;
 
 class Cli : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("prosvitek-cli-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = fixtures::FreshTestFolder("prosvitek-cli"); }
   void TearDown() override { fs::remove_all(dir_); }
 
   std::string Photo(const std::string& name, int shade = 0, bool progressive = false) {

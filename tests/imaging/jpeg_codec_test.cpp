@@ -264,11 +264,7 @@ TEST(JpegImage, NeverWritesAnEmptyFile) {
 
 class TempDir : public ::testing::Test {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("prosvitek-codec-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
+  void SetUp() override { dir_ = fixtures::FreshTestFolder("prosvitek-codec"); }
   void TearDown() override {
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add);
     fs::remove_all(dir_);

@@ -7,7 +7,9 @@
 #include <functional>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
 #include <jpeglib.h>
+#include <unistd.h>
 
 namespace fixtures {
 
@@ -127,6 +129,15 @@ Bytes WithFrameSize(Bytes jpeg, int width, int height) {
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::filesystem::path FreshTestFolder(const std::string& prefix) {
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / (prefix + "-" + std::to_string(::getpid()) + "-" +
+                                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  return dir;
 }
 
 imaging::Raster DecodeFile(const std::string& path) { return imaging::DecodeJpeg(files::ReadWholeFile(path)); }

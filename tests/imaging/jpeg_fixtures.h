@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ std::array<std::array<int, 64>, 2> QuantTables(const Bytes& jpeg);
 Bytes WithFrameSize(Bytes jpeg, int width, int height);
 
 void WriteFile(const std::string& path, const Bytes& bytes);
+
+// An empty folder of the running test's own, under the system's temporary
+// folder: the prefix, the process and the test's name.
+std::filesystem::path FreshTestFolder(const std::string& prefix);
 
 // The photo file decoded whole.
 imaging::Raster DecodeFile(const std::string& path);
