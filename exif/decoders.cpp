@@ -317,11 +317,22 @@ std::string DecodeGpsTimeStamp(const ValueContext& value) {
   return shown;
 }
 
+namespace {
+
+// The value with the unit its reference entry names: "M" miles, "N" nautical
+// miles, anything else kilometres.
+std::string WithUnit(const ValueContext& value, uint16_t reference, std::string_view miles,
+                     std::string_view nautical, std::string_view kilometres) {
+  const char unit = ReferenceLetter(value, reference);
+  const std::string_view shownUnit = unit == 'M' ? miles : unit == 'N' ? nautical : kilometres;
+  return DecimalText(ComponentNumber(value, 0), 2) + " " + std::string(shownUnit);
+}
+
+}  // namespace
+
 std::string DecodeGpsSpeed(const ValueContext& value) {
   constexpr uint16_t kSpeedRef = 0x0C;
-  const char unit = ReferenceLetter(value, kSpeedRef);
-  const std::string_view shownUnit = unit == 'M' ? "mph" : unit == 'N' ? "knots" : "km/h";
-  return DecimalText(ComponentNumber(value, 0), 2) + " " + std::string(shownUnit);
+  return WithUnit(value, kSpeedRef, "mph", "knots", "km/h");
 }
 
 std::string DecodeGpsDirection(const ValueContext& value) {
@@ -335,9 +346,7 @@ std::string DecodeGpsDirection(const ValueContext& value) {
 
 std::string DecodeGpsDistance(const ValueContext& value) {
   constexpr uint16_t kDistanceRef = 0x19;
-  const char unit = ReferenceLetter(value, kDistanceRef);
-  const std::string_view shownUnit = unit == 'M' ? "mi" : unit == 'N' ? "nmi" : "km";
-  return DecimalText(ComponentNumber(value, 0), 2) + " " + std::string(shownUnit);
+  return WithUnit(value, kDistanceRef, "mi", "nmi", "km");
 }
 
 std::string DecodeMetres(const ValueContext& value) {
