@@ -52,7 +52,7 @@ std::string CharacterCodedText(std::string_view raw, bool bigEndian);
 std::string DecodeXpText(const ValueContext& value);
 // A302 CFAPattern: the colour filter rows, "[Red,Green][Green,Blue]".
 std::string DecodeCfaPattern(const ValueContext& value);
-// A432 LensSpecification: "15-85mm f/3.5-5.6"; an unknown (0/0) part as "?".
+// A432, the lens's focal and aperture range: "15-85mm f/3.5-5.6"; an unknown (0/0) part as "?".
 std::string DecodeLensRange(const ValueContext& value);
 
 // GPS 02, 04, 14, 16: degrees, minutes and seconds with the reference letter of the entry
